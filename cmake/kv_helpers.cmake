@@ -1,0 +1,11 @@
+# Collects the C++ sources below the given folders (those that exist).
+function(kv_glob out)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir})
+      file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
+      list(APPEND result ${found})
+    endif()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()

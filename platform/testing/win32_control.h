@@ -1,0 +1,47 @@
+// Test control surface of the stand-in Windows services. Tests and hosts on Linux use it
+// to fill the registry, capture message boxes and debugger output, and override what the
+// processor reports. The library itself never includes this header.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+// Registry: values live under (root, key path); key paths compare case-insensitively.
+void registryClear();
+void registrySetDword(HKEY root, const char *keyPath, const char *valueName, DWORD value);
+void registrySetRaw(HKEY root, const char *keyPath, const char *valueName, DWORD type, const void *data,
+                    DWORD size);
+void registryRemoveKey(HKEY root, const char *keyPath);
+
+// Message boxes: every MessageBoxA call is recorded (and still written to standard error).
+struct MessageBoxCall {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+std::vector<MessageBoxCall> messageBoxes();
+void clearMessageBoxes();
+
+// Debugger output: every OutputDebugStringA text, in order (also written to standard error
+// unless muted with setDebugOutputEcho(false)).
+std::vector<std::string> debugOutput();
+void clearDebugOutput();
+void setDebugOutputEcho(bool echo);
+
+// Processor features reported by IsProcessorFeaturePresent; by default the real processor's.
+void setProcessorFeature(DWORD feature, bool present);
+void resetProcessorFeatures();
+
+// The window GetForegroundWindow returns (a fixed non-null handle by default; may be null).
+void setForegroundWindow(HWND window);
+HWND defaultForegroundWindow();
+
+// Modules that GetModuleHandleA reports as loaded ("d3d9.dll" is, by default).
+void setModuleLoaded(const char *name, bool loaded);
+
+}  // namespace kvtest
