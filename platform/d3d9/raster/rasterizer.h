@@ -1,0 +1,61 @@
+#pragma once
+// The software rasterizer behind the stand-in Direct3D 9 device: transform, clip, set up and fill
+// triangles with the fixed-function texture cascade, depth test, alpha test and blending.
+#include <d3d9.h>
+
+namespace kvd3d::raster {
+constexpr int kMaxStages = 8;
+constexpr int kMaxSamplers = 16;
+constexpr int kRenderStateCount = 256;  // D3DRENDERSTATETYPE values are all below 256
+constexpr int kStageStateCount = 33;    // D3DTEXTURESTAGESTATETYPE values 1..32
+constexpr int kSamplerStateCount = 14;  // D3DSAMPLERSTATETYPE values 1..13
+
+// Level 0 of a bound texture as the sampler sees it; bits == nullptr means no texture on that stage.
+struct TextureView {
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  UINT width = 0, height = 0;
+  INT pitch = 0;              // bytes per row (per row of 4x4 blocks for DXT formats)
+  const BYTE *bits = nullptr;
+};
+
+// Everything a draw depends on, stored by the device as the host sets it.
+struct DrawState {
+  DWORD renderState[kRenderStateCount];
+  DWORD stageState[kMaxStages][kStageStateCount];
+  DWORD samplerState[kMaxSamplers][kSamplerStateCount];
+  TextureView texture[kMaxStages];
+  D3DMATRIX world, view, projection;   // D3DTS_WORLD (256), D3DTS_VIEW (2), D3DTS_PROJECTION (3)
+  D3DVIEWPORT9 viewport;
+  DWORD fvf;
+};
+
+// The creation/Reset defaults (autoDepth = EnableAutoDepthStencil).
+void setDefaultState(DrawState &state, bool autoDepth, UINT targetWidth, UINT targetHeight);
+
+struct RenderTarget {
+  BYTE *color;  INT colorPitch;  D3DFORMAT colorFormat;  UINT width, height;  // A8R8G8B8 or X8R8G8B8
+  BYTE *depth;  INT depthPitch;  D3DFORMAT depthFormat;                     // nullptr when no depth buffer; D16 / D16_LOCKABLE
+};
+
+// Texture formats the sampler can read; the device's CheckDeviceFormat for textures accepts exactly these.
+bool canSampleFormat(D3DFORMAT format);
+
+class Rasterizer {
+ public:
+  Rasterizer();
+  ~Rasterizer();
+  Rasterizer(const Rasterizer &) = delete;
+  Rasterizer &operator=(const Rasterizer &) = delete;
+  // D3D_OK, or D3DERR_INVALIDCALL for an FVF the pipeline cannot draw. The device has already checked
+  // primitive type, counts, null pointers and "inside BeginScene" before calling.
+  HRESULT drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
+                          UINT primitiveCount, const void *vertices, UINT stride);
+  // Clear with the real runtime's rules: rects (or the whole viewport when rectCount == 0) clipped to the viewport.
+  void clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount, const D3DRECT *rects,
+             DWORD flags, D3DCOLOR color, float z, DWORD stencil);
+
+ private:
+  struct Impl;
+  Impl *impl_;
+};
+}  // namespace kvd3d::raster
