@@ -41,7 +41,17 @@ void resetProcessorFeatures();
 void setForegroundWindow(HWND window);
 HWND defaultForegroundWindow();
 
-// Modules that GetModuleHandleA reports as loaded ("d3d9.dll" is, by default).
+// Modules that GetModuleHandleA reports as loaded: "d3d9.dll" (the stand-in Direct3D 9
+// runtime) is, by default; "d3d9d.dll" (its debug twin) is not. Only these two exist.
 void setModuleLoaded(const char *name, bool loaded);
+void resetModules();
+
+// Calls of the runtimes' DebugSetMute entries, in order, with the module that received each.
+struct DebugSetMuteCall {
+  std::string module;
+  DWORD mute;
+};
+std::vector<DebugSetMuteCall> debugSetMuteCalls();
+void clearDebugSetMuteCalls();
 
 }  // namespace kvtest

@@ -1,0 +1,10 @@
+#include "scene/requested_size.h"
+
+namespace kv {
+
+BackBufferSize &requestedBackBufferSize() {
+  static BackBufferSize size;
+  return size;
+}
+
+}  // namespace kv
