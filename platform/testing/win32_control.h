@@ -16,6 +16,8 @@ void registrySetDword(HKEY root, const char *keyPath, const char *valueName, DWO
 void registrySetRaw(HKEY root, const char *keyPath, const char *valueName, DWORD type, const void *data,
                     DWORD size);
 void registryRemoveKey(HKEY root, const char *keyPath);
+// Reads the KVPOLYGON_REG_<ValueName>=<number> variables again (done once at first use).
+void registrySeedFromEnvironment();
 
 // Message boxes: every MessageBoxA call is recorded (and still written to standard error).
 struct MessageBoxCall {

@@ -150,6 +150,8 @@ void registrySetDword(HKEY root, const char *keyPath, const char *valueName, DWO
   registrySetRaw(root, keyPath, valueName, REG_DWORD, &value, sizeof value);
 }
 
+void registrySeedFromEnvironment() { seedFromEnvironment(store()); }
+
 void registryRemoveKey(HKEY root, const char *keyPath) {
   store().erase({reinterpret_cast<uintptr_t>(root), lower(keyPath)});
 }

@@ -1,0 +1,109 @@
+// The library's surface as a host meets it: exactly fifteen exported names, and bad
+// input answered with failure values instead of crashes.
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "api/library_under_test.h"
+#include "testing/d3d9_control.h"
+
+namespace {
+
+constexpr int32_t kFail = static_cast<int32_t>(0x80004005u);
+
+std::set<std::string> definedDynamicSymbols(const char *path) {
+  std::set<std::string> names;
+  const std::string command = std::string("nm -D --defined-only ") + path;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (!pipe) return names;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    char address[64], type[8], name[400];
+    if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
+  }
+  pclose(pipe);
+  return names;
+}
+
+TEST(LibrarySymbols, ExactlyTheFifteenExportsAndNothingElse) {
+  const std::set<std::string> expected = {"create",        "dispose",        "setWindowSize", "loadTexture",
+                                          "clearTextures", "makePolygon",    "setupTextures", "setupTranslate",
+                                          "setupScale",    "setupRotX",      "setupRotY",     "setupRotZ",
+                                          "disposePolygon", "clearPolygons", "drawPaint"};
+  EXPECT_EQ(definedDynamicSymbols(KV_LIBRARY_PATH), expected);
+}
+
+using BadInput = HostTest;
+
+TEST_F(BadInput, NullPointersAreRefusedWithFailureValues) {
+  EXPECT_EQ(kv.makePolygon(1, nullptr), 0u);
+  const float quad[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+  const uint32_t n = kv.makePolygon(1, quad);
+  ASSERT_EQ(n, 1u);  // the failed call used no number
+  const float coords[8] = {};
+  EXPECT_EQ(kv.setupTextures(n, nullptr, 0, coords), 0);
+  EXPECT_EQ(kv.setupTextures(n, "none", 0, nullptr), 0);
+  EXPECT_EQ(kv.loadTexture(nullptr, 0, 4, 4), 0);
+  // Transforms with no floats change nothing; their result carries no meaning.
+  kv.setupTranslate(n, nullptr, 0);
+  kv.setupScale(n, nullptr, 0);
+  kv.setupRotX(n, nullptr, 0);
+  kv.setupRotY(n, nullptr, 0);
+  kv.setupRotZ(n, nullptr, 0);
+  kv.disposePolygon(12345);
+}
+
+TEST_F(BadInput, ImageHandleZeroFailsTheFrame) {
+  EXPECT_EQ(kv.drawPaint(0, 544, 416), kFail);
+  EXPECT_EQ(kv.loadTexture("t", 0, 4, 4), 0);
+}
+
+TEST_F(BadInput, APointerChainWithANullWordFailsWithoutTouchingMemory) {
+  for (int word : {16, -1}) {
+    HostImage image(8, 8);
+    // Break the chain: the image object's first link, or (with -1) the last one.
+    auto *object = reinterpret_cast<unsigned char *>(static_cast<uintptr_t>(image.handle()) * 2);
+    uint32_t link = 0;
+    if (word == 16) {
+      std::memset(object + 16, 0, 4);
+    } else {
+      std::memcpy(&link, object + 16, 4);
+      auto *bitmap = reinterpret_cast<unsigned char *>(static_cast<uintptr_t>(link));
+      std::memcpy(&link, bitmap + 8, 4);
+      auto *info = reinterpret_cast<unsigned char *>(static_cast<uintptr_t>(link));
+      std::memset(info + 16, 0, 4);
+    }
+    EXPECT_EQ(kv.drawPaint(image.handle(), 8, 8), kFail);
+    EXPECT_EQ(kv.loadTexture("t", image.handle(), 8, 8), 0);
+  }
+}
+
+TEST_F(BadInput, NonPositiveFrameSizesFail) {
+  HostImage image(4, 4);
+  EXPECT_EQ(kv.drawPaint(image.handle(), 0, 4), kFail);
+  EXPECT_EQ(kv.drawPaint(image.handle(), 4, -1), kFail);
+  EXPECT_EQ(kv.loadTexture("t", image.handle(), -4, 4), 0);
+}
+
+TEST_F(BadInput, SceneFailureValuesOfEveryExport) {
+  kvtest::d3d9FailCreate(true);
+  const float f[8] = {};
+  EXPECT_EQ(kv.create(), 0);
+  EXPECT_EQ(kv.loadTexture("t", 0, 1, 1), 0);
+  EXPECT_EQ(kv.clearTextures(), 0);
+  EXPECT_EQ(kv.makePolygon(1, f), 0u);
+  EXPECT_EQ(kv.setupTextures(1, "t", 0, f), 0);
+  EXPECT_EQ(kv.setupTranslate(1, f, 0), 0);
+  EXPECT_EQ(kv.setupScale(1, f, 0), 0);
+  EXPECT_EQ(kv.setupRotX(1, f, 0), 0);
+  EXPECT_EQ(kv.setupRotY(1, f, 0), 0);
+  EXPECT_EQ(kv.setupRotZ(1, f, 0), 0);
+  EXPECT_EQ(kv.disposePolygon(1), 0);
+  EXPECT_EQ(kv.clearPolygons(), 0);
+  EXPECT_EQ(kv.drawPaint(0, 1, 1), kFail);
+  EXPECT_EQ(kv.setWindowSize(10, 10), 10u);  // needs no scene
+  kv.dispose();
+}
+
+}  // namespace
