@@ -54,6 +54,12 @@ class Rasterizer {
   void clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount, const D3DRECT *rects,
              DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
+  // Specialised pixel routines are on by default; off sends every draw through the generic
+  // routine (tests compare the two).
+  void setSpecialisedRoutines(bool enabled);
+  // Whether the last draw that reached the pixel stage used a specialised routine.
+  bool lastDrawSpecialised() const;
+
  private:
   struct Impl;
   Impl *impl_;

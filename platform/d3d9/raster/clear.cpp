@@ -1,0 +1,60 @@
+// Clear: each rectangle (or the whole viewport) clipped to the viewport and the target.
+#include <algorithm>
+#include <cstring>
+
+#include "draw_context.h"
+#include "rasterizer.h"
+
+namespace kvd3d::raster {
+namespace {
+
+struct Box {
+  int64_t left, top, right, bottom;
+};
+
+Box intersect(const Box &a, const Box &b) {
+  return Box{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+             std::min(a.bottom, b.bottom)};
+}
+
+void fillColor(const RenderTarget &t, const Box &b, uint32_t value) {
+  for (int64_t y = b.top; y < b.bottom; ++y) {
+    uint32_t *row = colorRow(t, static_cast<int>(y));
+    std::fill(row + b.left, row + b.right, value);
+  }
+}
+
+void fillDepth(const RenderTarget &t, const Box &b, uint16_t value) {
+  for (int64_t y = b.top; y < b.bottom; ++y) {
+    uint16_t *row = depthRow(t, static_cast<int>(y));
+    std::fill(row + b.left, row + b.right, value);
+  }
+}
+
+}  // namespace
+
+void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
+                       const D3DRECT *rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/) {
+  const bool colorOk = target.color && (target.colorFormat == D3DFMT_A8R8G8B8 || target.colorFormat == D3DFMT_X8R8G8B8) &&
+                       target.colorPitch >= static_cast<INT>(target.width) * 4 &&
+                       reinterpret_cast<uintptr_t>(target.color) % 4 == 0 && target.colorPitch % 4 == 0;
+  const bool depthOk = target.depth && (target.depthFormat == D3DFMT_D16 || target.depthFormat == D3DFMT_D16_LOCKABLE) &&
+                       target.depthPitch >= static_cast<INT>(target.width) * 2 &&
+                       reinterpret_cast<uintptr_t>(target.depth) % 2 == 0 && target.depthPitch % 2 == 0;
+  const Box targetBox{0, 0, target.width, target.height};
+  const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
+                                            static_cast<int64_t>(viewport.Y) + viewport.Height});
+  // An X8R8G8B8 target keeps no alpha; its fourth byte is always 0xFF.
+  const uint32_t colorValue = target.colorFormat == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
+  const uint16_t depthValue = static_cast<uint16_t>(quantizeDepth(z));
+  const DWORD boxes = rects ? rectCount : 0;
+  for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
+    Box b = area;
+    if (boxes) b = intersect(area, Box{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
+    if (b.left >= b.right || b.top >= b.bottom) continue;
+    if ((flags & D3DCLEAR_TARGET) && colorOk) fillColor(target, b, colorValue);
+    if ((flags & D3DCLEAR_ZBUFFER) && depthOk) fillDepth(target, b, depthValue);
+  }
+}
+
+}  // namespace kvd3d::raster

@@ -1,0 +1,175 @@
+// Specialised span routines, four pixels at a time with SSE2. They compute exactly what the
+// generic routine computes for the same state: the same float expressions for depth and
+// texture coordinates, and integer blending that rounds like the float path
+// ((x + 127) / 255 is round-to-nearest of x / 255 for integers). Builds without SSE2 have
+// no specialised routines and use the generic one.
+#include "pipeline_key.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+#include <cstring>
+
+namespace kvd3d::raster {
+namespace {
+
+// Lane-wise floorToTexel: clamp to +-2^30 (NaN to the low end), truncate, step down when
+// truncation went up.
+inline __m128i floorToTexel4(__m128 t) {
+  const __m128 limit = _mm_set1_ps(1073741824.0f);
+  t = _mm_max_ps(t, _mm_sub_ps(_mm_setzero_ps(), limit));
+  t = _mm_min_ps(t, limit);
+  const __m128i i = _mm_cvttps_epi32(t);
+  const __m128 up = _mm_cmpgt_ps(_mm_cvtepi32_ps(i), t);
+  return _mm_add_epi32(i, _mm_castps_si128(up));
+}
+
+// x / 255 rounded to nearest for 16-bit lanes holding x + 127.
+inline __m128i divide255(__m128i biased) { return _mm_srli_epi16(_mm_mulhi_epu16(biased, _mm_set1_epi16(-32639)), 7); }
+
+// Per-lane alpha broadcast over the four channels of two unpacked pixels.
+inline __m128i broadcastAlpha(__m128i px16) {
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+// (a * b + 127) / 255 per channel.
+inline __m128i modulate8(__m128i a, __m128i b) {
+  const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(127);
+  const __m128i lo = divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)), bias));
+  const __m128i hi = divide255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)), bias));
+  return _mm_packus_epi16(lo, hi);
+}
+
+// src * As + dst * (1 - As) per channel, alpha included.
+inline __m128i blendSrcAlpha(__m128i src, __m128i dst) {
+  const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(127), full = _mm_set1_epi16(255);
+  auto half = [&](__m128i s, __m128i d) {
+    const __m128i a = broadcastAlpha(s);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, _mm_sub_epi16(full, a)));
+    return divide255(_mm_add_epi16(sum, bias));
+  };
+  const __m128i lo = half(_mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(dst, zero));
+  const __m128i hi = half(_mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(dst, zero));
+  return _mm_packus_epi16(lo, hi);
+}
+
+struct CoordPlane {
+  bool constant;
+  float value, row, dx;
+};
+
+inline CoordPlane coordPlane(const TriangleSetup &tri, const SpanRow &row, int attr) {
+  return CoordPlane{tri.attrConstant[attr], tri.attrQ[attr].ref, row.attrQ[attr], tri.attrQ[attr].dx};
+}
+
+inline __m128 interpolate(const CoordPlane &p, __m128 fx, __m128 q) {
+  if (p.constant) return _mm_set1_ps(p.value);
+  return _mm_div_ps(_mm_add_ps(_mm_set1_ps(p.row), _mm_mul_ps(_mm_set1_ps(p.dx), fx)), q);
+}
+
+inline __m128i texelIndex(const DirectTexture &t, __m128 u, __m128 v) {
+  const __m128i iu = _mm_and_si128(floorToTexel4(_mm_mul_ps(u, _mm_set1_ps(t.width))), _mm_set1_epi32(t.maskU));
+  const __m128i iv = _mm_and_si128(floorToTexel4(_mm_mul_ps(v, _mm_set1_ps(t.height))), _mm_set1_epi32(t.maskV));
+  // byte offset = iv * pitch + iu * 4; pitch * maskV stays far below 2^31 for real textures.
+  alignas(16) int32_t us[4], vs[4];
+  _mm_store_si128(reinterpret_cast<__m128i *>(us), iu);
+  _mm_store_si128(reinterpret_cast<__m128i *>(vs), iv);
+  alignas(16) uint32_t texels[4];
+  for (int i = 0; i < 4; ++i) {
+    std::memcpy(&texels[i], t.bits + static_cast<ptrdiff_t>(vs[i]) * t.pitch + static_cast<ptrdiff_t>(us[i]) * 4,
+                4);
+    texels[i] |= t.alphaOr;
+  }
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(texels));
+}
+
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0, int x1) {
+  uint32_t *color = colorRow(ctx.target, row.y);
+  uint16_t *depth = kDepth != DepthMode::Off ? depthRow(ctx.target, row.y) : nullptr;
+  const __m128 lane = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
+  const __m128i laneIndex = _mm_set_epi32(3, 2, 1, 0);
+  const CoordPlane u0 = coordPlane(tri, row, kTexCoordAttr), v0 = coordPlane(tri, row, kTexCoordAttr + 1);
+  const CoordPlane u1 = coordPlane(tri, row, kTexCoordAttr + 2), v1 = coordPlane(tri, row, kTexCoordAttr + 3);
+  const __m128i alphaOr = _mm_set1_epi32(ctx.output.targetHasAlpha ? 0 : static_cast<int>(0xFF000000u));
+  const __m128i bias16 = _mm_set1_epi32(32768);
+  for (int x = x0; x < x1; x += 4) {
+    const int n = x1 - x < 4 ? x1 - x : 4;
+    __m128i live = _mm_cmplt_epi32(laneIndex, _mm_set1_epi32(n));
+    const __m128 fx = _mm_add_ps(_mm_set1_ps(static_cast<float>(x - tri.xRef)), lane);
+
+    __m128i z = _mm_setzero_si128(), stored = _mm_setzero_si128();
+    if constexpr (kDepth != DepthMode::Off) {
+      __m128 zf = _mm_add_ps(_mm_set1_ps(row.z), _mm_mul_ps(_mm_set1_ps(tri.z.dx), fx));
+      zf = _mm_max_ps(_mm_min_ps(zf, _mm_set1_ps(1.0f)), _mm_setzero_ps());
+      z = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(zf, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
+      alignas(16) uint16_t buffer[8] = {};
+      std::memcpy(buffer, depth + x, static_cast<size_t>(n) * 2);
+      stored = _mm_unpacklo_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(buffer)), _mm_setzero_si128());
+      const __m128i pass = kDepth == DepthMode::LessEqual ? _mm_xor_si128(_mm_cmpgt_epi32(z, stored), _mm_set1_epi32(-1))
+                                                          : _mm_cmpgt_epi32(stored, z);
+      live = _mm_and_si128(live, pass);
+      if (_mm_movemask_epi8(live) == 0) continue;
+    }
+
+    const __m128 q = _mm_add_ps(_mm_set1_ps(row.q), _mm_mul_ps(_mm_set1_ps(tri.q.dx), fx));
+    __m128i src = texelIndex(ctx.direct[0], interpolate(u0, fx, q), interpolate(v0, fx, q));
+    if constexpr (kTwoTextures) {
+      const __m128i second = texelIndex(ctx.direct[1], interpolate(u1, fx, q), interpolate(v1, fx, q));
+      const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+      // Colour is modulated, alpha stays that of stage 0.
+      src = _mm_or_si128(_mm_andnot_si128(alphaMask, modulate8(src, second)), _mm_and_si128(src, alphaMask));
+    }
+
+    alignas(16) uint32_t dstPixels[4] = {};
+    std::memcpy(dstPixels, color + x, static_cast<size_t>(n) * 4);
+    const __m128i dst = _mm_load_si128(reinterpret_cast<const __m128i *>(dstPixels));
+    __m128i out = kBlend ? blendSrcAlpha(src, _mm_or_si128(dst, alphaOr)) : src;
+    out = _mm_or_si128(out, alphaOr);
+    out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, dst));
+    _mm_store_si128(reinterpret_cast<__m128i *>(dstPixels), out);
+    std::memcpy(color + x, dstPixels, static_cast<size_t>(n) * 4);
+
+    if constexpr (kDepth != DepthMode::Off && kDepthWrite) {
+      const __m128i merged = _mm_or_si128(_mm_and_si128(live, z), _mm_andnot_si128(live, stored));
+      // Unsigned 16-bit pack via the signed one: shift down by 32768, pack, shift back.
+      const __m128i packed = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(merged, bias16), _mm_setzero_si128()),
+                                           _mm_set1_epi16(-32768));
+      alignas(16) uint16_t buffer[8];
+      _mm_store_si128(reinterpret_cast<__m128i *>(buffer), packed);
+      std::memcpy(depth + x, buffer, static_cast<size_t>(n) * 2);
+    }
+  }
+}
+
+template <bool kBlend, bool kTwoTextures>
+SpanRoutine pickDepth(const PipelineKey &k) {
+  switch (k.depth) {
+    case DepthMode::LessEqual:
+      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, true>
+                          : fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, false>;
+    case DepthMode::Less:
+      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::Less, true>
+                          : fastSpan<kBlend, kTwoTextures, DepthMode::Less, false>;
+    default:
+      return fastSpan<kBlend, kTwoTextures, DepthMode::Off, false>;
+  }
+}
+
+}  // namespace
+
+SpanRoutine specialisedSpan(const PipelineKey &k) {
+  if (!k.specialised) return nullptr;
+  if (k.blend) return k.twoTextures ? pickDepth<true, true>(k) : pickDepth<true, false>(k);
+  return k.twoTextures ? pickDepth<false, true>(k) : pickDepth<false, false>(k);
+}
+
+}  // namespace kvd3d::raster
+
+#else
+
+namespace kvd3d::raster {
+SpanRoutine specialisedSpan(const PipelineKey &) { return nullptr; }
+}  // namespace kvd3d::raster
+
+#endif

@@ -1,0 +1,24 @@
+#pragma once
+// Picks the pixel routine for a draw: a specialised one when the state is one of the common
+// combinations, the generic one otherwise.
+#include "draw_context.h"
+
+namespace kvd3d::raster {
+
+enum class DepthMode { Off, LessEqual, Less };
+
+struct PipelineKey {
+  bool specialised = false;  // false: use genericSpan
+  bool blend = false;        // SRCALPHA / INVSRCALPHA / ADD
+  bool twoTextures = false;  // stage 1 modulates CURRENT by a texture
+  DepthMode depth = DepthMode::Off;
+  bool depthWrite = false;
+};
+
+// Also fills ctx.direct for the textures a specialised routine reads.
+PipelineKey derivePipelineKey(const DrawState &state, DrawContext &ctx);
+
+// nullptr when no specialised routine exists for the key (or the build has none).
+SpanRoutine specialisedSpan(const PipelineKey &key);
+
+}  // namespace kvd3d::raster

@@ -1,0 +1,79 @@
+#pragma once
+// Triangle setup (fixed-point edges with the top-left fill rule, attribute planes) and the
+// walk over the rows of pixels whose centres the triangle covers.
+#include <cstdint>
+
+#include "raster_types.h"
+
+namespace kvd3d::raster {
+
+// Pixels outside this rectangle are never touched: the viewport clipped to the target.
+struct ScissorRect {
+  int left, top, right, bottom;  // right and bottom exclusive
+};
+
+// A value that varies linearly over the screen: ref at (xRef, yStart), plus dx and dy per pixel.
+struct Gradient {
+  float ref, dx, dy;
+};
+
+struct EdgeFunction {
+  int64_t rowBase;  // edge value at pixel column 0 of row 0, minus the fill-rule bias
+  int64_t rowStep;  // change per row
+  int64_t colStep;  // change per column, never zero unless the edge is horizontal
+};
+
+struct TriangleSetup {
+  int yStart, yEnd;  // rows [yStart, yEnd)
+  int xRef;          // column of the reference point of the gradients
+  int clipLeft, clipRight;
+  EdgeFunction edge[3];
+  Gradient z, q;
+  int attrCount;
+  Gradient attrQ[kMaxAttributes];      // attribute * q
+  bool attrConstant[kMaxAttributes];   // constant over the triangle: the value is attrQ[i].ref
+};
+
+// Values at the start (column xRef) of one row.
+struct SpanRow {
+  int y;
+  float z, q;
+  float attrQ[kMaxAttributes];
+};
+
+// Culls by winding (D3DCULL_*) and by empty area; false when nothing is to be drawn.
+bool setupTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *rawAttr[3],
+                   int attrCount, DWORD cullMode, const ScissorRect &scissor, TriangleSetup &setup);
+
+// Calls span(row, x0, x1) for every row with covered pixels [x0, x1).
+template <typename SpanFn>
+void walkTriangle(const TriangleSetup &t, SpanFn &&span) {
+  for (int y = t.yStart; y < t.yEnd; ++y) {
+    int64_t lo = t.clipLeft, hi = static_cast<int64_t>(t.clipRight) - 1;
+    bool empty = false;
+    for (const EdgeFunction &e : t.edge) {
+      const int64_t c = e.rowBase + e.rowStep * y;  // inside when c + colStep * x >= 0
+      if (e.colStep > 0) {
+        const int64_t n = -c;  // x >= ceil(-c / colStep)
+        const int64_t q = n >= 0 ? (n + e.colStep - 1) / e.colStep : -((-n) / e.colStep);
+        if (q > lo) lo = q;
+      } else if (e.colStep < 0) {
+        const int64_t k = -e.colStep;  // x <= floor(c / k)
+        const int64_t q = c >= 0 ? c / k : -((-c + k - 1) / k);
+        if (q < hi) hi = q;
+      } else if (c < 0) {
+        empty = true;
+      }
+    }
+    if (empty || lo > hi) continue;
+    SpanRow row;
+    row.y = y;
+    const float fy = static_cast<float>(y - t.yStart);
+    row.z = t.z.ref + t.z.dy * fy;
+    row.q = t.q.ref + t.q.dy * fy;
+    for (int i = 0; i < t.attrCount; ++i) row.attrQ[i] = t.attrQ[i].ref + t.attrQ[i].dy * fy;
+    span(row, static_cast<int>(lo), static_cast<int>(hi) + 1);
+  }
+}
+
+}  // namespace kvd3d::raster
