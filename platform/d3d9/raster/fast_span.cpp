@@ -53,6 +53,42 @@ inline __m128i blendSrcAlpha(__m128i src, __m128i dst) {
   return _mm_packus_epi16(lo, hi);
 }
 
+// Loads and stores of up to four pixels; whole groups go straight to memory, the tail of a
+// span goes through a small buffer so nothing beyond the span is touched.
+inline __m128i loadDepth(const uint16_t *p, int n) {
+  if (n == 4) return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
+  alignas(16) uint16_t buffer[8] = {};
+  std::memcpy(buffer, p, static_cast<size_t>(n) * 2);
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(buffer));
+}
+
+inline void storeDepth(uint16_t *p, int n, __m128i v) {
+  if (n == 4) {
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(p), v);
+    return;
+  }
+  alignas(16) uint16_t buffer[8];
+  _mm_store_si128(reinterpret_cast<__m128i *>(buffer), v);
+  std::memcpy(p, buffer, static_cast<size_t>(n) * 2);
+}
+
+inline __m128i loadColor(const uint32_t *p, int n) {
+  if (n == 4) return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  alignas(16) uint32_t buffer[4] = {};
+  std::memcpy(buffer, p, static_cast<size_t>(n) * 4);
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(buffer));
+}
+
+inline void storeColor(uint32_t *p, int n, __m128i v) {
+  if (n == 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+    return;
+  }
+  alignas(16) uint32_t buffer[4];
+  _mm_store_si128(reinterpret_cast<__m128i *>(buffer), v);
+  std::memcpy(p, buffer, static_cast<size_t>(n) * 4);
+}
+
 struct CoordPlane {
   bool constant;
   float value, row, dx;
@@ -67,20 +103,23 @@ inline __m128 interpolate(const CoordPlane &p, __m128 fx, __m128 q) {
   return _mm_div_ps(_mm_add_ps(_mm_set1_ps(p.row), _mm_mul_ps(_mm_set1_ps(p.dx), fx)), q);
 }
 
-inline __m128i texelIndex(const DirectTexture &t, __m128 u, __m128 v) {
+[[gnu::always_inline]] inline __m128i texelIndex(const DirectTexture &t, __m128 u, __m128 v) {
   const __m128i iu = _mm_and_si128(floorToTexel4(_mm_mul_ps(u, _mm_set1_ps(t.width))), _mm_set1_epi32(t.maskU));
   const __m128i iv = _mm_and_si128(floorToTexel4(_mm_mul_ps(v, _mm_set1_ps(t.height))), _mm_set1_epi32(t.maskV));
-  // byte offset = iv * pitch + iu * 4; pitch * maskV stays far below 2^31 for real textures.
-  alignas(16) int32_t us[4], vs[4];
-  _mm_store_si128(reinterpret_cast<__m128i *>(us), iu);
-  _mm_store_si128(reinterpret_cast<__m128i *>(vs), iv);
-  alignas(16) uint32_t texels[4];
-  for (int i = 0; i < 4; ++i) {
-    std::memcpy(&texels[i], t.bits + static_cast<ptrdiff_t>(vs[i]) * t.pitch + static_cast<ptrdiff_t>(us[i]) * 4,
-                4);
-    texels[i] |= t.alphaOr;
-  }
-  return _mm_load_si128(reinterpret_cast<const __m128i *>(texels));
+  // Lanes move through registers, not memory: four narrow stores followed by one wide load
+  // would stall on store forwarding.
+  const BYTE *bits = t.bits;
+  const ptrdiff_t pitch = t.pitch;
+  auto fetch = [&](__m128i u4, __m128i v4) {
+    uint32_t value;
+    std::memcpy(&value, bits + static_cast<ptrdiff_t>(_mm_cvtsi128_si32(v4)) * pitch + _mm_cvtsi128_si32(u4) * 4, 4);
+    return static_cast<int>(value | t.alphaOr);
+  };
+  const int t0 = fetch(iu, iv);
+  const int t1 = fetch(_mm_shuffle_epi32(iu, 1), _mm_shuffle_epi32(iv, 1));
+  const int t2 = fetch(_mm_shuffle_epi32(iu, 2), _mm_shuffle_epi32(iv, 2));
+  const int t3 = fetch(_mm_shuffle_epi32(iu, 3), _mm_shuffle_epi32(iv, 3));
+  return _mm_set_epi32(t3, t2, t1, t0);
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
@@ -103,9 +142,7 @@ void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &r
       __m128 zf = _mm_add_ps(_mm_set1_ps(row.z), _mm_mul_ps(_mm_set1_ps(tri.z.dx), fx));
       zf = _mm_max_ps(_mm_min_ps(zf, _mm_set1_ps(1.0f)), _mm_setzero_ps());
       z = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(zf, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
-      alignas(16) uint16_t buffer[8] = {};
-      std::memcpy(buffer, depth + x, static_cast<size_t>(n) * 2);
-      stored = _mm_unpacklo_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(buffer)), _mm_setzero_si128());
+      stored = _mm_unpacklo_epi16(loadDepth(depth + x, n), _mm_setzero_si128());
       const __m128i pass = kDepth == DepthMode::LessEqual ? _mm_xor_si128(_mm_cmpgt_epi32(z, stored), _mm_set1_epi32(-1))
                                                           : _mm_cmpgt_epi32(stored, z);
       live = _mm_and_si128(live, pass);
@@ -121,23 +158,18 @@ void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &r
       src = _mm_or_si128(_mm_andnot_si128(alphaMask, modulate8(src, second)), _mm_and_si128(src, alphaMask));
     }
 
-    alignas(16) uint32_t dstPixels[4] = {};
-    std::memcpy(dstPixels, color + x, static_cast<size_t>(n) * 4);
-    const __m128i dst = _mm_load_si128(reinterpret_cast<const __m128i *>(dstPixels));
+    const __m128i dst = loadColor(color + x, n);
     __m128i out = kBlend ? blendSrcAlpha(src, _mm_or_si128(dst, alphaOr)) : src;
     out = _mm_or_si128(out, alphaOr);
     out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, dst));
-    _mm_store_si128(reinterpret_cast<__m128i *>(dstPixels), out);
-    std::memcpy(color + x, dstPixels, static_cast<size_t>(n) * 4);
+    storeColor(color + x, n, out);
 
     if constexpr (kDepth != DepthMode::Off && kDepthWrite) {
       const __m128i merged = _mm_or_si128(_mm_and_si128(live, z), _mm_andnot_si128(live, stored));
       // Unsigned 16-bit pack via the signed one: shift down by 32768, pack, shift back.
       const __m128i packed = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(merged, bias16), _mm_setzero_si128()),
                                            _mm_set1_epi16(-32768));
-      alignas(16) uint16_t buffer[8];
-      _mm_store_si128(reinterpret_cast<__m128i *>(buffer), packed);
-      std::memcpy(depth + x, buffer, static_cast<size_t>(n) * 2);
+      storeDepth(depth + x, n, packed);
     }
   }
 }
