@@ -109,80 +109,80 @@ using MatrixAffineTransformation2DFn = Matrix *(*)(Matrix *out, float scaling, c
 
 // The 74 slots, in their fixed order (the comment is the slot number).
 struct MathDispatchTable {
-    Vec2TransformFn vec2Transform;                              // 0
-    Vec3TransformFn vec3Transform;                              // 1
-    Vec4TransformFn vec4Transform;                              // 2
-    MatrixProductFn matrixMultiply;                             // 3
-    MatrixProductFn matrixMultiplyTranspose;                    // 4
-    Vec2MapFn vec2TransformDirection;                           // 5
-    Vec3MapFn vec3TransformDirection;                           // 6
-    Vec3NormalizeFn vec3Normalize;                              // 7
-    Vec4NormalizeFn vec4Normalize;                              // 8
-    Vec2MapFn vec2TransformPoint;                               // 9
-    Vec3MapFn vec3TransformPoint;                               // 10
-    MatrixDeterminantFn matrixDeterminant;                      // 11
-    MatrixDecomposeFn matrixDecompose;                          // 12
-    PlaneFromPointNormalFn planeFromPointNormal;                // 13
-    PlaneFromPointsFn planeFromPoints;                          // 14
-    Vec3ProjectFn vec3Project;                                  // 15
-    Vec3ProjectFn vec3Unproject;                                // 16
-    Vec4CrossFn vec4Cross;                                      // 17
-    Vec2HermiteFn vec2Hermite;                                  // 18
-    MatrixInverseFn matrixInverse;                              // 19
-    QuaternionProductFn quaternionMultiply;                     // 20
-    QuaternionUnaryFn quaternionNormalize;                      // 21
-    PlaneNormalizeFn planeNormalize;                            // 22
-    PlaneIntersectLineFn planeIntersectLine;                    // 23
-    QuaternionToAxisAngleFn quaternionToAxisAngle;              // 24
-    QuaternionFromMatrixFn quaternionFromMatrix;                // 25
-    QuaternionFromYawPitchRollFn quaternionFromYawPitchRoll;    // 26
-    MatrixFromThreeFloatsFn matrixTranslation;                       // 27
-    MatrixShadowFn matrixShadow;                                // 28
-    MatrixReflectFn matrixReflect;                              // 29
-    QuaternionFromAxisAngleFn quaternionFromAxisAngle;          // 30
-    MatrixRotationFn matrixRotationX;                           // 31
-    MatrixRotationFn matrixRotationY;                           // 32
-    MatrixRotationFn matrixRotationZ;                           // 33
-    MatrixFromThreeFloatsFn matrixScaling;                           // 34
-    PlaneTransformFn planeTransform;                            // 35
-    QuaternionSlerpFn quaternionSlerp;                          // 36
-    QuaternionBarycentricFn quaternionBarycentric;              // 37
-    MatrixTransposeFn matrixTranspose;                          // 38
-    MatrixRotationQuaternionFn matrixRotationQuaternion;        // 39
-    MatrixTransformationFn matrixTransformation;                // 40
-    MatrixFromThreeFloatsFn matrixRotationYawPitchRoll;              // 41
-    MatrixAffineTransformationFn matrixAffineTransformation;    // 42
-    MatrixRotationAxisFn matrixRotationAxis;                    // 43
-    QuaternionSquadFn quaternionSquad;                          // 44
-    QuaternionUnaryFn quaternionInverse;                        // 45
-    QuaternionSquadSetupFn quaternionSquadSetup;                // 46
-    Vec2NormalizeFn vec2Normalize;                              // 47
-    Vec2CatmullRomFn vec2CatmullRom;                            // 48
-    Vec2BarycentricFn vec2Barycentric;                          // 49
-    Vec3HermiteFn vec3Hermite;                                  // 50
-    Vec3CatmullRomFn vec3CatmullRom;                            // 51
-    Vec3BarycentricFn vec3Barycentric;                          // 52
-    Vec4HermiteFn vec4Hermite;                                  // 53
-    Vec4CatmullRomFn vec4CatmullRom;                            // 54
-    Vec4BarycentricFn vec4Barycentric;                          // 55
-    QuaternionUnaryFn quaternionLn;                             // 56
-    QuaternionUnaryFn quaternionExp;                            // 57
-    Float32To16ArrayFn float32To16Array;                        // 58
-    Float16To32ArrayFn float16To32Array;                        // 59
-    Vec2TransformArrayFn vec2TransformArray;                    // 60
-    Vec2MapArrayFn vec2TransformPointArray;                     // 61
-    Vec2MapArrayFn vec2TransformDirectionArray;                 // 62
-    Vec3TransformArrayFn vec3TransformArray;                    // 63
-    Vec3MapArrayFn vec3TransformPointArray;                     // 64
-    Vec3MapArrayFn vec3TransformDirectionArray;                 // 65
-    Vec4TransformArrayFn vec4TransformArray;                    // 66
-    Vec3ProjectArrayFn vec3ProjectArray;                        // 67
-    Vec3ProjectArrayFn vec3UnprojectArray;                      // 68
-    PlaneTransformArrayFn planeTransformArray;                  // 69
-    BlendVerticesFn blendVertices;                              // 70
-    EvaluateTrianglePatchFn evaluateTrianglePatch;              // 71
-    MatrixTransformation2DFn matrixTransformation2D;            // 72
-    MatrixAffineTransformation2DFn matrixAffineTransformation2D;  // 73
+  Vec2TransformFn vec2Transform;                                // 0
+  Vec3TransformFn vec3Transform;                                // 1
+  Vec4TransformFn vec4Transform;                                // 2
+  MatrixProductFn matrixMultiply;                               // 3
+  MatrixProductFn matrixMultiplyTranspose;                      // 4
+  Vec2MapFn vec2TransformDirection;                             // 5
+  Vec3MapFn vec3TransformDirection;                             // 6
+  Vec3NormalizeFn vec3Normalize;                                // 7
+  Vec4NormalizeFn vec4Normalize;                                // 8
+  Vec2MapFn vec2TransformPoint;                                 // 9
+  Vec3MapFn vec3TransformPoint;                                 // 10
+  MatrixDeterminantFn matrixDeterminant;                        // 11
+  MatrixDecomposeFn matrixDecompose;                            // 12
+  PlaneFromPointNormalFn planeFromPointNormal;                  // 13
+  PlaneFromPointsFn planeFromPoints;                            // 14
+  Vec3ProjectFn vec3Project;                                    // 15
+  Vec3ProjectFn vec3Unproject;                                  // 16
+  Vec4CrossFn vec4Cross;                                        // 17
+  Vec2HermiteFn vec2Hermite;                                    // 18
+  MatrixInverseFn matrixInverse;                                // 19
+  QuaternionProductFn quaternionMultiply;                       // 20
+  QuaternionUnaryFn quaternionNormalize;                        // 21
+  PlaneNormalizeFn planeNormalize;                              // 22
+  PlaneIntersectLineFn planeIntersectLine;                      // 23
+  QuaternionToAxisAngleFn quaternionToAxisAngle;                // 24
+  QuaternionFromMatrixFn quaternionFromMatrix;                  // 25
+  QuaternionFromYawPitchRollFn quaternionFromYawPitchRoll;      // 26
+  MatrixFromThreeFloatsFn matrixTranslation;                    // 27
+  MatrixShadowFn matrixShadow;                                  // 28
+  MatrixReflectFn matrixReflect;                                // 29
+  QuaternionFromAxisAngleFn quaternionFromAxisAngle;            // 30
+  MatrixRotationFn matrixRotationX;                             // 31
+  MatrixRotationFn matrixRotationY;                             // 32
+  MatrixRotationFn matrixRotationZ;                             // 33
+  MatrixFromThreeFloatsFn matrixScaling;                        // 34
+  PlaneTransformFn planeTransform;                              // 35
+  QuaternionSlerpFn quaternionSlerp;                            // 36
+  QuaternionBarycentricFn quaternionBarycentric;                // 37
+  MatrixTransposeFn matrixTranspose;                            // 38
+  MatrixRotationQuaternionFn matrixRotationQuaternion;          // 39
+  MatrixTransformationFn matrixTransformation;                  // 40
+  MatrixFromThreeFloatsFn matrixRotationYawPitchRoll;           // 41
+  MatrixAffineTransformationFn matrixAffineTransformation;      // 42
+  MatrixRotationAxisFn matrixRotationAxis;                      // 43
+  QuaternionSquadFn quaternionSquad;                            // 44
+  QuaternionUnaryFn quaternionInverse;                          // 45
+  QuaternionSquadSetupFn quaternionSquadSetup;                  // 46
+  Vec2NormalizeFn vec2Normalize;                                // 47
+  Vec2CatmullRomFn vec2CatmullRom;                              // 48
+  Vec2BarycentricFn vec2Barycentric;                            // 49
+  Vec3HermiteFn vec3Hermite;                                    // 50
+  Vec3CatmullRomFn vec3CatmullRom;                              // 51
+  Vec3BarycentricFn vec3Barycentric;                            // 52
+  Vec4HermiteFn vec4Hermite;                                    // 53
+  Vec4CatmullRomFn vec4CatmullRom;                              // 54
+  Vec4BarycentricFn vec4Barycentric;                            // 55
+  QuaternionUnaryFn quaternionLn;                               // 56
+  QuaternionUnaryFn quaternionExp;                              // 57
+  Float32To16ArrayFn float32To16Array;                          // 58
+  Float16To32ArrayFn float16To32Array;                          // 59
+  Vec2TransformArrayFn vec2TransformArray;                      // 60
+  Vec2MapArrayFn vec2TransformPointArray;                       // 61
+  Vec2MapArrayFn vec2TransformDirectionArray;                   // 62
+  Vec3TransformArrayFn vec3TransformArray;                      // 63
+  Vec3MapArrayFn vec3TransformPointArray;                       // 64
+  Vec3MapArrayFn vec3TransformDirectionArray;                   // 65
+  Vec4TransformArrayFn vec4TransformArray;                      // 66
+  Vec3ProjectArrayFn vec3ProjectArray;                          // 67
+  Vec3ProjectArrayFn vec3UnprojectArray;                        // 68
+  PlaneTransformArrayFn planeTransformArray;                    // 69
+  BlendVerticesFn blendVertices;                                // 70
+  EvaluateTrianglePatchFn evaluateTrianglePatch;                // 71
+  MatrixTransformation2DFn matrixTransformation2D;              // 72
+  MatrixAffineTransformation2DFn matrixAffineTransformation2D;  // 73
 };
 
 constexpr int kMathSlotCount = 74;
@@ -196,12 +196,12 @@ constexpr DWORD kMathVariantSse = 3;
 
 // Which routine groups the set-up installed over the baseline list (a bit set).
 enum MathRoutineGroup : DWORD {
-    kRoutinesBaseline = 0,
-    kRoutines3DNow = 0x1,
-    kRoutines3DNowExtended = 0x2,
-    kRoutinesSseArrays = 0x4,
-    kRoutinesSse = 0x8,
-    kRoutinesSse2 = 0x10,
+  kRoutinesBaseline = 0,
+  kRoutines3DNow = 0x1,
+  kRoutines3DNowExtended = 0x2,
+  kRoutinesSseArrays = 0x4,
+  kRoutinesSse = 0x8,
+  kRoutinesSse2 = 0x10,
 };
 
 // The table itself: written only by the set-up (and the test hooks). Before set-up every

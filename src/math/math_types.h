@@ -10,33 +10,33 @@
 namespace kv {
 
 struct Vector2 {
-    float x, y;
+  float x, y;
 };
 
 struct Vector4 {
-    float x, y, z, w;
+  float x, y, z, w;
 };
 
 // (x, y, z) is the vector part and w the scalar part.
 struct Quaternion {
-    float x, y, z, w;
+  float x, y, z, w;
 };
 
 // The points p with a*p.x + b*p.y + c*p.z + d = 0; (a, b, c) is the normal.
 struct Plane {
-    float a, b, c, d;
+  float a, b, c, d;
 };
 
 // Same layout as D3DVIEWPORT9.
 struct Viewport {
-    DWORD X, Y, Width, Height;
-    float MinZ, MaxZ;
+  DWORD X, Y, Width, Height;
+  float MinZ, MaxZ;
 };
 
 // Where one element of a vertex lies, for the vertex blending operation.
 struct VertexElement {
-    UINT offset;          // byte offset inside the vertex
-    UINT componentCount;  // number of 32-bit floats
+  UINT offset;          // byte offset inside the vertex
+  UINT componentCount;  // number of 32-bit floats
 };
 
 static_assert(sizeof(Vector2) == 8 && sizeof(Vector4) == 16, "vectors are packed floats");

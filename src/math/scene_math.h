@@ -12,21 +12,21 @@ namespace kv {
 // Row-major, row vectors on the left (v' = v x M): a translation lies in row 3.
 // Same layout as D3DMATRIX, so a Matrix goes to SetTransform as it is.
 struct Matrix {
-    float m[4][4];
+  float m[4][4];
 };
 static_assert(sizeof(Matrix) == 64, "Matrix must have the D3DMATRIX layout");
 
 struct Vector3 {
-    float x, y, z;
+  float x, y, z;
 };
 static_assert(sizeof(Vector3) == 12, "Vector3 must be three packed floats");
 
 constexpr Matrix identityMatrix()
 {
-    return Matrix{{{1.0f, 0.0f, 0.0f, 0.0f},
-                   {0.0f, 1.0f, 0.0f, 0.0f},
-                   {0.0f, 0.0f, 1.0f, 0.0f},
-                   {0.0f, 0.0f, 0.0f, 1.0f}}};
+  return Matrix{{{1.0f, 0.0f, 0.0f, 0.0f},
+                 {0.0f, 1.0f, 0.0f, 0.0f},
+                 {0.0f, 0.0f, 1.0f, 0.0f},
+                 {0.0f, 0.0f, 0.0f, 1.0f}}};
 }
 
 // out = a x b; out may be a, b or both (the product is formed before storing).
