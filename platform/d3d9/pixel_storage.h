@@ -1,0 +1,50 @@
+// The memory behind one surface or volume level, and the lock rules every level shares:
+// region checks, block alignment, one lock at a time.
+#pragma once
+
+#include <d3d9.h>
+
+#include <memory>
+
+#include "d3d9/format_table.h"
+
+namespace kvd3d {
+
+// No single resource level may take more than this; larger requests fail as out of memory
+// without touching the heap.
+constexpr uint64_t kMaxLevelBytes = uint64_t(512) << 20;
+
+class PixelStorage {
+ public:
+  // D3D_OK, E_OUTOFMEMORY (allocation failed or the size is absurd). Memory starts zeroed.
+  HRESULT allocate(const FormatInfo &info, UINT width, UINT height, UINT depth);
+
+  const FormatInfo &info() const { return *info_; }
+  UINT width() const { return width_; }
+  UINT height() const { return height_; }
+  UINT depth() const { return depth_; }
+  INT pitch() const { return INT(pitch_); }
+  INT slicePitch() const { return INT(slicePitch_); }
+  BYTE *bits() const { return bits_.get(); }
+  bool locked() const { return locked_; }
+
+  // Lock of a rectangle of slice 0 (nullptr = whole level) or of a box (nullptr = whole).
+  HRESULT lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags);
+  HRESULT lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags);
+  HRESULT unlock();
+
+  // For copies made by the device itself (they never go through the lock rules).
+  uint64_t byteSize() const { return uint64_t(slicePitch_) * depth_; }
+
+ private:
+  bool regionAligned(UINT left, UINT top, UINT right, UINT bottom) const;
+  BYTE *address(UINT left, UINT top, UINT front) const;
+
+  const FormatInfo *info_ = nullptr;
+  UINT width_ = 0, height_ = 0, depth_ = 0;
+  UINT pitch_ = 0, slicePitch_ = 0;
+  std::unique_ptr<BYTE[]> bits_;
+  bool locked_ = false;
+};
+
+}  // namespace kvd3d
