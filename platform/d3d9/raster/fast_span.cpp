@@ -89,88 +89,134 @@ inline void storeColor(uint32_t *p, int n, __m128i v) {
   std::memcpy(p, buffer, static_cast<size_t>(n) * 4);
 }
 
+// One texture coordinate over the span: row + dx * fx, times 1/q (or a constant).
 struct CoordPlane {
   bool constant;
-  float value, row, dx;
+  __m128 value, row, dx;
 };
 
 inline CoordPlane coordPlane(const TriangleSetup &tri, const SpanRow &row, int attr) {
-  return CoordPlane{tri.attrConstant[attr], tri.attrQ[attr].ref, row.attrQ[attr], tri.attrQ[attr].dx};
+  return CoordPlane{tri.attrConstant[attr], _mm_set1_ps(tri.attrQ[attr].ref), _mm_set1_ps(row.attrQ[attr]),
+                    _mm_set1_ps(tri.attrQ[attr].dx)};
 }
 
-inline __m128 interpolate(const CoordPlane &p, __m128 fx, __m128 q) {
-  if (p.constant) return _mm_set1_ps(p.value);
-  return _mm_div_ps(_mm_add_ps(_mm_set1_ps(p.row), _mm_mul_ps(_mm_set1_ps(p.dx), fx)), q);
+[[gnu::always_inline]] inline __m128 interpolate(const CoordPlane &p, __m128 fx, __m128 rq) {
+  if (p.constant) return p.value;
+  return _mm_mul_ps(_mm_add_ps(p.row, _mm_mul_ps(p.dx, fx)), rq);
 }
 
-[[gnu::always_inline]] inline __m128i texelIndex(const DirectTexture &t, __m128 u, __m128 v) {
-  const __m128i iu = _mm_and_si128(floorToTexel4(_mm_mul_ps(u, _mm_set1_ps(t.width))), _mm_set1_epi32(t.maskU));
-  const __m128i iv = _mm_and_si128(floorToTexel4(_mm_mul_ps(v, _mm_set1_ps(t.height))), _mm_set1_epi32(t.maskV));
-  // Lanes move through registers, not memory: four narrow stores followed by one wide load
-  // would stall on store forwarding.
-  const BYTE *bits = t.bits;
-  const ptrdiff_t pitch = t.pitch;
-  auto fetch = [&](__m128i u4, __m128i v4) {
-    uint32_t value;
-    std::memcpy(&value, bits + static_cast<ptrdiff_t>(_mm_cvtsi128_si32(v4)) * pitch + _mm_cvtsi128_si32(u4) * 4, 4);
-    return static_cast<int>(value | t.alphaOr);
-  };
-  const int t0 = fetch(iu, iv);
-  const int t1 = fetch(_mm_shuffle_epi32(iu, 1), _mm_shuffle_epi32(iv, 1));
-  const int t2 = fetch(_mm_shuffle_epi32(iu, 2), _mm_shuffle_epi32(iv, 2));
-  const int t3 = fetch(_mm_shuffle_epi32(iu, 3), _mm_shuffle_epi32(iv, 3));
-  return _mm_set_epi32(t3, t2, t1, t0);
+// A texture as vectors: the texel offset iv * pitch + iu comes from one multiply-add of
+// 16-bit halves, which derivePipelineKey guarantees to fit.
+struct TexturePlane {
+  const uint32_t *texels;
+  __m128 width, height;
+  __m128i maskU, maskV, pitchAndOne, alphaOr;
+};
+
+inline TexturePlane texturePlane(const DirectTexture &t) {
+  return TexturePlane{reinterpret_cast<const uint32_t *>(t.bits),
+                      _mm_set1_ps(t.width),
+                      _mm_set1_ps(t.height),
+                      _mm_set1_epi32(t.maskU),
+                      _mm_set1_epi32(t.maskV),
+                      _mm_set1_epi32(t.pitch / 4 << 16 | 1),
+                      _mm_set1_epi32(static_cast<int>(t.alphaOr))};
+}
+
+[[gnu::always_inline]] inline __m128i fetchTexels(const TexturePlane &t, __m128 u, __m128 v) {
+  const __m128i iu = _mm_and_si128(floorToTexel4(_mm_mul_ps(u, t.width)), t.maskU);
+  const __m128i iv = _mm_and_si128(floorToTexel4(_mm_mul_ps(v, t.height)), t.maskV);
+  const __m128i offset = _mm_madd_epi16(_mm_or_si128(_mm_slli_epi32(iv, 16), iu), t.pitchAndOne);
+  alignas(16) int32_t o[4];
+  _mm_store_si128(reinterpret_cast<__m128i *>(o), offset);
+  uint32_t texel[4];
+  for (int i = 0; i < 4; ++i) std::memcpy(&texel[i], t.texels + o[i], 4);
+  // Built in registers: four narrow stores and one wide load would stall on store forwarding.
+  const __m128i value = _mm_set_epi32(static_cast<int>(texel[3]), static_cast<int>(texel[2]),
+                                      static_cast<int>(texel[1]), static_cast<int>(texel[0]));
+  return _mm_or_si128(value, t.alphaOr);
+}
+
+// Everything a span needs, in locals and vectors, so that the stores into the target cannot
+// force reloads of the draw state.
+struct SpanConstants {
+  uint32_t *color;
+  uint16_t *depth;
+  __m128 zRow, zDx, qRow, qDx;
+  CoordPlane u0, v0, u1, v1;
+  TexturePlane tex0, tex1;
+  __m128i targetAlphaOr;
+};
+
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+[[gnu::always_inline]] inline void shadeGroup(const SpanConstants &k, int x, int n, __m128 fx, __m128i live) {
+  __m128i z = _mm_setzero_si128(), stored = _mm_setzero_si128();
+  if constexpr (kDepth != DepthMode::Off) {
+    __m128 zf = _mm_add_ps(k.zRow, _mm_mul_ps(k.zDx, fx));
+    zf = _mm_max_ps(_mm_min_ps(zf, _mm_set1_ps(1.0f)), _mm_setzero_ps());
+    z = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(zf, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
+    stored = _mm_unpacklo_epi16(loadDepth(k.depth + x, n), _mm_setzero_si128());
+    const __m128i fail = kDepth == DepthMode::LessEqual ? _mm_cmpgt_epi32(z, stored)
+                                                        : _mm_xor_si128(_mm_cmpgt_epi32(stored, z), _mm_set1_epi32(-1));
+    live = _mm_andnot_si128(fail, live);
+    if (_mm_movemask_epi8(live) == 0) return;
+  }
+
+  const __m128 q = _mm_add_ps(k.qRow, _mm_mul_ps(k.qDx, fx));
+  const __m128 rq = _mm_div_ps(_mm_set1_ps(1.0f), q);
+  __m128i src = fetchTexels(k.tex0, interpolate(k.u0, fx, rq), interpolate(k.v0, fx, rq));
+  if constexpr (kTwoTextures) {
+    const __m128i second = fetchTexels(k.tex1, interpolate(k.u1, fx, rq), interpolate(k.v1, fx, rq));
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    // Colour is modulated, alpha stays that of stage 0.
+    src = _mm_or_si128(_mm_andnot_si128(alphaMask, modulate8(src, second)), _mm_and_si128(src, alphaMask));
+  }
+
+  const __m128i dst = loadColor(k.color + x, n);
+  __m128i out = kBlend ? blendSrcAlpha(src, _mm_or_si128(dst, k.targetAlphaOr)) : src;
+  out = _mm_or_si128(out, k.targetAlphaOr);
+  out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, dst));
+  storeColor(k.color + x, n, out);
+
+  if constexpr (kDepth != DepthMode::Off && kDepthWrite) {
+    const __m128i merged = _mm_or_si128(_mm_and_si128(live, z), _mm_andnot_si128(live, stored));
+    // Unsigned 16-bit pack via the signed one: shift down by 32768, pack, shift back.
+    const __m128i packed = _mm_xor_si128(
+        _mm_packs_epi32(_mm_sub_epi32(merged, _mm_set1_epi32(32768)), _mm_setzero_si128()), _mm_set1_epi16(-32768));
+    storeDepth(k.depth + x, n, packed);
+  }
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0, int x1) {
-  uint32_t *color = colorRow(ctx.target, row.y);
-  uint16_t *depth = kDepth != DepthMode::Off ? depthRow(ctx.target, row.y) : nullptr;
-  const __m128 lane = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
-  const __m128i laneIndex = _mm_set_epi32(3, 2, 1, 0);
-  const CoordPlane u0 = coordPlane(tri, row, kTexCoordAttr), v0 = coordPlane(tri, row, kTexCoordAttr + 1);
-  const CoordPlane u1 = coordPlane(tri, row, kTexCoordAttr + 2), v1 = coordPlane(tri, row, kTexCoordAttr + 3);
-  const __m128i alphaOr = _mm_set1_epi32(ctx.output.targetHasAlpha ? 0 : static_cast<int>(0xFF000000u));
-  const __m128i bias16 = _mm_set1_epi32(32768);
-  for (int x = x0; x < x1; x += 4) {
-    const int n = x1 - x < 4 ? x1 - x : 4;
-    __m128i live = _mm_cmplt_epi32(laneIndex, _mm_set1_epi32(n));
-    const __m128 fx = _mm_add_ps(_mm_set1_ps(static_cast<float>(x - tri.xRef)), lane);
+  SpanConstants k;
+  k.color = colorRow(ctx.target, row.y);
+  k.depth = kDepth != DepthMode::Off ? depthRow(ctx.target, row.y) : nullptr;
+  k.zRow = _mm_set1_ps(row.z);
+  k.zDx = _mm_set1_ps(tri.z.dx);
+  k.qRow = _mm_set1_ps(row.q);
+  k.qDx = _mm_set1_ps(tri.q.dx);
+  k.u0 = coordPlane(tri, row, kTexCoordAttr);
+  k.v0 = coordPlane(tri, row, kTexCoordAttr + 1);
+  k.tex0 = texturePlane(ctx.direct[0]);
+  if constexpr (kTwoTextures) {
+    k.u1 = coordPlane(tri, row, kTexCoordAttr + 2);
+    k.v1 = coordPlane(tri, row, kTexCoordAttr + 3);
+    k.tex1 = texturePlane(ctx.direct[1]);
+  }
+  k.targetAlphaOr = _mm_set1_epi32(ctx.output.targetHasAlpha ? 0 : static_cast<int>(0xFF000000u));
 
-    __m128i z = _mm_setzero_si128(), stored = _mm_setzero_si128();
-    if constexpr (kDepth != DepthMode::Off) {
-      __m128 zf = _mm_add_ps(_mm_set1_ps(row.z), _mm_mul_ps(_mm_set1_ps(tri.z.dx), fx));
-      zf = _mm_max_ps(_mm_min_ps(zf, _mm_set1_ps(1.0f)), _mm_setzero_ps());
-      z = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(zf, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
-      stored = _mm_unpacklo_epi16(loadDepth(depth + x, n), _mm_setzero_si128());
-      const __m128i pass = kDepth == DepthMode::LessEqual ? _mm_xor_si128(_mm_cmpgt_epi32(z, stored), _mm_set1_epi32(-1))
-                                                          : _mm_cmpgt_epi32(stored, z);
-      live = _mm_and_si128(live, pass);
-      if (_mm_movemask_epi8(live) == 0) continue;
-    }
-
-    const __m128 q = _mm_add_ps(_mm_set1_ps(row.q), _mm_mul_ps(_mm_set1_ps(tri.q.dx), fx));
-    __m128i src = texelIndex(ctx.direct[0], interpolate(u0, fx, q), interpolate(v0, fx, q));
-    if constexpr (kTwoTextures) {
-      const __m128i second = texelIndex(ctx.direct[1], interpolate(u1, fx, q), interpolate(v1, fx, q));
-      const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      // Colour is modulated, alpha stays that of stage 0.
-      src = _mm_or_si128(_mm_andnot_si128(alphaMask, modulate8(src, second)), _mm_and_si128(src, alphaMask));
-    }
-
-    const __m128i dst = loadColor(color + x, n);
-    __m128i out = kBlend ? blendSrcAlpha(src, _mm_or_si128(dst, alphaOr)) : src;
-    out = _mm_or_si128(out, alphaOr);
-    out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, dst));
-    storeColor(color + x, n, out);
-
-    if constexpr (kDepth != DepthMode::Off && kDepthWrite) {
-      const __m128i merged = _mm_or_si128(_mm_and_si128(live, z), _mm_andnot_si128(live, stored));
-      // Unsigned 16-bit pack via the signed one: shift down by 32768, pack, shift back.
-      const __m128i packed = _mm_xor_si128(_mm_packs_epi32(_mm_sub_epi32(merged, bias16), _mm_setzero_si128()),
-                                           _mm_set1_epi16(-32768));
-      storeDepth(depth + x, n, packed);
-    }
+  // fx = x - xRef per lane, stepped by 4: exact, since it only ever holds small integers.
+  __m128 fx = _mm_add_ps(_mm_set1_ps(static_cast<float>(x0 - tri.xRef)), _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f));
+  const __m128 four = _mm_set1_ps(4.0f);
+  const __m128i all = _mm_set1_epi32(-1);
+  int x = x0;
+  for (; x + 4 <= x1; x += 4, fx = _mm_add_ps(fx, four))
+    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, 4, fx, all);
+  if (x < x1) {
+    const int n = x1 - x;
+    const __m128i live = _mm_cmplt_epi32(_mm_set_epi32(3, 2, 1, 0), _mm_set1_epi32(n));
+    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, n, fx, live);
   }
 }
 

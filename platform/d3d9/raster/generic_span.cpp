@@ -21,10 +21,10 @@ void genericSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow
       std::memcpy(&stored, depth + x, sizeof stored);
       if (!passes(ctx.depthFunc, z, stored)) continue;
     }
-    const float q = row.q + tri.q.dx * fx;
+    const float rq = 1.0f / (row.q + tri.q.dx * fx);
     float value[kMaxAttributes];
     for (int i = 0; i < attrs; ++i)
-      value[i] = tri.attrConstant[i] ? tri.attrQ[i].ref : (row.attrQ[i] + tri.attrQ[i].dx * fx) / q;
+      value[i] = tri.attrConstant[i] ? tri.attrQ[i].ref : (row.attrQ[i] + tri.attrQ[i].dx * fx) * rq;
     PixelInputs in;
     in.diffuse = Color4{value[kDiffuseAttr], value[kDiffuseAttr + 1], value[kDiffuseAttr + 2], value[kDiffuseAttr + 3]};
     in.specular =

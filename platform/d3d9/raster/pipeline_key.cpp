@@ -14,6 +14,8 @@ bool directTexture(const DrawState &state, int stage, DirectTexture &out) {
   const DWORD *sampler = state.samplerState[stage];
   if (!t.bits || (t.format != D3DFMT_A8R8G8B8 && t.format != D3DFMT_X8R8G8B8)) return false;
   if (!isPowerOfTwo(t.width) || !isPowerOfTwo(t.height) || t.pitch < static_cast<INT>(t.width) * 4) return false;
+  // The routines address texels as 16-bit row and column times a 16-bit row length.
+  if (t.pitch % 4 != 0 || t.pitch / 4 > 0x7FFF || t.height > 0x8000) return false;
   if (sampler[D3DSAMP_ADDRESSU] != D3DTADDRESS_WRAP || sampler[D3DSAMP_ADDRESSV] != D3DTADDRESS_WRAP) return false;
   if (sampler[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR) return false;
   out = DirectTexture{t.bits,
