@@ -25,12 +25,10 @@
 #define KVPOLYGON_CALLER
 #endif
 
-#if defined(KVPOLYGON_BUILDING)
-#if defined(_WIN32)
-#define KVPOLYGON_API __declspec(dllexport)
-#else
+/* On Windows the module-definition file (kvpolygon.def) exports the undecorated names;
+ * elsewhere the exports are the only symbols the library makes visible. */
+#if defined(KVPOLYGON_BUILDING) && !defined(_WIN32)
 #define KVPOLYGON_API __attribute__((visibility("default")))
-#endif
 #else
 #define KVPOLYGON_API
 #endif
