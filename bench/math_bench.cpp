@@ -116,17 +116,25 @@ void float16To32Array(benchmark::State &state, const kv::MathDispatchTable *tabl
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Keeps each run's time so that the ratios against the baseline can be printed at the end.
+// Keeps each run's processor time (steadier than wall time on a shared machine) so that the ratios against the baseline can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &run : runs)
-      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    // With repetitions the median stands for the run; otherwise the single run does.
+    for (const Run &run : runs) {
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Iteration && !medians_.count(name))
+        times_[name] = run.GetAdjustedCPUTime();
+      else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+        medians_[name] = times_[name] = run.GetAdjustedCPUTime();
+    }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void printRatios() const {
-    std::printf("\nspeed relative to the baseline set (baseline time / set time):\n");
+    std::printf("\nspeed relative to the baseline set (baseline CPU time / set CPU time):\n");
     for (const auto &[name, time] : times_) {
       const size_t slash = name.find('/');
       if (slash == std::string::npos) continue;
@@ -139,6 +147,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> times_;
+  std::map<std::string, double> medians_;
 };
 
 }  // namespace
