@@ -1,9 +1,10 @@
 // The value types of the math routine table beyond Matrix and Vector3: all are plain
-// runs of 32-bit floats (or, for the viewport, the Direct3D 9 viewport layout), so they
-// can be handed to the device or read from vertex data without conversion.
+// runs of 32-bit floats (the viewport is Direct3D 9's own), so they can be handed to the
+// device or read from vertex data without conversion.
 #pragma once
 
 #include <windows.h>
+#include <d3d9types.h>
 
 #include "math/scene_math.h"
 
@@ -27,11 +28,7 @@ struct Plane {
   float a, b, c, d;
 };
 
-// Same layout as D3DVIEWPORT9.
-struct Viewport {
-  DWORD X, Y, Width, Height;
-  float MinZ, MaxZ;
-};
+using Viewport = D3DVIEWPORT9;
 
 // Where one element of a vertex lies, for the vertex blending operation.
 struct VertexElement {
@@ -41,6 +38,6 @@ struct VertexElement {
 
 static_assert(sizeof(Vector2) == 8 && sizeof(Vector4) == 16, "vectors are packed floats");
 static_assert(sizeof(Quaternion) == 16 && sizeof(Plane) == 16, "quaternions and planes are four floats");
-static_assert(sizeof(Viewport) == 24, "Viewport must have the D3DVIEWPORT9 layout");
+static_assert(sizeof(Matrix) == sizeof(D3DMATRIX), "a Matrix goes to SetTransform as it is");
 
 }  // namespace kv
