@@ -7,9 +7,21 @@
 namespace kvd3d::raster {
 namespace {
 
-void lerpVertex(const ClipVertex &a, const ClipVertex &b, float t, int attrCount, ClipVertex &out) {
+void lerpVertex(const ClipPlane &plane, const ClipVertex &a, const ClipVertex &b, float t, int attrCount,
+                ClipVertex &out) {
   for (int i = 0; i < 4; ++i) out.pos[i] = a.pos[i] + (b.pos[i] - a.pos[i]) * t;
   for (int i = 0; i < attrCount; ++i) out.attr[i] = a.attr[i] + (b.attr[i] - a.attr[i]) * t;
+  // Put the new vertex exactly on the plane: along an edge with huge ends the interpolated
+  // coordinate loses all its precision to cancellation, while the plane pins it down. Every
+  // plane constrains a single one of x, y, z (against w).
+  if (plane.a != 0.0f)
+    out.pos[0] = -(plane.d * out.pos[3] + plane.e) / plane.a;
+  else if (plane.b != 0.0f)
+    out.pos[1] = -(plane.d * out.pos[3] + plane.e) / plane.b;
+  else if (plane.c != 0.0f)
+    out.pos[2] = -(plane.d * out.pos[3] + plane.e) / plane.c;
+  else
+    out.pos[3] = -plane.e / plane.d;
 }
 
 int clipAgainstPlane(const ClipPlane &plane, const ClipVertex *in, int count, int attrCount, ClipVertex *out) {
@@ -24,9 +36,9 @@ int clipAgainstPlane(const ClipPlane &plane, const ClipVertex *in, int count, in
     if ((dc >= 0.0f) != (dn >= 0.0f)) {
       // Always interpolate from the inside vertex so that shared edges clip identically.
       if (dc >= 0.0f)
-        lerpVertex(current, next, dc / (dc - dn), attrCount, out[written++]);
+        lerpVertex(plane, current, next, dc / (dc - dn), attrCount, out[written++]);
       else
-        lerpVertex(next, current, dn / (dn - dc), attrCount, out[written++]);
+        lerpVertex(plane, next, current, dn / (dn - dc), attrCount, out[written++]);
     }
   }
   return written;

@@ -4,7 +4,7 @@
 
 namespace kvd3d::raster {
 
-// A plane a*x + b*y + c*z + d*w + e >= 0 keeps the inside.
+// A plane a*x + b*y + c*z + d*w + e >= 0 keeps the inside; at most one of a, b, c is non-zero.
 struct ClipPlane {
   float a, b, c, d, e;
   float distance(const float p[4]) const { return a * p[0] + b * p[1] + c * p[2] + d * p[3] + e; }
