@@ -33,10 +33,16 @@ KV_TARGET_SSE2 __m128i floatsToUnsignedHalves(__m128i bits) {
   const __m128i odd = _mm_and_si128(_mm_srli_epi32(magnitude, 13), _mm_set1_epi32(1));
   const __m128i normal = _mm_srli_epi32(
       _mm_add_epi32(_mm_add_epi32(magnitude, _mm_set1_epi32(static_cast<int>(0xC8000FFFu))), odd), 13);
-  // Denormal: adding 0.5 leaves |x| rounded to a multiple of 2^-24 in the low bits,
-  // rounded to nearest, ties to even, by the addition itself.
-  const __m128 shifted = _mm_add_ps(_mm_castsi128_ps(magnitude), _mm_set1_ps(0.5f));
-  const __m128i denormal = _mm_sub_epi32(_mm_castps_si128(shifted), _mm_set1_epi32(0x3F000000));
+  // Denormal: |x| * 2^24 is exact; its integer part plus a round-to-nearest-even step
+  // done by hand, so the result does not depend on the processor's rounding mode.
+  const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(magnitude), _mm_set1_ps(16777216.0f));
+  const __m128i whole = _mm_cvttps_epi32(scaled);
+  const __m128 fraction = _mm_sub_ps(scaled, _mm_cvtepi32_ps(whole));  // exact
+  const __m128 half = _mm_set1_ps(0.5f);
+  const __m128i wholeIsOdd = _mm_cmpeq_epi32(_mm_and_si128(whole, _mm_set1_epi32(1)), _mm_set1_epi32(1));
+  const __m128i roundsUp = _mm_or_si128(_mm_castps_si128(_mm_cmpgt_ps(fraction, half)),
+                                        _mm_and_si128(_mm_castps_si128(_mm_cmpeq_ps(fraction, half)), wholeIsOdd));
+  const __m128i denormal = _mm_sub_epi32(whole, roundsUp);  // roundsUp is -1 where set
   __m128i result = _mm_or_si128(_mm_and_si128(isNormal, normal), _mm_andnot_si128(isNormal, denormal));
   result = _mm_or_si128(_mm_and_si128(saturates, _mm_set1_epi32(0x7FFF)), _mm_andnot_si128(saturates, result));
   return result;

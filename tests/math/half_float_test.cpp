@@ -1,6 +1,7 @@
 // Half-float conversions: every 16-bit pattern, the listed float cases, and agreement of
 // every routine set with the baseline bit for bit.
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -124,6 +125,20 @@ TEST_P(HalfFloatSets, AgreesWithTheBaselineOnEveryCountAndManyFloats) {
       EXPECT_EQ(halves[i + 1], expected[i]) << count;
       EXPECT_EQ(bitsOf(floats[i + 1]), bitsOf(kv::float16To32(expected[i]))) << count;
     }
+  }
+}
+
+TEST_P(HalfFloatSets, ResultsDoNotDependOnTheRoundingModeInForce) {
+  // Every denormal-range float pattern step, where rounding is done at all.
+  std::vector<float> in;
+  for (uint32_t bits = 0; bits < 0x38800000u; bits += 0x777u) in.push_back(floatOf(bits));
+  std::vector<uint16_t> expected(in.size()), actual(in.size());
+  tableFor(RoutineSet::Baseline).float32To16Array(expected.data(), in.data(), static_cast<UINT>(in.size()));
+  for (int mode : {FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    table_.float32To16Array(actual.data(), in.data(), static_cast<UINT>(in.size()));
+    std::fesetround(FE_TONEAREST);
+    for (size_t i = 0; i < in.size(); ++i) ASSERT_EQ(actual[i], expected[i]) << mode << " " << std::hex << bitsOf(in[i]);
   }
 }
 
