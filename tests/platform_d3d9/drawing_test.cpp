@@ -1,0 +1,241 @@
+// Scenes, Clear, drawing, texture binding and the frame read-back (GetRenderTargetData).
+#include <cstring>
+#include <vector>
+
+#include "d3d9_test_support.h"
+
+namespace kvd3d_test {
+namespace {
+
+struct ScreenVertex {
+  float x, y, z, rhw;
+  D3DCOLOR diffuse;
+};
+constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+class DrawingTest : public D3D9Test {
+ protected:
+  void SetUp() override {
+    D3D9Test::SetUp();
+    makeDevice(libraryParameters(32, 16));
+  }
+
+  // The frame as the library reads it: through a system-memory copy of the back buffer.
+  std::vector<DWORD> readBack() {
+    std::vector<DWORD> pixels;
+    Ref<IDirect3DSurface9> back, copy;
+    if (device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()) != D3D_OK) return pixels;
+    if (device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr) !=
+        D3D_OK)
+      return pixels;
+    if (device_->GetRenderTargetData(back.get(), copy.get()) != D3D_OK) return pixels;
+    D3DLOCKED_RECT locked{};
+    if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT) != D3D_OK) return pixels;
+    pixels.resize(32 * 16);
+    for (int y = 0; y < 16; ++y)
+      std::memcpy(&pixels[y * 32], static_cast<BYTE *>(locked.pBits) + y * locked.Pitch, 32 * 4);
+    copy->UnlockRect();
+    return pixels;
+  }
+};
+
+TEST_F(DrawingTest, ClearChecksItsArgumentsAndFillsTheTarget) {
+  const D3DRECT rect{0, 0, 4, 4};
+  EXPECT_EQ(device_->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->Clear(0, &rect, D3DCLEAR_TARGET, 0, 1.f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->Clear(0, nullptr, 0, 0, 1.f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.f, 0), D3DERR_INVALIDCALL) << "D16 has no stencil";
+  EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.5f, 0), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff336699, 1.f, 0), D3D_OK);
+  ASSERT_EQ(device_->Clear(1, &rect, D3DCLEAR_TARGET, 0x80000000, 1.f, 0), D3D_OK);
+  const std::vector<DWORD> pixels = readBack();
+  ASSERT_EQ(pixels.size(), 32u * 16u);
+  EXPECT_EQ(pixels[0], 0x80000000u);
+  EXPECT_EQ(pixels[3 * 32 + 3], 0x80000000u);
+  EXPECT_EQ(pixels[4 * 32 + 4], 0xff336699u);
+  EXPECT_EQ(pixels[15 * 32 + 31], 0xff336699u);
+
+  D3DPRESENT_PARAMETERS pp = libraryParameters(32, 16);
+  pp.EnableAutoDepthStencil = FALSE;
+  ASSERT_EQ(device_->Reset(&pp), D3D_OK);
+  EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3D_OK);
+}
+
+TEST_F(DrawingTest, ScenesDoNotNestAndDrawingNeedsOne) {
+  const ScreenVertex tri[3] = {{0, 0, 0, 1, 0xffffffff}, {8, 0, 0, 1, 0xffffffff}, {0, 8, 0, 1, 0xffffffff}};
+  device_->SetFVF(kScreenFvf);
+  EXPECT_EQ(device_->EndScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(ScreenVertex)), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  EXPECT_EQ(device_->BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(ScreenVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, tri, sizeof(ScreenVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, tri, sizeof(ScreenVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPRIMITIVETYPE(9), 1, tri, sizeof(ScreenVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(ScreenVertex)), D3D_OK);
+  EXPECT_EQ(device_->EndScene(), D3D_OK);
+}
+
+TEST_F(DrawingTest, DrawnTriangleReachesTheBackBuffer) {
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.f, 0);
+  const D3DCOLOR red = 0xffff0000;
+  const ScreenVertex quad[4] = {{-0.5f, -0.5f, 0.5f, 1, red},
+                                {31.5f, -0.5f, 0.5f, 1, red},
+                                {-0.5f, 15.5f, 0.5f, 1, red},
+                                {31.5f, 15.5f, 0.5f, 1, red}};
+  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+  device_->SetFVF(kScreenFvf);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), D3D_OK);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+  const std::vector<DWORD> pixels = readBack();
+  ASSERT_EQ(pixels.size(), 32u * 16u);
+  EXPECT_EQ(pixels[0], red);
+  EXPECT_EQ(pixels[8 * 32 + 17], red);
+  EXPECT_EQ(pixels[15 * 32 + 31], red);
+
+  // The same quad by index, in a fresh frame.
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.f, 0);
+  const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+  const WORD outOfRange[3] = {0, 1, 7};
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, outOfRange, D3DFMT_INDEX16, quad,
+                                            sizeof(ScreenVertex)),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad,
+                                            sizeof(ScreenVertex)),
+            D3D_OK);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack()[8 * 32 + 17], red);
+}
+
+TEST_F(DrawingTest, LostDeviceDrawsNothingAndCannotBeReadBack) {
+  device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00, 1.f, 0);
+  Ref<IDirect3DSurface9> back, copy;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr),
+            D3D_OK);
+  kvtest::d3d9LoseDevice();
+  EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1.f, 0), D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), copy.get()), D3DERR_DEVICELOST);
+  back.reset();
+  kvtest::d3d9MakeResettable();
+  D3DPRESENT_PARAMETERS pp = libraryParameters(32, 16);
+  EXPECT_EQ(device_->Reset(&pp), D3D_OK) << "system-memory surfaces do not block Reset";
+}
+
+TEST_F(DrawingTest, RenderTargetDataNeedsARenderTargetAndAMatchingSystemMemorySurface) {
+  Ref<IDirect3DSurface9> back, copy, small, wrongFormat, inDefault, plainSource;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, small.out(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, wrongFormat.out(),
+                                                 nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, inDefault.out(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, plainSource.out(),
+                                                 nullptr),
+            D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), copy.get()), D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), small.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), wrongFormat.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), inDefault.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(plainSource.get(), copy.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), nullptr), D3DERR_INVALIDCALL);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(copy->LockRect(&locked, nullptr, 0), D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), copy.get()), D3DERR_INVALIDCALL) << "destination locked";
+  copy->UnlockRect();
+
+  // A level of a system-memory texture is a valid destination too.
+  Ref<IDirect3DTexture9> texture;
+  Ref<IDirect3DSurface9> level;
+  ASSERT_EQ(device_->CreateTexture(32, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, texture.out(), nullptr), D3D_OK);
+  ASSERT_EQ(texture->GetSurfaceLevel(0, level.out()), D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), level.get()), D3D_OK);
+}
+
+TEST_F(DrawingTest, ViewportMustLieInsideTheTarget) {
+  D3DVIEWPORT9 viewport{0, 0, 32, 16, 0.f, 1.f};
+  EXPECT_EQ(device_->SetViewport(&viewport), D3D_OK);
+  viewport = {4, 2, 28, 14, 0.25f, 0.75f};
+  EXPECT_EQ(device_->SetViewport(&viewport), D3D_OK);
+  D3DVIEWPORT9 read{};
+  ASSERT_EQ(device_->GetViewport(&read), D3D_OK);
+  EXPECT_EQ(read.X, 4u);
+  EXPECT_EQ(read.MinZ, 0.25f);
+  for (D3DVIEWPORT9 bad : {D3DVIEWPORT9{1, 0, 32, 16, 0.f, 1.f}, D3DVIEWPORT9{0, 0, 0, 16, 0.f, 1.f},
+                           D3DVIEWPORT9{0, 0xffffffffu, 1, 1, 0.f, 1.f}, D3DVIEWPORT9{0, 0, 8, 8, -1.f, 1.f}})
+    EXPECT_EQ(device_->SetViewport(&bad), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetViewport(nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DrawingTest, TexturesBindByPoolAndStayAliveWhileBound) {
+  Ref<IDirect3DTexture9> managed, scratch, system;
+  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.out(), nullptr), D3D_OK);
+  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, scratch.out(), nullptr), D3D_OK);
+  ASSERT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, system.out(), nullptr), D3D_OK);
+  EXPECT_EQ(device_->SetTexture(0, scratch.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTexture(0, system.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTexture(16, managed.get()), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->SetTexture(1, managed.get()), D3D_OK);
+
+  Ref<IDirect3DBaseTexture9> bound;
+  ASSERT_EQ(device_->GetTexture(1, bound.out()), D3D_OK);
+  EXPECT_EQ(bound.get(), static_cast<IDirect3DBaseTexture9 *>(managed.get()));
+  bound.reset();
+
+  // The application lets go; the binding keeps it until it is replaced.
+  const int live = kvtest::d3d9LiveResources();
+  managed.reset();
+  EXPECT_EQ(kvtest::d3d9LiveResources(), live);
+  ASSERT_EQ(device_->GetTexture(1, bound.out()), D3D_OK);
+  ASSERT_TRUE(bound);
+  EXPECT_EQ(bound->GetLevelCount(), 1u);
+  bound.reset();
+  ASSERT_EQ(device_->SetTexture(1, nullptr), D3D_OK);
+  EXPECT_EQ(kvtest::d3d9LiveResources(), live - 1);
+
+  D3DCAPS9 caps = kvtest::d3d9DefaultCaps();
+  caps.DevCaps |= D3DDEVCAPS_TEXTURESYSTEMMEMORY;
+  kvtest::d3d9SetCaps(caps);
+  EXPECT_EQ(device_->SetTexture(0, system.get()), D3D_OK);
+}
+
+TEST_F(DrawingTest, StateSettersRejectOutOfRangeSlots) {
+  D3DMATRIX identity{};
+  identity._11 = identity._22 = identity._33 = identity._44 = 1.f;
+  EXPECT_EQ(device_->SetRenderState(D3DRENDERSTATETYPE(256), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_DISABLE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTextureStageState(0, D3DTEXTURESTAGESTATETYPE(33), 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetSamplerState(16, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(14), 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTransform(D3DTRANSFORMSTATETYPE(1), &identity), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+  DWORD value = 0;
+  EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, &value), D3D_OK);
+  EXPECT_EQ(value, DWORD(D3DZB_TRUE)) << "automatic depth buffer turns depth testing on";
+
+  // MultiplyTransform puts the new matrix on the left.
+  D3DMATRIX translate = identity, scale = identity, result{};
+  translate._41 = 5.f;
+  scale._11 = 2.f;
+  device_->SetTransform(D3DTS_WORLD, &translate);
+  ASSERT_EQ(device_->MultiplyTransform(D3DTS_WORLD, &scale), D3D_OK);
+  device_->GetTransform(D3DTS_WORLD, &result);
+  EXPECT_EQ(result._11, 2.f);
+  EXPECT_EQ(result._41, 5.f);
+}
+
+}  // namespace
+}  // namespace kvd3d_test
