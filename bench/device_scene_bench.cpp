@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include <d3d9.h>
+
 #include "d3d9/raster/rasterizer.h"
 
 namespace {
@@ -155,6 +157,96 @@ void BM_RasterizerScene(benchmark::State &st) { rasterizerScene(st, true); }
 void BM_RasterizerSceneGeneric(benchmark::State &st) { rasterizerScene(st, false); }
 BENCHMARK(BM_RasterizerScene)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterizerSceneGeneric)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+// The same frame through the stand-in device, as the library drives it: states, texture,
+// world matrix and FVF per polygon, DrawPrimitiveUP from the polygon's own vertices.
+struct DeviceScene {
+  IDirect3D9 *d3d = nullptr;
+  IDirect3DDevice9 *device = nullptr;
+  IDirect3DTexture9 *texture = nullptr;
+  std::vector<D3DMATRIX> worlds;
+
+  explicit DeviceScene(int n) {
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!d3d) return;
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = kWidth;
+    pp.BackBufferHeight = kHeight;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = GetForegroundWindow();
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, pp.hDeviceWindow,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device)))
+      return;
+    if (FAILED(device->CreateTexture(kTextureSize, kTextureSize, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                     nullptr)))
+      return;
+    D3DLOCKED_RECT locked;
+    if (SUCCEEDED(texture->LockRect(0, &locked, nullptr, 0))) {
+      const std::vector<uint32_t> texels = sceneTexture();
+      for (UINT y = 0; y < kTextureSize; ++y)
+        std::memcpy(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch, &texels[y * kTextureSize], kTextureSize * 4);
+      texture->UnlockRect(0);
+    }
+    for (int i = 0; i < n; ++i) worlds.push_back(worldOf(i));
+  }
+  ~DeviceScene() {
+    if (texture) texture->Release();
+    if (device) device->Release();
+    if (d3d) d3d->Release();
+  }
+  bool ready() const { return texture != nullptr; }
+
+  void frame() {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    device->BeginScene();
+    const D3DMATRIX view = sceneView(), projection = sceneProjection();
+    device->SetTransform(D3DTS_VIEW, &view);
+    device->SetTransform(D3DTS_PROJECTION, &projection);
+    for (const D3DMATRIX &w : worlds) {
+      device->SetRenderState(D3DRS_ZENABLE, TRUE);
+      device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+      device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+      device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+      device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+      device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+      device->SetRenderState(D3DRS_LIGHTING, FALSE);
+      device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+      device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+      device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+      device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+      device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+      device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+      device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+      device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+      device->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_TEXTURE);
+      device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+      device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+      device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+      device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+      device->SetTexture(0, texture);
+      device->SetTransform(D3DTS_WORLD, &w);
+      device->SetFVF(D3DFVF_XYZ | D3DFVF_TEX2);
+      device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, kQuad, sizeof(Vertex));
+    }
+    device->EndScene();
+  }
+};
+
+void BM_DeviceScene(benchmark::State &st) {
+  DeviceScene scene(static_cast<int>(st.range(0)));
+  if (!scene.ready()) {
+    st.SkipWithError("the stand-in device could not be created");
+    return;
+  }
+  for (auto _ : st) scene.frame();
+  st.counters["frames/s"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DeviceScene)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // Baseline: writing the frame's colour and depth bytes once.
 void BM_BaselineFrameMemset(benchmark::State &st) {
