@@ -36,6 +36,14 @@ const ReciprocalSqrtEntry *reciprocalSqrtTable() {
 }
 
 float tableReciprocalSqrt(float q) {
+  // A denormal has no implicit leading bit, so the exponent trick below would misread it
+  // (1e-40 would give about 1.3e19 instead of 1e20). Scaled by 2^64 it becomes a normal
+  // number; the result then needs 2^32 more.
+  float correction = 1.0f;
+  if ((std::bit_cast<uint32_t>(q) & 0x7F800000u) == 0 && (std::bit_cast<uint32_t>(q) & 0x007FFFFFu) != 0) {
+    q *= 18446744073709551616.0f;  // 2^64
+    correction = 4294967296.0f;    // 2^32
+  }
   const uint32_t bits = std::bit_cast<uint32_t>(q);
   // The lowest exponent bit picks the half of the table, the top eight fraction bits the line.
   const uint32_t index = (bits >> 15) & 0x1FF;
@@ -44,7 +52,7 @@ float tableReciprocalSqrt(float q) {
   // The power of two k with k * k * q = m (a subtraction on the exponent field).
   const float k = std::bit_cast<float>(((0xBEFFFFFFu - bits) >> 1) & 0xFF800000u);
   const ReciprocalSqrtEntry &line = reciprocalSqrtTable()[index];
-  return (line.slope * m + line.intercept) * k;
+  return (line.slope * m + line.intercept) * k * correction;
 }
 
 }  // namespace kv

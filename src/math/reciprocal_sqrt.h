@@ -12,8 +12,9 @@ struct ReciprocalSqrtEntry {
 // [0.5, 1) in steps of 1/512, entries 256..511 cover [1, 2) in steps of 1/256.
 const ReciprocalSqrtEntry *reciprocalSqrtTable();
 
-// 1/sqrt(q) for a non-negative q, within 2e-6 relative. +0 gives a large finite value
-// (about 1.3044e19), so x * tableReciprocalSqrt(x) is a square root that is 0 at 0.
+// 1/sqrt(q) for a non-negative q (denormals included), within 2e-6 relative. +0 gives a
+// large finite value (about 1.3044e19), so x * tableReciprocalSqrt(x) is a square root
+// that is 0 at 0.
 float tableReciprocalSqrt(float q);
 
 }  // namespace kv

@@ -153,12 +153,14 @@ TEST_P(EachRoutineSet, NormalisationKeepsTheSetsOwnRules) {
   else
     EXPECT_NEAR(out.x, 1.0f, 2e-6f);
 
-  // q = 1e-40 (a float denormal): zero for the 3DNow! and SSE sets.
+  // q = 1e-40 (a float denormal): zero for the 3DNow! and SSE sets, a unit vector from
+  // the baseline (its reciprocal root handles denormals; q itself has lost a few bits).
   const Vector3 tinier{1e-20f, 0.0f, 0.0f};
   table_.vec3Normalize(&out, &tinier);
-  if (set_ != RoutineSet::Baseline) {
+  if (set_ == RoutineSet::Baseline)
+    EXPECT_NEAR(out.x, 1.0f, 1e-5f);
+  else
     EXPECT_EQ(out.x, 0.0f);
-  }
 
   // Not a number: zero in the SSE sets.
   const Vector3 nan{std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f};
@@ -226,9 +228,9 @@ TEST(TableReciprocalSqrt, TableFollowsItsRuleInTheTellingRows) {
   EXPECT_FLOAT_EQ(table[511].intercept, 1.06117177f);
 }
 
-TEST(TableReciprocalSqrt, StaysWithinTwoMillionthsOverManyOctaves) {
+TEST(TableReciprocalSqrt, StaysWithinTwoMillionthsOverEveryOctaveAndTheDenormals) {
   double worst = 0.0;
-  for (uint32_t bits = 0x00800000u; bits < 0x7F800000u; bits += 0x1F3Bu) {  // every normal octave
+  for (uint32_t bits = 1; bits < 0x7F800000u; bits += 0x1F3Bu) {
     const float q = std::bit_cast<float>(bits);
     const double exact = 1.0 / std::sqrt(static_cast<double>(q));
     worst = std::max(worst, std::fabs(kv::tableReciprocalSqrt(q) - exact) / exact);
