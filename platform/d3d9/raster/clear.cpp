@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "draw_context.h"
+#include "output_merger.h"
 #include "rasterizer.h"
 
 namespace kvd3d::raster {
@@ -17,18 +17,15 @@ Box intersect(const Box &a, const Box &b) {
              std::min(a.bottom, b.bottom)};
 }
 
-void fillColor(const RenderTarget &t, const Box &b, uint32_t value) {
-  for (int64_t y = b.top; y < b.bottom; ++y) {
-    uint32_t *row = colorRow(t, static_cast<int>(y));
-    std::fill(row + b.left, row + b.right, value);
-  }
-}
-
-void fillDepth(const RenderTarget &t, const Box &b, uint16_t value) {
-  for (int64_t y = b.top; y < b.bottom; ++y) {
-    uint16_t *row = depthRow(t, static_cast<int>(y));
-    std::fill(row + b.left, row + b.right, value);
-  }
+// The first row is filled element by element, every further row is a copy of it: the
+// library's memcpy moves whole vectors where a plain loop would not.
+template <typename T>
+void fillRows(BYTE *base, INT pitch, const Box &b, T value) {
+  T *first = reinterpret_cast<T *>(base + b.top * static_cast<ptrdiff_t>(pitch)) + b.left;
+  const size_t count = static_cast<size_t>(b.right - b.left);
+  std::fill(first, first + count, value);
+  for (int64_t y = b.top + 1; y < b.bottom; ++y)
+    std::memcpy(reinterpret_cast<T *>(base + y * static_cast<ptrdiff_t>(pitch)) + b.left, first, count * sizeof(T));
 }
 
 }  // namespace
@@ -52,8 +49,8 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
     Box b = area;
     if (boxes) b = intersect(area, Box{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
     if (b.left >= b.right || b.top >= b.bottom) continue;
-    if ((flags & D3DCLEAR_TARGET) && colorOk) fillColor(target, b, colorValue);
-    if ((flags & D3DCLEAR_ZBUFFER) && depthOk) fillDepth(target, b, depthValue);
+    if ((flags & D3DCLEAR_TARGET) && colorOk) fillRows(target.color, target.colorPitch, b, colorValue);
+    if ((flags & D3DCLEAR_ZBUFFER) && depthOk) fillRows(target.depth, target.depthPitch, b, depthValue);
   }
 }
 

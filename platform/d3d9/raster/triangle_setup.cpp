@@ -19,6 +19,7 @@ EdgeFunction makeEdge(int32_t ax, int32_t ay, int32_t bx, int32_t by) {
   e.rowBase = -dx * ay + dy * ax - (topLeft ? 0 : 1);
   e.rowStep = dx * kSubPixelScale;
   e.colStep = -dy * kSubPixelScale;
+  e.invColStep = e.colStep ? 1.0 / static_cast<double>(e.colStep) : 0.0;
   return e;
 }
 

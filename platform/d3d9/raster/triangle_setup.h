@@ -1,6 +1,7 @@
 #pragma once
 // Triangle setup (fixed-point edges with the top-left fill rule, attribute planes) and the
 // walk over the rows of pixels whose centres the triangle covers.
+#include <cmath>
 #include <cstdint>
 
 #include "raster_types.h"
@@ -21,7 +22,22 @@ struct EdgeFunction {
   int64_t rowBase;  // edge value at pixel column 0 of row 0, minus the fill-rule bias
   int64_t rowStep;  // change per row
   int64_t colStep;  // change per column, never zero unless the edge is horizontal
+  double invColStep;
 };
+
+// The first column x with c + step * x >= 0 (step > 0), or the last one (step < 0). A
+// floating-point estimate, then corrected with exact integer arithmetic.
+inline int64_t edgeCrossing(int64_t c, int64_t step, double invStep) {
+  int64_t x = static_cast<int64_t>(std::floor(static_cast<double>(-c) * invStep));
+  if (step > 0) {
+    while (c + step * x < 0) ++x;
+    while (c + step * (x - 1) >= 0) --x;
+  } else {
+    while (c + step * x < 0) --x;
+    while (c + step * (x + 1) >= 0) ++x;
+  }
+  return x;
+}
 
 struct TriangleSetup {
   int yStart, yEnd;  // rows [yStart, yEnd)
@@ -54,12 +70,10 @@ void walkTriangle(const TriangleSetup &t, SpanFn &&span) {
     for (const EdgeFunction &e : t.edge) {
       const int64_t c = e.rowBase + e.rowStep * y;  // inside when c + colStep * x >= 0
       if (e.colStep > 0) {
-        const int64_t n = -c;  // x >= ceil(-c / colStep)
-        const int64_t q = n >= 0 ? (n + e.colStep - 1) / e.colStep : -((-n) / e.colStep);
+        const int64_t q = edgeCrossing(c, e.colStep, e.invColStep);
         if (q > lo) lo = q;
       } else if (e.colStep < 0) {
-        const int64_t k = -e.colStep;  // x <= floor(c / k)
-        const int64_t q = c >= 0 ? c / k : -((-c + k - 1) / k);
+        const int64_t q = edgeCrossing(c, e.colStep, e.invColStep);
         if (q < hi) hi = q;
       } else if (c < 0) {
         empty = true;
