@@ -260,6 +260,15 @@ TEST_F(ResourcesTest, StandAloneSurfacesFollowTheirOwnLockRules) {
   EXPECT_EQ(kvtest::d3d9LiveResources(), 5);
   HDC dc = nullptr;
   EXPECT_EQ(plain->GetDC(&dc), D3DERR_INVALIDCALL);
+
+  Ref<IDirect3DSurface9> huge;
+  EXPECT_EQ(device_->CreateOffscreenPlainSurface(16384, 16384, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, huge.out(),
+                                                 nullptr),
+            E_OUTOFMEMORY);
+  EXPECT_FALSE(huge);
+  EXPECT_EQ(device_->CreateOffscreenPlainSurface(16385, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, huge.out(), nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(kvtest::d3d9LiveResources(), 5);
 }
 
 TEST_F(ResourcesTest, BackBufferLocksOnlyWhenMadeLockable) {
