@@ -55,6 +55,15 @@ TEST_F(DrawingTest, ClearChecksItsArgumentsAndFillsTheTarget) {
   EXPECT_EQ(pixels[4 * 32 + 4], 0xff336699u);
   EXPECT_EQ(pixels[15 * 32 + 31], 0xff336699u);
 
+  // Rectangles reaching outside the target, or inside out, are clipped, never written past.
+  const D3DRECT odd[3] = {{-50, -50, 2, 1}, {30, 14, 5000, 5000}, {10, 10, 2, 2}};
+  ASSERT_EQ(device_->Clear(3, odd, D3DCLEAR_TARGET, 0xff0000ffu, 1.f, 0), D3D_OK);
+  const std::vector<DWORD> clipped = readBack();
+  ASSERT_EQ(clipped.size(), 32u * 16u);
+  EXPECT_EQ(clipped[0], 0xff0000ffu);
+  EXPECT_EQ(clipped[15 * 32 + 31], 0xff0000ffu);
+  EXPECT_EQ(clipped[5 * 32 + 5], 0xff336699u);
+
   D3DPRESENT_PARAMETERS pp = libraryParameters(32, 16);
   pp.EnableAutoDepthStencil = FALSE;
   ASSERT_EQ(device_->Reset(&pp), D3D_OK);
