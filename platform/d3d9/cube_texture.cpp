@@ -63,13 +63,13 @@ HRESULT CubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_R
                               DWORD Flags) {
   Surface *surface = face(FaceType, Level);
   if (!surface) return D3DERR_INVALIDCALL;
-  return surface->LockRect(pLockedRect, pRect, Flags);
+  return surface->lock(pLockedRect, pRect, Flags);
 }
 
 HRESULT CubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
   Surface *surface = face(FaceType, Level);
   if (!surface) return D3DERR_INVALIDCALL;
-  return surface->UnlockRect();
+  return surface->unlock();
 }
 
 HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES FaceType, const RECT *) {

@@ -121,16 +121,19 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC *pDesc) {
   return D3D_OK;
 }
 
+HRESULT Surface::lock(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags) {
+  if (!out || !lockable_) return D3DERR_INVALIDCALL;
+  return storage_.lockRect(out, rect, flags);
+}
+
 HRESULT Surface::LockRect(D3DLOCKED_RECT *pLockedRect, const RECT *pRect, DWORD Flags) {
   KVD3D_LOG("Surface::LockRect", pRect, Flags);
-  if (!pLockedRect) return D3DERR_INVALIDCALL;
-  if (!lockable_) return D3DERR_INVALIDCALL;
-  return storage_.lockRect(pLockedRect, pRect, Flags);
+  return lock(pLockedRect, pRect, Flags);
 }
 
 HRESULT Surface::UnlockRect() {
   KVD3D_LOG("Surface::UnlockRect");
-  return storage_.unlock();
+  return unlock();
 }
 
 HRESULT Surface::GetDC(HDC *phdc) {

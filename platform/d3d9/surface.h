@@ -52,6 +52,10 @@ class Surface final : public IDirect3DSurface9, public TrackedResource {
   D3DPOOL trackedPool() const override { return desc_.Pool; }
   ULONG publicRefs() const override { return refs_; }
 
+  // The lock rules without the call log, for the texture methods that forward here.
+  HRESULT lock(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags);
+  HRESULT unlock() { return storage_.unlock(); }
+
   const D3DSURFACE_DESC &desc() const { return desc_; }
   PixelStorage &storage() { return storage_; }
   const PixelStorage &storage() const { return storage_; }

@@ -59,14 +59,14 @@ HRESULT Texture::LockRect(UINT Level, D3DLOCKED_RECT *pLockedRect, const RECT *p
   KVD3D_LOG("Texture::LockRect", Level, pRect, Flags);
   Surface *surface = level(Level);
   if (!surface) return D3DERR_INVALIDCALL;
-  return surface->LockRect(pLockedRect, pRect, Flags);
+  return surface->lock(pLockedRect, pRect, Flags);
 }
 
 HRESULT Texture::UnlockRect(UINT Level) {
   KVD3D_LOG("Texture::UnlockRect", Level);
   Surface *surface = level(Level);
   if (!surface) return D3DERR_INVALIDCALL;
-  return surface->UnlockRect();
+  return surface->unlock();
 }
 
 // Nothing is copied lazily, so there is no dirty region to keep.

@@ -51,6 +51,14 @@ TEST_F(CallLogTest, RecordsCallsWithTheirArgumentsOnlyWhileOn) {
   };
   EXPECT_EQ(kvtest::d3d9CallLog(), expected);
 
+  // A texture lock is one call, however it is carried out.
+  kvtest::d3d9ClearCallLog();
+  D3DLOCKED_RECT locked{};
+  texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
+  texture->UnlockRect(0);
+  const std::vector<std::string> lockLines = {"Texture::LockRect(0, null, 16)", "Texture::UnlockRect(0)"};
+  EXPECT_EQ(kvtest::d3d9CallLog(), lockLines);
+
   kvtest::d3d9ClearCallLog();
   EXPECT_TRUE(kvtest::d3d9CallLog().empty());
   kvtest::d3d9EnableCallLog(false);
