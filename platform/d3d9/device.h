@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "d3d9/raster/rasterizer.h"
+#include "d3d9/swap_chain.h"
 #include "d3d9/tracked_resource.h"
 
 namespace kvd3d {
@@ -29,6 +30,7 @@ class Device final : public IDirect3DDevice9 {
   void track(TrackedResource *resource);
   void untrack(TrackedResource *resource);
   void setHealth(Health health) { health_ = health; }
+  const D3DPRESENT_PARAMETERS &presentParameters() const { return parameters_; }
   Health health() const { return health_; }
 
   // IUnknown
@@ -45,6 +47,7 @@ class Device final : public IDirect3DDevice9 {
   STDMETHOD(GetDisplayMode)(UINT iSwapChain, D3DDISPLAYMODE *pMode) override;
   STDMETHOD(GetCreationParameters)(D3DDEVICE_CREATION_PARAMETERS *pParameters) override;
   STDMETHOD_(UINT, GetNumberOfSwapChains)() override;
+  STDMETHOD(GetSwapChain)(UINT iSwapChain, IDirect3DSwapChain9 **pSwapChain) override;
   STDMETHOD(Reset)(D3DPRESENT_PARAMETERS *pPresentationParameters) override;
   STDMETHOD(Present)(const RECT *pSourceRect, const RECT *pDestRect, HWND hDestWindowOverride,
                      const RGNDATA *pDirtyRegion) override;
@@ -126,7 +129,6 @@ class Device final : public IDirect3DDevice9 {
   STDMETHOD_(BOOL, ShowCursor)(BOOL bShow) override;
   STDMETHOD(CreateAdditionalSwapChain)(D3DPRESENT_PARAMETERS *pPresentationParameters,
                                        IDirect3DSwapChain9 **pSwapChain) override;
-  STDMETHOD(GetSwapChain)(UINT iSwapChain, IDirect3DSwapChain9 **pSwapChain) override;
   STDMETHOD(GetRasterStatus)(UINT iSwapChain, D3DRASTER_STATUS *pRasterStatus) override;
   STDMETHOD(SetDialogBoxMode)(BOOL bEnableDialogs) override;
   STDMETHOD(CreateVertexBuffer)(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
@@ -214,6 +216,7 @@ class Device final : public IDirect3DDevice9 {
   Health health_ = Health::ok;
   bool inScene_ = false;
 
+  SwapChain swapChain_{this};
   std::vector<Surface *> backBuffers_;  // owned; Surface::Owner::device
   Surface *autoDepth_ = nullptr;         // owned; Surface::Owner::device
   std::vector<TrackedResource *> resources_;

@@ -65,7 +65,7 @@ HRESULT Device::buildSwapChain(const D3DPRESENT_PARAMETERS &parameters) {
                                D3DPOOL_DEFAULT, D3DMULTISAMPLE_NONE, 0, parameters.BackBufferWidth,
                                parameters.BackBufferHeight};
     Surface *surface = nullptr;
-    HRESULT hr = Surface::create(this, desc, lockable, Surface::Owner::device, nullptr, &surface);
+    HRESULT hr = Surface::create(this, desc, lockable, Surface::Owner::device, &swapChain_, &surface);
     if (SUCCEEDED(hr)) {
       try {
         backBuffers_.push_back(surface);
@@ -192,6 +192,16 @@ HRESULT Device::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS *pParameters
 }
 
 UINT Device::GetNumberOfSwapChains() { return 1; }
+
+HRESULT Device::GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9 **pSwapChain) {
+  KVD3D_LOG("GetSwapChain", iSwapChain);
+  if (!pSwapChain) return D3DERR_INVALIDCALL;
+  *pSwapChain = nullptr;
+  if (iSwapChain != 0) return D3DERR_INVALIDCALL;
+  swapChain_.AddRef();
+  *pSwapChain = &swapChain_;
+  return D3D_OK;
+}
 
 HRESULT Device::Reset(D3DPRESENT_PARAMETERS *pPresentationParameters) {
   KVD3D_LOG("Reset");

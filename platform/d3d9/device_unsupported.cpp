@@ -14,11 +14,6 @@ HRESULT Device::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS *, IDirect3DSwap
   return D3DERR_INVALIDCALL;
 }
 
-HRESULT Device::GetSwapChain(UINT, IDirect3DSwapChain9 **pSwapChain) {
-  if (pSwapChain) *pSwapChain = nullptr;
-  return D3DERR_INVALIDCALL;
-}
-
 HRESULT Device::GetRasterStatus(UINT, D3DRASTER_STATUS *) { return D3DERR_INVALIDCALL; }
 HRESULT Device::SetDialogBoxMode(BOOL) { return D3DERR_INVALIDCALL; }
 

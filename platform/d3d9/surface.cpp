@@ -110,8 +110,9 @@ DWORD Surface::GetPriority() { return priority_; }
 
 HRESULT Surface::GetContainer(REFIID riid, void **ppContainer) {
   if (!ppContainer) return D3DERR_INVALIDCALL;
-  // Texture levels answer with their texture; every other surface with the device.
-  if (owner_ == Owner::container) return container_->QueryInterface(riid, ppContainer);
+  // Texture levels answer with their texture, back buffers with the swap chain, every
+  // other surface with the device.
+  if (container_) return container_->QueryInterface(riid, ppContainer);
   return device_->QueryInterface(riid, ppContainer);
 }
 

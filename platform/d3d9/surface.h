@@ -18,7 +18,8 @@ class Surface final : public IDirect3DSurface9, public TrackedResource {
   enum class Owner {
     application,  // own reference count; holds a device reference while referenced
     container,    // reference count is the container's (a texture level or cube face)
-    device        // the device keeps it; references only pin the device
+    device        // the device keeps it; references only pin the device. Its container, if
+                  // given, is the swap chain; else the device
   };
 
   // D3D_OK, D3DERR_INVALIDCALL (bad size) or E_OUTOFMEMORY. An application surface starts

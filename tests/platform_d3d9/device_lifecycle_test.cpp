@@ -161,9 +161,9 @@ TEST_F(DeviceLifecycleTest, ReferenceCountsFollowTheObjectsHandedOut) {
   ASSERT_EQ(level->GetContainer(IID_IDirect3DTexture9, reinterpret_cast<void **>(container.out())), D3D_OK);
   EXPECT_EQ(container.get(), texture.get());
   EXPECT_EQ(refCount(texture.get()), 3u);
-  void *none = reinterpret_cast<void *>(1);
-  EXPECT_EQ(level->GetContainer(IID_IDirect3DCubeTexture9, &none), E_NOINTERFACE);
-  EXPECT_EQ(none, nullptr);
+  void *notCube = reinterpret_cast<void *>(1);
+  EXPECT_EQ(level->GetContainer(IID_IDirect3DCubeTexture9, &notCube), E_NOINTERFACE);
+  EXPECT_EQ(notCube, nullptr);
   container.reset();
 
   Ref<IDirect3DDevice9> owner;
@@ -181,12 +181,28 @@ TEST_F(DeviceLifecycleTest, ReferenceCountsFollowTheObjectsHandedOut) {
   ASSERT_EQ(device_->GetRenderTarget(0, target.out()), D3D_OK);
   EXPECT_EQ(target.get(), back.get());
   EXPECT_EQ(refCount(back.get()), 2u);
-  Ref<IDirect3DDevice9> backOwner;
-  ASSERT_EQ(back->GetContainer(IID_IDirect3DDevice9, reinterpret_cast<void **>(backOwner.out())), D3D_OK);
-  EXPECT_EQ(backOwner.get(), device_.get());
-  backOwner.reset();
+  // Its container is the implicit swap chain, which pins the device the same way.
+  Ref<IDirect3DSwapChain9> chain, sameChain;
+  ASSERT_EQ(back->GetContainer(IID_IDirect3DSwapChain9, reinterpret_cast<void **>(chain.out())), D3D_OK);
+  ASSERT_EQ(device_->GetSwapChain(0, sameChain.out()), D3D_OK);
+  EXPECT_EQ(chain.get(), sameChain.get());
+  EXPECT_EQ(refCount(chain.get()), 2u);
+  EXPECT_EQ(refCount(device_.get()), 4u);
+  Ref<IDirect3DSurface9> chainBack;
+  ASSERT_EQ(chain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, chainBack.out()), D3D_OK);
+  EXPECT_EQ(chainBack.get(), back.get());
+  D3DPRESENT_PARAMETERS pp{};
+  ASSERT_EQ(chain->GetPresentParameters(&pp), D3D_OK);
+  EXPECT_EQ(pp.BackBufferWidth, 544u);
+  EXPECT_EQ(device_->GetSwapChain(1, sameChain.out()), D3DERR_INVALIDCALL);
+  void *none = reinterpret_cast<void *>(1);
+  EXPECT_EQ(back->GetContainer(IID_IDirect3DTexture9, &none), E_NOINTERFACE);
+  chainBack.reset();
+  chain.reset();
+  sameChain.reset();
   target.reset();
   back.reset();
+  EXPECT_EQ(refCount(device_.get()), 2u);
 
   device_.reset();
   EXPECT_EQ(kvtest::d3d9LiveDevices(), 1) << "the texture still holds the device";
