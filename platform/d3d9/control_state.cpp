@@ -6,9 +6,11 @@
 
 namespace kvd3d {
 
+// Never destroyed: devices a host still holds at exit may be released after static
+// destructors have run.
 ControlState &control() {
-  static ControlState state;
-  return state;
+  static ControlState *state = new ControlState;
+  return *state;
 }
 
 DWORD vertexProcessingFlag(DWORD behaviorFlags) {
