@@ -1,7 +1,6 @@
 #include "d3d9/control_state.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 namespace kvd3d {
