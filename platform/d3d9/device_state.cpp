@@ -1,7 +1,5 @@
 // State setters and getters. Setters are plain stores into the draw state: they run for
 // every polygon a host draws.
-#include <cmath>
-
 #include "d3d9/call_log.h"
 #include "d3d9/device.h"
 #include "d3d9/texture_base.h"
