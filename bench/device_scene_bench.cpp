@@ -143,9 +143,9 @@ struct RasterScene {
   }
 };
 
-void rasterizerScene(benchmark::State &st, bool specialised) {
+void rasterizerScene(benchmark::State &st, bool specialised, bool allowAvx2 = true) {
   RasterScene scene(static_cast<int>(st.range(0)));
-  scene.rasterizer.setSpecialisedRoutines(specialised);
+  scene.rasterizer.setSpecialisedRoutines(specialised, allowAvx2);
   for (auto _ : st) {
     scene.frame();
     benchmark::DoNotOptimize(scene.color.data());
@@ -154,8 +154,10 @@ void rasterizerScene(benchmark::State &st, bool specialised) {
 }
 
 void BM_RasterizerScene(benchmark::State &st) { rasterizerScene(st, true); }
+void BM_RasterizerSceneSse2(benchmark::State &st) { rasterizerScene(st, true, false); }
 void BM_RasterizerSceneGeneric(benchmark::State &st) { rasterizerScene(st, false); }
 BENCHMARK(BM_RasterizerScene)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RasterizerSceneSse2)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterizerSceneGeneric)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 // The same frame through the stand-in device, as the library drives it: states, texture,

@@ -236,8 +236,9 @@ SpanRoutine pickDepth(const PipelineKey &k) {
 
 }  // namespace
 
-SpanRoutine specialisedSpan(const PipelineKey &k) {
+SpanRoutine specialisedSpan(const PipelineKey &k, bool allowAvx2) {
   if (!k.specialised) return nullptr;
+  if (allowAvx2 && processorHasAvx2()) return specialisedSpanAvx2(k);
   if (k.blend) return k.twoTextures ? pickDepth<true, true>(k) : pickDepth<true, false>(k);
   return k.twoTextures ? pickDepth<false, true>(k) : pickDepth<false, false>(k);
 }
@@ -247,7 +248,7 @@ SpanRoutine specialisedSpan(const PipelineKey &k) {
 #else
 
 namespace kvd3d::raster {
-SpanRoutine specialisedSpan(const PipelineKey &) { return nullptr; }
+SpanRoutine specialisedSpan(const PipelineKey &, bool) { return nullptr; }
 }  // namespace kvd3d::raster
 
 #endif

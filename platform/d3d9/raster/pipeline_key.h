@@ -18,7 +18,12 @@ struct PipelineKey {
 // Also fills ctx.direct for the textures a specialised routine reads.
 PipelineKey derivePipelineKey(const DrawState &state, DrawContext &ctx);
 
-// nullptr when no specialised routine exists for the key (or the build has none).
-SpanRoutine specialisedSpan(const PipelineKey &key);
+// nullptr when no specialised routine exists for the key (or the build has none). Picks the
+// eight-pixel AVX2 routines when the processor has AVX2 and they are allowed.
+SpanRoutine specialisedSpan(const PipelineKey &key, bool allowAvx2 = true);
+
+// The AVX2 routines (fast_span_avx2.cpp); only to be called when processorHasAvx2().
+SpanRoutine specialisedSpanAvx2(const PipelineKey &key);
+bool processorHasAvx2();
 
 }  // namespace kvd3d::raster

@@ -26,6 +26,7 @@ struct Rasterizer::Impl {
   DWORD cullMode = D3DCULL_NONE;
   bool flatShading = false;
   bool specialisedEnabled = true;
+  bool avx2Allowed = true;
   bool lastSpecialised = false;
   ScissorRect scissor{};
 
@@ -112,7 +113,10 @@ void Rasterizer::Impl::drawClipped(UINT i0, UINT i1, UINT i2, UINT provoking) {
 Rasterizer::Rasterizer() : impl_(new Impl) {}
 Rasterizer::~Rasterizer() { delete impl_; }
 
-void Rasterizer::setSpecialisedRoutines(bool enabled) { impl_->specialisedEnabled = enabled; }
+void Rasterizer::setSpecialisedRoutines(bool enabled, bool allowAvx2) {
+  impl_->specialisedEnabled = enabled;
+  impl_->avx2Allowed = allowAvx2;
+}
 bool Rasterizer::lastDrawSpecialised() const { return impl_->lastSpecialised; }
 
 HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
@@ -149,7 +153,7 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
   if (m.scissor.left >= m.scissor.right || m.scissor.top >= m.scissor.bottom) return D3D_OK;
 
   const PipelineKey key = derivePipelineKey(state, ctx);
-  const SpanRoutine special = m.specialisedEnabled ? specialisedSpan(key) : nullptr;
+  const SpanRoutine special = m.specialisedEnabled ? specialisedSpan(key, m.avx2Allowed) : nullptr;
   m.routine = special ? special : genericSpan;
   m.lastSpecialised = special != nullptr;
   m.cullMode = state.renderState[D3DRS_CULLMODE];

@@ -55,8 +55,9 @@ class Rasterizer {
              DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
   // Specialised pixel routines are on by default; off sends every draw through the generic
-  // routine (tests compare the two).
-  void setSpecialisedRoutines(bool enabled);
+  // routine. allowAvx2 = false keeps them to SSE2 even on processors with AVX2 (tests compare
+  // all three).
+  void setSpecialisedRoutines(bool enabled, bool allowAvx2 = true);
   // Whether the last draw that reached the pixel stage used a specialised routine.
   bool lastDrawSpecialised() const;
 
