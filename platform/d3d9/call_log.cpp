@@ -10,6 +10,8 @@ bool gCallLogOn = false;
 
 void appendCallLog(std::string line) { control().callLog.push_back(std::move(line)); }
 
+void appendDrawnWorld(const D3DMATRIX &world) { control().drawnWorlds.push_back(world); }
+
 namespace detail {
 
 void appendArg(std::string &line, long long value) { line += std::to_string(value); }

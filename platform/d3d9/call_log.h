@@ -2,6 +2,7 @@
 // Off by default; a disabled log costs one predictable branch per call.
 #pragma once
 
+#include <d3d9.h>
 #include <windows.h>
 
 #include <string>
@@ -12,6 +13,8 @@ namespace kvd3d {
 extern bool gCallLogOn;
 
 void appendCallLog(std::string line);
+// With the log on, draws also record the world matrix they were drawn with.
+void appendDrawnWorld(const D3DMATRIX &world);
 
 namespace detail {
 void appendArg(std::string &line, long long value);

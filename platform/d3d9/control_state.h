@@ -21,6 +21,7 @@ struct ControlState {
   std::optional<D3DCAPS9> capsOverride;
   std::set<DWORD> refusedFormats;
   std::vector<std::string> callLog;
+  std::vector<D3DMATRIX> drawnWorlds;  // the world matrix of each logged draw
   std::optional<D3DPRESENT_PARAMETERS> lastPresentParameters;
   std::vector<Device *> liveDevices;
   int liveResources = 0;

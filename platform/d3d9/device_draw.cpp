@@ -79,6 +79,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
     return D3DERR_INVALIDCALL;
   if (triangleVertexCount(PrimitiveType, PrimitiveCount) == 0) return D3DERR_INVALIDCALL;
   if (PrimitiveCount > caps().MaxPrimitiveCount) return D3DERR_INVALIDCALL;
+  if (gCallLogOn) appendDrawnWorld(state_.world);
   if (health_ != Health::ok || backBuffers_.empty()) return D3D_OK;
   return rasterizer_.drawPrimitiveUP(state_, renderTarget(), PrimitiveType, PrimitiveCount, pVertexStreamZeroData,
                                      VertexStreamZeroStride);

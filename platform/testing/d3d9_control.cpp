@@ -17,6 +17,7 @@ void d3d9Reset() {
   state.capsOverride.reset();
   state.refusedFormats.clear();
   state.callLog.clear();
+  state.drawnWorlds.clear();
   state.lastPresentParameters.reset();
   kvd3d::gCallLogOn = false;
 }
@@ -61,7 +62,12 @@ void d3d9EnableCallLog(bool on) { kvd3d::gCallLogOn = on; }
 
 std::vector<std::string> d3d9CallLog() { return control().callLog; }
 
-void d3d9ClearCallLog() { control().callLog.clear(); }
+void d3d9ClearCallLog() {
+  control().callLog.clear();
+  control().drawnWorlds.clear();
+}
+
+std::vector<D3DMATRIX> d3d9DrawnWorldMatrices() { return control().drawnWorlds; }
 
 bool d3d9LastPresentParameters(D3DPRESENT_PARAMETERS *out) {
   const auto &last = control().lastPresentParameters;

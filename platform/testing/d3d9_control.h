@@ -41,6 +41,8 @@ void d3d9RefuseFormat(D3DFORMAT format, bool refuse);
 void d3d9EnableCallLog(bool on);
 std::vector<std::string> d3d9CallLog();
 void d3d9ClearCallLog();
+// With the call log on: the world matrix in force at each DrawPrimitiveUP, in draw order.
+std::vector<D3DMATRIX> d3d9DrawnWorldMatrices();
 
 // The presentation parameters as passed to the latest CreateDevice or Reset call.
 bool d3d9LastPresentParameters(D3DPRESENT_PARAMETERS *out);
