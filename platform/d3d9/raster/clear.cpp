@@ -21,11 +21,12 @@ Box intersect(const Box &a, const Box &b) {
 // library's memcpy moves whole vectors where a plain loop would not.
 template <typename T>
 void fillRows(BYTE *base, INT pitch, const Box &b, T value) {
-  T *first = reinterpret_cast<T *>(base + b.top * static_cast<ptrdiff_t>(pitch)) + b.left;
+  BYTE *first = base + b.top * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T));
   const size_t count = static_cast<size_t>(b.right - b.left);
-  std::fill(first, first + count, value);
+  for (size_t i = 0; i < count; ++i) std::memcpy(first + i * sizeof(T), &value, sizeof(T));
   for (int64_t y = b.top + 1; y < b.bottom; ++y)
-    std::memcpy(reinterpret_cast<T *>(base + y * static_cast<ptrdiff_t>(pitch)) + b.left, first, count * sizeof(T));
+    std::memcpy(base + y * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T)), first,
+                count * sizeof(T));
 }
 
 }  // namespace
@@ -33,11 +34,9 @@ void fillRows(BYTE *base, INT pitch, const Box &b, T value) {
 void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
                        const D3DRECT *rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/) {
   const bool colorOk = target.color && (target.colorFormat == D3DFMT_A8R8G8B8 || target.colorFormat == D3DFMT_X8R8G8B8) &&
-                       target.colorPitch >= static_cast<INT>(target.width) * 4 &&
-                       reinterpret_cast<uintptr_t>(target.color) % 4 == 0 && target.colorPitch % 4 == 0;
+                       target.colorPitch >= static_cast<INT>(target.width) * 4;
   const bool depthOk = target.depth && (target.depthFormat == D3DFMT_D16 || target.depthFormat == D3DFMT_D16_LOCKABLE) &&
-                       target.depthPitch >= static_cast<INT>(target.width) * 2 &&
-                       reinterpret_cast<uintptr_t>(target.depth) % 2 == 0 && target.depthPitch % 2 == 0;
+                       target.depthPitch >= static_cast<INT>(target.width) * 2;
   const Box targetBox{0, 0, target.width, target.height};
   const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
                                             static_cast<int64_t>(viewport.Y) + viewport.Height});

@@ -58,7 +58,7 @@ class Rasterizer {
   // routine. allowAvx2 = false keeps them to SSE2 even on processors with AVX2 (tests compare
   // all three).
   void setSpecialisedRoutines(bool enabled, bool allowAvx2 = true);
-  // Whether the last draw that reached the pixel stage used a specialised routine.
+  // Whether the last draw that got as far as choosing a pixel routine chose a specialised one.
   bool lastDrawSpecialised() const;
 
  private:
