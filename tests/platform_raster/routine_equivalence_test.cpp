@@ -97,6 +97,15 @@ TEST(RasterRoutines, SecondTextureModulatesWithinOneStep) {
   expectSame(scene, D3DFMT_A8R8G8B8, 1);
 }
 
+TEST(RasterRoutines, StagesWithoutATextureReadWhiteInBothRoutines) {
+  Scene scene(11);
+  scene.state.texture[0] = {};  // untextured polygons: opaque white
+  expectSame(scene, D3DFMT_A8R8G8B8, 0);
+  // No stage-0 texture, but a stage-1 texture from an earlier polygon still bound.
+  scene.state.texture[1] = {D3DFMT_A8R8G8B8, 64, 32, 64 * 4, reinterpret_cast<const BYTE *>(scene.texels[1].data())};
+  expectSame(scene, D3DFMT_A8R8G8B8, 1);
+}
+
 TEST(RasterRoutines, OtherStatesTakeTheGenericRoutine) {
   Scene scene(9);
   Canvas canvas(96, 80);

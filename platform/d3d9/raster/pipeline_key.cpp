@@ -1,5 +1,5 @@
-// The specialised routines cover textured polygons the way the scene draws them: stage 0
-// selects a 32-bit texture (colour and alpha), stage 1 optionally modulates by a second one,
+// The specialised routines cover polygons the way the scene draws them: stage 0 selects a
+// 32-bit texture (colour and alpha; no texture reads as a white one), stage 1 optionally modulates by a second one,
 // point sampling with wrap on power-of-two textures, optional source-alpha blending, and a
 // LESSEQUAL or LESS depth test. Anything else takes the generic routine.
 #include "pipeline_key.h"
@@ -9,10 +9,19 @@ namespace {
 
 bool isPowerOfTwo(UINT v) { return v != 0 && (v & (v - 1)) == 0; }
 
+// A stage without a texture reads opaque white: a one-texel white texture gives the
+// specialised routines exactly that, whatever the coordinates and sampler states.
+const uint32_t kWhiteTexel = 0xFFFFFFFFu;
+const DirectTexture kWhiteTexture = {reinterpret_cast<const BYTE *>(&kWhiteTexel), 4, 0, 0, 1.0f, 1.0f, 0u};
+
 bool directTexture(const DrawState &state, int stage, DirectTexture &out) {
   const TextureView &t = state.texture[stage];
   const DWORD *sampler = state.samplerState[stage];
-  if (!t.bits || (t.format != D3DFMT_A8R8G8B8 && t.format != D3DFMT_X8R8G8B8)) return false;
+  if (!t.bits) {
+    out = kWhiteTexture;
+    return true;
+  }
+  if ((t.format != D3DFMT_A8R8G8B8 && t.format != D3DFMT_X8R8G8B8)) return false;
   if (!isPowerOfTwo(t.width) || !isPowerOfTwo(t.height) || t.pitch < static_cast<INT>(t.width) * 4) return false;
   // The routines address texels as 16-bit row and column times a 16-bit row length.
   if (t.pitch % 4 != 0 || t.pitch / 4 > 0x7FFF || t.height > 0x8000) return false;
