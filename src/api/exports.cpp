@@ -49,7 +49,9 @@ unsigned KVPOLYGON_CALLEE setWindowSize(unsigned width, unsigned height) {
 
 int KVPOLYGON_CALLEE loadTexture(const char *name, uint32_t image, int width, int height) {
   return withScene(0, [&](KvPolygonSet &scene) {
-    return kv::loadTexture(scene, name, kv::hostImagePixels(image), width, height);
+    const uint32_t *pixels = kv::hostImagePixels(image);
+    if (!kv::hostPixelsReachable(pixels, width, height)) return 0;
+    return kv::loadTexture(scene, name, pixels, width, height);
   });
 }
 
@@ -119,7 +121,9 @@ int KVPOLYGON_CALLER clearPolygons(void) {
 
 int32_t KVPOLYGON_CALLEE drawPaint(uint32_t image, int width, int height) {
   return withScene(kFailFrame, [&](KvPolygonSet &scene) {
-    return static_cast<int32_t>(kv::drawPaint(scene, kv::hostImagePixels(image), width, height));
+    uint32_t *pixels = kv::hostImagePixels(image);
+    if (!kv::hostPixelsReachable(pixels, width, height)) return kFailFrame;
+    return static_cast<int32_t>(kv::drawPaint(scene, pixels, width, height));
   });
 }
 

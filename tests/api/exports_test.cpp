@@ -1,5 +1,7 @@
 // The library's surface as a host meets it: exactly fifteen exported names, and bad
 // input answered with failure values instead of crashes.
+#include <sys/mman.h>
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -77,6 +79,34 @@ TEST_F(BadInput, APointerChainWithANullWordFailsWithoutTouchingMemory) {
     EXPECT_EQ(kv.drawPaint(image.handle(), 8, 8), kFail);
     EXPECT_EQ(kv.loadTexture("t", image.handle(), 8, 8), 0);
   }
+}
+
+TEST_F(BadInput, HandlesLeadingIntoUnmappedMemoryFail) {
+  EXPECT_EQ(kv.drawPaint(0x10, 8, 8), kFail);  // an object at address 0x20
+  HostImage image(8, 8);
+  auto *object = reinterpret_cast<unsigned char *>(static_cast<uintptr_t>(image.handle()) * 2);
+  const uint32_t nowhere = 0x1000;  // the first pages are never mapped
+  std::memcpy(object + 16, &nowhere, 4);
+  EXPECT_EQ(kv.drawPaint(image.handle(), 8, 8), kFail);
+  EXPECT_EQ(kv.loadTexture("t", image.handle(), 8, 8), 0);
+}
+
+TEST_F(BadInput, APixelArrayShorterThanTheSizeGivenFails) {
+  // Two low pages, the second unreadable; the pixels end 16 bytes before it.
+  void *low = mmap(nullptr, 8192, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+  ASSERT_NE(low, MAP_FAILED);
+  ASSERT_EQ(mprotect(static_cast<char *>(low) + 4096, 4096, PROT_NONE), 0);
+  auto *base = static_cast<unsigned char *>(low);
+  auto word = [](const void *p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
+  const uint32_t bitmap = word(base + 32), info = word(base + 48), pixels = word(base + 4096 - 16);
+  std::memcpy(base + 16, &bitmap, 4);
+  std::memcpy(base + 32 + 8, &info, 4);
+  std::memcpy(base + 48 + 16, &pixels, 4);
+  const uint32_t handle = word(base) / 2;
+  EXPECT_EQ(kv.drawPaint(handle, 2, 2), 0);       // 16 bytes: fits
+  EXPECT_EQ(kv.drawPaint(handle, 4, 4), kFail);   // 64 bytes: runs into the unreadable page
+  EXPECT_EQ(kv.loadTexture("t", handle, 4, 4), 0);
+  munmap(low, 8192);
 }
 
 TEST_F(BadInput, NonPositiveFrameSizesFail) {
