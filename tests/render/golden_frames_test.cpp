@@ -1,60 +1,16 @@
 // Golden frames of the whole frame path (scene -> device -> rasterizer -> host rows), with
 // textures made directly in the stand-in device, and of two rasterization rules drawn on
 // the device itself. The PNG files live in tests/golden; tolerance 1 per channel.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
-#include <memory>
-#include <vector>
-
-#include "render/frame_drawing.h"
-#include "scene/kv_polygon_set.h"
+#include "render/textured_scene.h"
 #include "support/golden_frame.h"
-#include "testing/d3d9_control.h"
-#include "testing/win32_control.h"
 
 namespace {
 
-constexpr int kW = 544, kH = 416;
 constexpr float kQuad[8] = {-100, 100, -100, -100, 100, 100, 100, -100};
 constexpr float kUv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
 
-class GoldenFrames : public ::testing::Test {
+class GoldenFrames : public kvtest::TexturedScene {
  protected:
-  void SetUp() override {
-    kvtest::d3d9Reset();
-    scene = kv::KvPolygonSet::create(kvtest::defaultForegroundWindow());
-    ASSERT_NE(scene, nullptr);
-  }
-  void TearDown() override {
-    scene.reset();
-    kvtest::d3d9Reset();
-  }
-
-  // A size x size texture whose texel (x, y) is texel(x, y), listed under name.
-  template <typename F>
-  void addTexture(const char *name, int size, F texel) {
-    IDirect3DTexture9 *texture = nullptr;
-    ASSERT_EQ(scene->device()->CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-              D3D_OK);
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < size; ++y)
-      for (int x = 0; x < size; ++x)
-        reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.pBits) + y * locked.Pitch)[x] = texel(x, y);
-    texture->UnlockRect(0);
-    auto entry = std::make_unique<kv::TextureList>();
-    std::strcpy(entry->name, name);
-    entry->id = static_cast<kv::TextureEntryId>(500 + scene->textureEntries().size());
-    entry->texture.reset(texture);
-    scene->textureEntries().push_back(std::move(entry));
-  }
-
-  void solid(const char *name, uint32_t colour) {
-    addTexture(name, 2, [&](int, int) { return colour; });
-  }
-
   uint32_t quad(const char *texture, float x, float y, float z, float ax = 0, float ay = 0) {
     const uint32_t n = scene->makePolygon(true, kQuad);
     EXPECT_EQ(scene->setupTextures(n, texture, 0, kUv), 1);
@@ -65,15 +21,9 @@ class GoldenFrames : public ::testing::Test {
     return n;
   }
 
-  kvtest::Frame draw() {
-    std::vector<uint32_t> pixels(static_cast<size_t>(kW) * kH);
-    EXPECT_EQ(kv::drawPaint(*scene, pixels.data(), kW, kH), S_OK);
-    return kvtest::frameFromHost(pixels.data(), kW, kH);
-  }
+  kvtest::Frame draw() { return kvtest::frameFromHost(drawHostRows().data(), kW, kH); }
 
   static uint32_t at(const kvtest::Frame &f, int x, int y) { return f.pixels[static_cast<size_t>(y) * f.width + x]; }
-
-  std::unique_ptr<kv::KvPolygonSet> scene;
 };
 
 TEST_F(GoldenFrames, OverlappingQuadsAreSortedByDepthNotByDrawingOrder) {
