@@ -1,5 +1,6 @@
 // The baseline matrix routines of the scene: the product and the transform builders.
 #include "math/baseline_routines.h"
+#include "math/rotation_matrices.h"
 #include "math/sine_cosine.h"
 
 namespace kv {
@@ -36,34 +37,19 @@ Matrix *baselineMatrixScaling(Matrix *out, float sx, float sy, float sz) {
 Matrix *baselineMatrixRotationX(Matrix *out, float angle) {
   float s, c;
   sinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[1][1] = c;
-  out->m[1][2] = s;
-  out->m[2][1] = -s;
-  out->m[2][2] = c;
-  return out;
+  return rotationX(out, s, c);
 }
 
 Matrix *baselineMatrixRotationY(Matrix *out, float angle) {
   float s, c;
   sinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[0][0] = c;
-  out->m[0][2] = -s;
-  out->m[2][0] = s;
-  out->m[2][2] = c;
-  return out;
+  return rotationY(out, s, c);
 }
 
 Matrix *baselineMatrixRotationZ(Matrix *out, float angle) {
   float s, c;
   sinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[0][0] = c;
-  out->m[0][1] = s;
-  out->m[1][0] = -s;
-  out->m[1][1] = c;
-  return out;
+  return rotationZ(out, s, c);
 }
 
 }  // namespace kv

@@ -7,6 +7,7 @@
 
 #include "math/baseline_routines.h"
 #include "math/half_float.h"
+#include "math/rotation_matrices.h"
 #include "math/sine_cosine.h"
 #include "math/three_dnow_routines.h"
 
@@ -28,34 +29,19 @@ Vector3 *threeDNowVec3Normalize(Vector3 *out, const Vector3 *v) {
 Matrix *threeDNowMatrixRotationX(Matrix *out, float angle) {
   float s, c;
   singlePrecisionSinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[1][1] = c;
-  out->m[1][2] = s;
-  out->m[2][1] = -s;
-  out->m[2][2] = c;
-  return out;
+  return rotationX(out, s, c);
 }
 
 Matrix *threeDNowMatrixRotationY(Matrix *out, float angle) {
   float s, c;
   singlePrecisionSinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[0][0] = c;
-  out->m[0][2] = -s;
-  out->m[2][0] = s;
-  out->m[2][2] = c;
-  return out;
+  return rotationY(out, s, c);
 }
 
 Matrix *threeDNowMatrixRotationZ(Matrix *out, float angle) {
   float s, c;
   singlePrecisionSinCos(angle, &s, &c);
-  *out = identityMatrix();
-  out->m[0][0] = c;
-  out->m[0][1] = s;
-  out->m[1][0] = -s;
-  out->m[1][1] = c;
-  return out;
+  return rotationZ(out, s, c);
 }
 
 uint16_t *threeDNowFloat32To16Array(uint16_t *out, const float *in, unsigned count) {
