@@ -36,86 +36,43 @@ inline void set(float out[4], float r, float g, float b, float a) {
   out[3] = a;
 }
 
-void fetchA8R8G8B8(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 16, 8), unorm(t, 8, 8), unorm(t, 0, 8), unorm(t, 24, 8));
+// One channel of a packed word: `bits` bits at `shift`; a channel with no bits is not
+// stored and reads 1.
+struct Field {
+  int shift, bits;
+};
+constexpr Field kAbsent{0, 0};
+
+template <Field f>
+inline float channel(uint32_t word) {
+  if constexpr (f.bits == 0)
+    return 1.0f;
+  else
+    return unorm(word, f.shift, f.bits);
 }
-void fetchX8R8G8B8(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 16, 8), unorm(t, 8, 8), unorm(t, 0, 8), 1.0f);
+
+// Formats whose texel is one little-endian word of unsigned fields; the layout is part of
+// the format's table row.
+template <typename Word, Field R, Field G, Field B, Field A>
+void fetchPacked(const TextureView &v, int x, int y, float o[4]) {
+  const uint32_t t = load<Word>(v, x, y, sizeof(Word));
+  set(o, channel<R>(t), channel<G>(t), channel<B>(t), channel<A>(t));
 }
-void fetchA8B8G8R8(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 0, 8), unorm(t, 8, 8), unorm(t, 16, 8), unorm(t, 24, 8));
+
+// Luminance formats: one field read into red, green and blue.
+template <typename Word, Field L, Field A>
+void fetchLuminance(const TextureView &v, int x, int y, float o[4]) {
+  const uint32_t t = load<Word>(v, x, y, sizeof(Word));
+  const float l = channel<L>(t);
+  set(o, l, l, l, channel<A>(t));
 }
-void fetchX8B8G8R8(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 0, 8), unorm(t, 8, 8), unorm(t, 16, 8), 1.0f);
-}
+
 void fetchR8G8B8(const TextureView &v, int x, int y, float o[4]) {
   const BYTE *p = v.bits + static_cast<ptrdiff_t>(y) * v.pitch + static_cast<ptrdiff_t>(x) * 3;
   set(o, p[2] / 255.0f, p[1] / 255.0f, p[0] / 255.0f, 1.0f);
 }
-void fetchR5G6B5(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 11, 5), unorm(t, 5, 6), unorm(t, 0, 5), 1.0f);
-}
-void fetchX1R5G5B5(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 10, 5), unorm(t, 5, 5), unorm(t, 0, 5), 1.0f);
-}
-void fetchA1R5G5B5(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 10, 5), unorm(t, 5, 5), unorm(t, 0, 5), unorm(t, 15, 1));
-}
-void fetchA4R4G4B4(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 8, 4), unorm(t, 4, 4), unorm(t, 0, 4), unorm(t, 12, 4));
-}
-void fetchX4R4G4B4(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 8, 4), unorm(t, 4, 4), unorm(t, 0, 4), 1.0f);
-}
-void fetchR3G3B2(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint8_t>(v, x, y, 1);
-  set(o, unorm(t, 5, 3), unorm(t, 2, 3), unorm(t, 0, 2), 1.0f);
-}
-void fetchA8R3G3B2(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  set(o, unorm(t, 5, 3), unorm(t, 2, 3), unorm(t, 0, 2), unorm(t, 8, 8));
-}
 void fetchA8(const TextureView &v, int x, int y, float o[4]) {
   set(o, 0.0f, 0.0f, 0.0f, unorm(load<uint8_t>(v, x, y, 1), 0, 8));
-}
-void fetchL8(const TextureView &v, int x, int y, float o[4]) {
-  const float l = unorm(load<uint8_t>(v, x, y, 1), 0, 8);
-  set(o, l, l, l, 1.0f);
-}
-void fetchA8L8(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint16_t>(v, x, y, 2);
-  const float l = unorm(t, 0, 8);
-  set(o, l, l, l, unorm(t, 8, 8));
-}
-void fetchA4L4(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint8_t>(v, x, y, 1);
-  const float l = unorm(t, 0, 4);
-  set(o, l, l, l, unorm(t, 4, 4));
-}
-void fetchL16(const TextureView &v, int x, int y, float o[4]) {
-  const float l = unorm(load<uint16_t>(v, x, y, 2), 0, 16);
-  set(o, l, l, l, 1.0f);
-}
-void fetchA2R10G10B10(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 20, 10), unorm(t, 10, 10), unorm(t, 0, 10), unorm(t, 30, 2));
-}
-void fetchA2B10G10R10(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 0, 10), unorm(t, 10, 10), unorm(t, 20, 10), unorm(t, 30, 2));
-}
-void fetchG16R16(const TextureView &v, int x, int y, float o[4]) {
-  const uint32_t t = load<uint32_t>(v, x, y, 4);
-  set(o, unorm(t, 0, 16), unorm(t, 16, 16), 1.0f, 1.0f);
 }
 void fetchA16B16G16R16(const TextureView &v, int x, int y, float o[4]) {
   uint16_t c[4];
@@ -157,26 +114,26 @@ void fetchQ8W8V8U8(const TextureView &v, int x, int y, float o[4]) {
 }
 
 constexpr TexelFormat kFormats[] = {
-    {D3DFMT_A8R8G8B8, 4, 0, fetchA8R8G8B8},
-    {D3DFMT_X8R8G8B8, 4, 0, fetchX8R8G8B8},
-    {D3DFMT_A8B8G8R8, 4, 0, fetchA8B8G8R8},
-    {D3DFMT_X8B8G8R8, 4, 0, fetchX8B8G8R8},
+    {D3DFMT_A8R8G8B8, 4, 0, fetchPacked<uint32_t, Field{16, 8}, Field{8, 8}, Field{0, 8}, Field{24, 8}>},
+    {D3DFMT_X8R8G8B8, 4, 0, fetchPacked<uint32_t, Field{16, 8}, Field{8, 8}, Field{0, 8}, kAbsent>},
+    {D3DFMT_A8B8G8R8, 4, 0, fetchPacked<uint32_t, Field{0, 8}, Field{8, 8}, Field{16, 8}, Field{24, 8}>},
+    {D3DFMT_X8B8G8R8, 4, 0, fetchPacked<uint32_t, Field{0, 8}, Field{8, 8}, Field{16, 8}, kAbsent>},
     {D3DFMT_R8G8B8, 3, 0, fetchR8G8B8},
-    {D3DFMT_R5G6B5, 2, 0, fetchR5G6B5},
-    {D3DFMT_X1R5G5B5, 2, 0, fetchX1R5G5B5},
-    {D3DFMT_A1R5G5B5, 2, 0, fetchA1R5G5B5},
-    {D3DFMT_A4R4G4B4, 2, 0, fetchA4R4G4B4},
-    {D3DFMT_X4R4G4B4, 2, 0, fetchX4R4G4B4},
-    {D3DFMT_R3G3B2, 1, 0, fetchR3G3B2},
-    {D3DFMT_A8R3G3B2, 2, 0, fetchA8R3G3B2},
+    {D3DFMT_R5G6B5, 2, 0, fetchPacked<uint16_t, Field{11, 5}, Field{5, 6}, Field{0, 5}, kAbsent>},
+    {D3DFMT_X1R5G5B5, 2, 0, fetchPacked<uint16_t, Field{10, 5}, Field{5, 5}, Field{0, 5}, kAbsent>},
+    {D3DFMT_A1R5G5B5, 2, 0, fetchPacked<uint16_t, Field{10, 5}, Field{5, 5}, Field{0, 5}, Field{15, 1}>},
+    {D3DFMT_A4R4G4B4, 2, 0, fetchPacked<uint16_t, Field{8, 4}, Field{4, 4}, Field{0, 4}, Field{12, 4}>},
+    {D3DFMT_X4R4G4B4, 2, 0, fetchPacked<uint16_t, Field{8, 4}, Field{4, 4}, Field{0, 4}, kAbsent>},
+    {D3DFMT_R3G3B2, 1, 0, fetchPacked<uint8_t, Field{5, 3}, Field{2, 3}, Field{0, 2}, kAbsent>},
+    {D3DFMT_A8R3G3B2, 2, 0, fetchPacked<uint16_t, Field{5, 3}, Field{2, 3}, Field{0, 2}, Field{8, 8}>},
     {D3DFMT_A8, 1, 0, fetchA8},
-    {D3DFMT_L8, 1, 0, fetchL8},
-    {D3DFMT_A8L8, 2, 0, fetchA8L8},
-    {D3DFMT_A4L4, 1, 0, fetchA4L4},
-    {D3DFMT_L16, 2, 0, fetchL16},
-    {D3DFMT_A2R10G10B10, 4, 0, fetchA2R10G10B10},
-    {D3DFMT_A2B10G10R10, 4, 0, fetchA2B10G10R10},
-    {D3DFMT_G16R16, 4, 0, fetchG16R16},
+    {D3DFMT_L8, 1, 0, fetchLuminance<uint8_t, Field{0, 8}, kAbsent>},
+    {D3DFMT_A8L8, 2, 0, fetchLuminance<uint16_t, Field{0, 8}, Field{8, 8}>},
+    {D3DFMT_A4L4, 1, 0, fetchLuminance<uint8_t, Field{0, 4}, Field{4, 4}>},
+    {D3DFMT_L16, 2, 0, fetchLuminance<uint16_t, Field{0, 16}, kAbsent>},
+    {D3DFMT_A2R10G10B10, 4, 0, fetchPacked<uint32_t, Field{20, 10}, Field{10, 10}, Field{0, 10}, Field{30, 2}>},
+    {D3DFMT_A2B10G10R10, 4, 0, fetchPacked<uint32_t, Field{0, 10}, Field{10, 10}, Field{20, 10}, Field{30, 2}>},
+    {D3DFMT_G16R16, 4, 0, fetchPacked<uint32_t, Field{0, 16}, Field{16, 16}, kAbsent, kAbsent>},
     {D3DFMT_A16B16G16R16, 8, 0, fetchA16B16G16R16},
     {D3DFMT_R16F, 2, 0, fetchR16F},
     {D3DFMT_G16R16F, 4, 0, fetchG16R16F},
