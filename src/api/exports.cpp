@@ -27,6 +27,16 @@ R withScene(R failure, F &&f) {
   }
 }
 
+// The transform exports differ only in which of the polygon's matrices they replace.
+using TransformSetup = void (KvPolygonSet::*)(uint32_t, const float *, int);
+
+int replaceTransform(TransformSetup setup, uint32_t number, const float *floats, int flag) {
+  return withScene(0, [&](KvPolygonSet &scene) {
+    (scene.*setup)(number, floats, flag);
+    return 1;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -71,38 +81,23 @@ int KVPOLYGON_CALLER setupTextures(uint32_t number, const char *name, unsigned s
 }
 
 int KVPOLYGON_CALLEE setupTranslate(uint32_t number, const float *xyz, int flag) {
-  return withScene(0, [&](KvPolygonSet &scene) {
-    scene.setupTranslate(number, xyz, flag);
-    return 1;
-  });
+  return replaceTransform(&KvPolygonSet::setupTranslate, number, xyz, flag);
 }
 
 int KVPOLYGON_CALLEE setupScale(uint32_t number, const float *xyz, int flag) {
-  return withScene(0, [&](KvPolygonSet &scene) {
-    scene.setupScale(number, xyz, flag);
-    return 1;
-  });
+  return replaceTransform(&KvPolygonSet::setupScale, number, xyz, flag);
 }
 
 int KVPOLYGON_CALLEE setupRotX(uint32_t number, const float *angle, int flag) {
-  return withScene(0, [&](KvPolygonSet &scene) {
-    scene.setupRotX(number, angle, flag);
-    return 1;
-  });
+  return replaceTransform(&KvPolygonSet::setupRotX, number, angle, flag);
 }
 
 int KVPOLYGON_CALLEE setupRotY(uint32_t number, const float *angle, int flag) {
-  return withScene(0, [&](KvPolygonSet &scene) {
-    scene.setupRotY(number, angle, flag);
-    return 1;
-  });
+  return replaceTransform(&KvPolygonSet::setupRotY, number, angle, flag);
 }
 
 int KVPOLYGON_CALLEE setupRotZ(uint32_t number, const float *angle, int flag) {
-  return withScene(0, [&](KvPolygonSet &scene) {
-    scene.setupRotZ(number, angle, flag);
-    return 1;
-  });
+  return replaceTransform(&KvPolygonSet::setupRotZ, number, angle, flag);
 }
 
 int KVPOLYGON_CALLEE disposePolygon(uint32_t number) {
