@@ -66,7 +66,7 @@ class KvPolygonSet {
  private:
   void fillPresentParameters();
   template <typename Build>
-  void replaceTransform(uint32_t number, TransformKind kind, int flag, Build build);
+  void replaceTransform(uint32_t number, TransformKind kind, int flag, const float *floats, Build build);
 
   ComRef<IDirect3D9> d3d_;
   ComRef<IDirect3DDevice9> device_;

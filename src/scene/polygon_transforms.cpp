@@ -3,37 +3,33 @@
 
 namespace kv {
 
+// Unknown numbers and missing floats change nothing.
 template <typename Build>
-void KvPolygonSet::replaceTransform(uint32_t number, TransformKind kind, int flag, Build build) {
+void KvPolygonSet::replaceTransform(uint32_t number, TransformKind kind, int flag, const float *floats, Build build) {
   KvPolygon *polygon = findPolygon(number);
-  if (!polygon) return;
+  if (!polygon || !floats) return;
   build(&polygon->transforms[kind]);
   polygon->transformFlags[kind] = flag;
 }
 
 void KvPolygonSet::setupScale(uint32_t number, const float *xyz, int flag) {
-  if (!xyz) return;
-  replaceTransform(number, kScale, flag, [&](Matrix *m) { matrixScaling(m, xyz[0], xyz[1], xyz[2]); });
+  replaceTransform(number, kScale, flag, xyz, [&](Matrix *m) { matrixScaling(m, xyz[0], xyz[1], xyz[2]); });
 }
 
 void KvPolygonSet::setupRotX(uint32_t number, const float *angle, int flag) {
-  if (!angle) return;
-  replaceTransform(number, kRotateX, flag, [&](Matrix *m) { matrixRotationX(m, *angle); });
+  replaceTransform(number, kRotateX, flag, angle, [&](Matrix *m) { matrixRotationX(m, *angle); });
 }
 
 void KvPolygonSet::setupRotY(uint32_t number, const float *angle, int flag) {
-  if (!angle) return;
-  replaceTransform(number, kRotateY, flag, [&](Matrix *m) { matrixRotationY(m, *angle); });
+  replaceTransform(number, kRotateY, flag, angle, [&](Matrix *m) { matrixRotationY(m, *angle); });
 }
 
 void KvPolygonSet::setupRotZ(uint32_t number, const float *angle, int flag) {
-  if (!angle) return;
-  replaceTransform(number, kRotateZ, flag, [&](Matrix *m) { matrixRotationZ(m, *angle); });
+  replaceTransform(number, kRotateZ, flag, angle, [&](Matrix *m) { matrixRotationZ(m, *angle); });
 }
 
 void KvPolygonSet::setupTranslate(uint32_t number, const float *xyz, int flag) {
-  if (!xyz) return;
-  replaceTransform(number, kTranslate, flag, [&](Matrix *m) { matrixTranslation(m, xyz[0], xyz[1], xyz[2]); });
+  replaceTransform(number, kTranslate, flag, xyz, [&](Matrix *m) { matrixTranslation(m, xyz[0], xyz[1], xyz[2]); });
 }
 
 }  // namespace kv
