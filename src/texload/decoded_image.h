@@ -1,0 +1,65 @@
+// One decoded surface of an image file, linked to its further mipmap levels and cube
+// faces, as the readers hand it to the texture loader.
+#pragma once
+
+#include "gfx/platform.h"
+
+#include <cstdint>
+
+namespace kv {
+
+// The file formats, numbered as the readers report them.
+enum class ImageFileFormat : uint32_t {
+  Bmp = 0,
+  Jpg = 1,
+  Tga = 2,
+  Png = 3,
+  Dds = 4,
+  Ppm = 5,
+  Dib = 6,
+  Hdr = 7,
+  Pfm = 8,
+};
+
+// 16-bit images without a Direct3D 9 counterpart, produced by the PNG reader.
+// FMT_R16G16B16: three little-endian samples stored blue, green, red (48 bits a pixel).
+// FMT_A16L16: two little-endian samples stored luminance, alpha (32 bits a pixel).
+constexpr uint32_t FMT_R16G16B16 = 0x36315220;  // " R16"
+constexpr uint32_t FMT_A16L16 = 0x36314C41;     // "AL16"
+
+// No reader accepted the data.
+constexpr HRESULT ERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59);
+
+struct DecodedImage {
+  uint32_t format = 0;               // D3DFORMAT number, or one of the private codes above
+  uint8_t *pixels = nullptr;         // first byte of the top row (first slice for volumes)
+  uint8_t *palette = nullptr;        // 256 entries of red, green, blue, alpha; or null
+  uint32_t width = 0, height = 0, depth = 0;
+  uint32_t box[6] = {};              // left, top, right, bottom, front, back
+  uint32_t rowPitch = 0;             // for block formats: one row of 4x4 blocks
+  uint32_t slicePitch = 0;           // 0 where the reader made a 2D surface by itself
+  uint32_t ownsPixels = 0;           // pixels are the reader's, freed with the record
+  uint32_t ownsPalette = 0;
+  uint32_t decodePixels = 0;         // 0: readers read only the header
+  uint32_t resourceType = D3DRTYPE_TEXTURE;
+  ImageFileFormat fileFormat = ImageFileFormat::Bmp;
+  DecodedImage *nextMip = nullptr;   // next smaller level of the same face
+  DecodedImage *nextFace = nullptr;  // top level of the next cube face (top records only)
+};
+
+// Sets format 0, drops the pointers and both ownership flags; frees nothing.
+void clearDecodedImage(DecodedImage &image);
+
+// Frees the owned buffers and the linked records (recursively), then clears the record.
+// The record itself stays the caller's.
+void releaseDecodedImage(DecodedImage &image);
+
+// Buffers that a record may own are allocated here and freed by releaseDecodedImage.
+// Returns null when memory runs out.
+uint8_t *allocateImageBuffer(size_t bytes);
+void freeImageBuffer(uint8_t *buffer);
+
+// A new, cleared record for a nextMip or nextFace link; null when memory runs out.
+DecodedImage *newLinkedImage();
+
+}  // namespace kv
