@@ -42,7 +42,8 @@ const GammaTables &gammaTables() {
 }
 
 // Interpolates a table at t = 254 x. Values beyond 1, which floating formats can carry,
-// continue the last segment; values below 0 (and not-a-numbers) take entry 0.
+// continue the last segment, which is flat (entries 254 and 255 are both 1), so they come
+// out as 1; values below 0 (and not-a-numbers) take entry 0.
 float interpolateGamma(const float *table, float t) {
   if (!(t > 0.0f)) return table[0];
   float index = std::trunc(t);
