@@ -22,23 +22,21 @@ constexpr uint32_t kHeight = 64;
 // block row.
 uint32_t rowBytes(uint32_t format) {
   switch (format) {
-  case D3DFMT_A8R8G8B8:
-  case D3DFMT_X8R8G8B8:
-    return kWidth * 4;
-  case D3DFMT_R5G6B5:
-    return kWidth * 2;
-  case D3DFMT_L8:
-    return kWidth;
-  case D3DFMT_DXT1:
-    return kWidth / 4 * 8;
-  default:
-    return kWidth / 4 * 16;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+      return kWidth * 4;
+    case D3DFMT_R5G6B5:
+      return kWidth * 2;
+    case D3DFMT_L8:
+      return kWidth;
+    case D3DFMT_DXT1:
+      return kWidth / 4 * 8;
+    default:
+      return kWidth / 4 * 16;
   }
 }
 
-bool isBlock(uint32_t format) {
-  return format == D3DFMT_DXT1 || format == D3DFMT_DXT5;
-}
+bool isBlock(uint32_t format) { return format == D3DFMT_DXT1 || format == D3DFMT_DXT5; }
 
 struct Fixture {
   std::vector<uint8_t> memory;
@@ -50,8 +48,7 @@ struct Fixture {
     const uint32_t memoryRows = isBlock(format) ? kHeight / 4 : kHeight;
     memory.resize(static_cast<size_t>(pitch) * memoryRows);
     std::mt19937 random(3);
-    for (uint8_t &b : memory)
-      b = static_cast<uint8_t>(random());
+    for (uint8_t &b : memory) b = static_cast<uint8_t>(random());
     kv::PixelBox box;
     box.data = memory.data();
     box.format = format;
@@ -63,24 +60,20 @@ struct Fixture {
     box.colorKey = colorKey;
     kv::createPixelCodec(box, codec);
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
-    for (float &v : row)
-      v = value(random);
+    for (float &v : row) v = value(random);
   }
 };
 
 void setRate(benchmark::State &state) {
-  state.counters["MPix/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6,
-      benchmark::Counter::kIsRate);
+  state.counters["MPix/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
 }
 
-void readRows(benchmark::State &state, uint32_t format, uint32_t colorKey,
-              bool vector) {
+void readRows(benchmark::State &state, uint32_t format, uint32_t colorKey, bool vector) {
   kv::setPixelCodecSimdEnabled(vector);
   Fixture f(format, colorKey);
   for (auto _ : state) {
-    for (uint32_t y = 0; y < kHeight; ++y)
-      f.codec->readRow(y, 0, f.row.data());
+    for (uint32_t y = 0; y < kHeight; ++y) f.codec->readRow(y, 0, f.row.data());
     benchmark::DoNotOptimize(f.row.data());
   }
   setRate(state);
@@ -94,7 +87,7 @@ void writeRows(benchmark::State &state, uint32_t format, bool vector) {
   for (auto _ : state) {
     for (uint32_t y = 0; y < kHeight; ++y) {
       std::memcpy(f.row.data(), source.data(),
-                  source.size() * sizeof(float)); // writers may change the row
+                  source.size() * sizeof(float));  // writers may change the row
       f.codec->writeRow(y, 0, f.row.data());
     }
     benchmark::ClobberMemory();
@@ -122,8 +115,7 @@ BENCHMARK_CAPTURE(readRows, A8R8G8B8Plain, D3DFMT_A8R8G8B8, 0, false);
 BENCHMARK_CAPTURE(writeRows, A8R8G8B8, D3DFMT_A8R8G8B8, true);
 BENCHMARK_CAPTURE(writeRows, A8R8G8B8Plain, D3DFMT_A8R8G8B8, false);
 BENCHMARK_CAPTURE(readRows, X8R8G8B8ColorKey, D3DFMT_X8R8G8B8, kKey, true);
-BENCHMARK_CAPTURE(readRows, X8R8G8B8ColorKeyPlain, D3DFMT_X8R8G8B8, kKey,
-                  false);
+BENCHMARK_CAPTURE(readRows, X8R8G8B8ColorKeyPlain, D3DFMT_X8R8G8B8, kKey, false);
 BENCHMARK_CAPTURE(memcpyRows, R5G6B5, D3DFMT_R5G6B5);
 BENCHMARK_CAPTURE(readRows, R5G6B5, D3DFMT_R5G6B5, 0, true);
 BENCHMARK_CAPTURE(readRows, R5G6B5Plain, D3DFMT_R5G6B5, 0, false);
@@ -139,6 +131,6 @@ BENCHMARK_CAPTURE(readRows, DXT1, D3DFMT_DXT1, 0, true);
 BENCHMARK_CAPTURE(memcpyRows, DXT5, D3DFMT_DXT5);
 BENCHMARK_CAPTURE(readRows, DXT5, D3DFMT_DXT5, 0, true);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -31,15 +31,13 @@ const float kBlue[4] = {2 / 31.0f, 40 / 63.0f, 29 / 31.0f, 1};
 
 void fill(PixelCodec &codec, uint32_t height, const float *colour) {
   for (uint32_t y = 0; y < height; ++y) {
-    FloatRow row = test::constantRow(codec.width(), colour[0], colour[1],
-                                     colour[2], colour[3]);
+    FloatRow row = test::constantRow(codec.width(), colour[0], colour[1], colour[2], colour[3]);
     codec.writeRow(y, 0, row.data());
   }
 }
 
 void expectPixel(const float *p, const float *colour, const char *what) {
-  for (int c = 0; c < 4; ++c)
-    EXPECT_NEAR(p[c], colour[c], 1e-6) << what << " channel " << c;
+  for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], colour[c], 1e-6) << what << " channel " << c;
 }
 
 TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
@@ -54,8 +52,7 @@ TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
     FloatRow row(32);
     for (uint32_t y = 0; y < 8; ++y) {
       codec->readRow(y, 0, row.data());
-      for (uint32_t x = 0; x < 8; ++x)
-        expectPixel(&row[4 * x], kRed, "whole");
+      for (uint32_t x = 0; x < 8; ++x) expectPixel(&row[4 * x], kRed, "whole");
     }
   }
 }
@@ -82,8 +79,7 @@ TEST(BlockCodec, BoxesThatCutBlocksKeepThePixelsOutsideTheBox) {
       codec->readRow(y, 0, row.data());
       for (uint32_t x = 0; x < 12; ++x) {
         const bool inside = x >= 2 && x < 9 && y >= 1 && y < 6;
-        expectPixel(&row[4 * x], inside ? kBlue : kRed,
-                    inside ? "inside" : "outside");
+        expectPixel(&row[4 * x], inside ? kBlue : kRed, inside ? "inside" : "outside");
       }
     }
   }
@@ -105,14 +101,13 @@ TEST(BlockCodec, ReadingACutBoxReturnsOnlyItsPixels) {
   middle.box[kBoxLeft] = 3, middle.box[kBoxRight] = 5, middle.box[kBoxTop] = 2;
   auto codec = makeCodec(middle);
   float row[8];
-  codec->readRow(1, 0, row); // surface row 3
+  codec->readRow(1, 0, row);  // surface row 3
   expectPixel(row, kRed, "x = 3");
   expectPixel(row + 4, kBlue, "x = 4");
 }
 
 TEST(BlockCodec, BottomEdgeBlockRowIsWrittenOnceItsRowsInsideTheBoxArrive) {
-  Surface surface =
-      blockSurface(D3DFMT_DXT1, 4, 6); // the second block row holds 2 rows
+  Surface surface = blockSurface(D3DFMT_DXT1, 4, 6);  // the second block row holds 2 rows
   auto codec = makeCodec(blockBox(surface));
   fill(*codec, 6, kBlue);
   // Still open: read back through a second codec before the first is destroyed.
@@ -122,8 +117,7 @@ TEST(BlockCodec, BottomEdgeBlockRowIsWrittenOnceItsRowsInsideTheBoxArrive) {
   expectPixel(row, kBlue, "last row");
 }
 
-TEST(BlockCodec,
-     UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritten) {
+TEST(BlockCodec, UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritten) {
   Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
   {
     auto codec = makeCodec(blockBox(surface));
@@ -131,8 +125,7 @@ TEST(BlockCodec,
   }
   {
     auto codec = makeCodec(blockBox(surface));
-    FloatRow blue =
-        test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
+    FloatRow blue = test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
     codec->writeRow(0, 0, blue.data());
   }
   auto codec = makeCodec(blockBox(surface));
@@ -155,8 +148,7 @@ TEST(BlockCodec, ColourKeyComparesAtBlockPrecision) {
   auto codec = makeCodec(box);
   float row[16];
   codec->readRow(2, 0, row);
-  for (float v : row)
-    EXPECT_EQ(v, 0.0f);
+  for (float v : row) EXPECT_EQ(v, 0.0f);
 }
 
 TEST(BlockCodec, SlicesAreSeparateBlockRows) {
@@ -168,8 +160,7 @@ TEST(BlockCodec, SlicesAreSeparateBlockRows) {
     auto codec = makeCodec(box);
     fill(*codec, 4, kRed);
     for (uint32_t y = 0; y < 4; ++y) {
-      FloatRow row =
-          test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
+      FloatRow row = test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
       codec->writeRow(y, 1, row.data());
     }
   }
@@ -181,5 +172,5 @@ TEST(BlockCodec, SlicesAreSeparateBlockRows) {
   expectPixel(row, kBlue, "slice 1");
 }
 
-} // namespace
-} // namespace kv
+}  // namespace
+}  // namespace kv

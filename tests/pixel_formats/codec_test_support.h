@@ -23,10 +23,13 @@ struct Surface {
   uint32_t rowPitch, slicePitch;
   std::vector<uint8_t> bytes;
 
-  Surface(uint32_t format_, uint32_t width_, uint32_t height_,
-          uint32_t bytesPerRow, uint32_t depth_ = 1)
-      : format(format_), width(width_), height(height_), depth(depth_),
-        rowPitch(bytesPerRow + 4), slicePitch((bytesPerRow + 4) * height_),
+  Surface(uint32_t format_, uint32_t width_, uint32_t height_, uint32_t bytesPerRow, uint32_t depth_ = 1)
+      : format(format_),
+        width(width_),
+        height(height_),
+        depth(depth_),
+        rowPitch(bytesPerRow + 4),
+        slicePitch((bytesPerRow + 4) * height_),
         bytes(static_cast<size_t>(slicePitch) * depth_ + 16, 0) {}
 
   PixelBox box() {
@@ -41,9 +44,7 @@ struct Surface {
     return b;
   }
 
-  uint8_t *row(uint32_t y, uint32_t z = 0) {
-    return bytes.data() + static_cast<size_t>(z) * slicePitch + y * rowPitch;
-  }
+  uint8_t *row(uint32_t y, uint32_t z = 0) { return bytes.data() + static_cast<size_t>(z) * slicePitch + y * rowPitch; }
 };
 
 inline std::unique_ptr<PixelCodec> makeCodec(const PixelBox &box) {
@@ -58,16 +59,13 @@ inline FloatRow randomRow(uint32_t width, float lo, float hi, uint32_t seed) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<float> value(lo, hi);
   FloatRow row(static_cast<size_t>(width) * 4);
-  for (float &v : row)
-    v = value(random);
+  for (float &v : row) v = value(random);
   return row;
 }
 
-inline FloatRow constantRow(uint32_t width, float r, float g, float b,
-                            float a) {
+inline FloatRow constantRow(uint32_t width, float r, float g, float b, float a) {
   FloatRow row;
-  for (uint32_t x = 0; x < width; ++x)
-    row.insert(row.end(), {r, g, b, a});
+  for (uint32_t x = 0; x < width; ++x) row.insert(row.end(), {r, g, b, a});
   return row;
 }
 
@@ -78,4 +76,4 @@ inline uint32_t fourCc(const char *code) {
          static_cast<uint32_t>(static_cast<uint8_t>(code[3])) << 24;
 }
 
-} // namespace kv::test
+}  // namespace kv::test

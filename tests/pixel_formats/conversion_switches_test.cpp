@@ -18,9 +18,7 @@ uint32_t word32(Surface &s, uint32_t x, uint32_t y = 0) {
   return w;
 }
 
-void putWord32(Surface &s, uint32_t x, uint32_t w, uint32_t y = 0) {
-  std::memcpy(s.row(y) + 4 * x, &w, 4);
-}
+void putWord32(Surface &s, uint32_t x, uint32_t w, uint32_t y = 0) { std::memcpy(s.row(y) + 4 * x, &w, 4); }
 
 TEST(ColorKey, PixelsEqualToTheKeyReadAsTransparentBlackAndOthersAreUntouched) {
   Surface surface(D3DFMT_A8R8G8B8, 3, 1, 12);
@@ -32,8 +30,7 @@ TEST(ColorKey, PixelsEqualToTheKeyReadAsTransparentBlackAndOthersAreUntouched) {
   auto codec = makeCodec(box);
   float row[12];
   codec->readRow(0, 0, row);
-  for (int c = 0; c < 4; ++c)
-    EXPECT_EQ(row[c], 0.0f);
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(row[c], 0.0f);
   EXPECT_EQ(row[7], 254 * (1.0f / 255));
   EXPECT_EQ(row[10], 0x31 * (1.0f / 255));
 }
@@ -53,8 +50,7 @@ TEST(ColorKey, KeyIsComparedAtTheFormatsPrecision) {
   // 0x102030 in 5:6:5 is (2, 8, 6); the key's alpha is irrelevant to an opaque
   // format.
   Surface surface(D3DFMT_R5G6B5, 2, 1, 4);
-  const uint16_t keyed = (2u << 11) | (8u << 5) | 6u,
-                 other = (2u << 11) | (8u << 5) | 7u;
+  const uint16_t keyed = (2u << 11) | (8u << 5) | 6u, other = (2u << 11) | (8u << 5) | 7u;
   std::memcpy(surface.row(0), &keyed, 2);
   std::memcpy(surface.row(0) + 2, &other, 2);
   PixelBox box = surface.box();
@@ -103,15 +99,14 @@ TEST(Gamma, OneSidedModeUsesThePowerCurveOnColourOnly) {
   EXPECT_EQ(row[0], 1.0f);
   EXPECT_NEAR(row[1], std::pow(128.0 / 255.0, 2.2), 2e-3);
   EXPECT_NEAR(row[2], std::pow(64.0 / 255.0, 2.2), 2e-3);
-  EXPECT_EQ(row[3], 128 * (1.0f / 255)); // alpha is linear
+  EXPECT_EQ(row[3], 128 * (1.0f / 255));  // alpha is linear
 
-  codec->writeRow(0, 0, row); // encoding undoes decoding
+  codec->writeRow(0, 0, row);  // encoding undoes decoding
   EXPECT_EQ(word32(surface, 0), 0x80FF8040u);
 }
 
 TEST(Gamma, BothEndsEncodedSquareOnReadAndTakeTheRootOnWrite) {
-  Surface source(D3DFMT_A8R8G8B8, 1, 1, 4),
-      destination(D3DFMT_X8R8G8B8, 1, 1, 4);
+  Surface source(D3DFMT_A8R8G8B8, 1, 1, 4), destination(D3DFMT_X8R8G8B8, 1, 1, 4);
   putWord32(source, 0, 0x80FF8040);
   PixelBox a = source.box(), b = destination.box();
   a.gamma = b.gamma = true;
@@ -159,7 +154,7 @@ TEST(Gamma, FloatingValuesBeyondTheTablesSaturateAtOne) {
 struct RangeCase {
   uint32_t sourceFormat, destinationFormat;
   float in[4];
-  uint32_t expected; // destination word
+  uint32_t expected;  // destination word
 };
 
 TEST(RangeConversion, DestinationConvertsFromTheSourceRange) {
@@ -169,51 +164,38 @@ TEST(RangeConversion, DestinationConvertsFromTheSourceRange) {
       // SignedRgb to Unorm: colour (x + 1) / 2, alpha copied.
       {D3DFMT_V8U8, D3DFMT_A8R8G8B8, {-1.0f, 1.0f, 0.0f, 0.25f}, 0x4000FF80},
       // Snorm to Unorm: all four.
-      {D3DFMT_Q8W8V8U8,
-       D3DFMT_A8R8G8B8,
-       {-1.0f, 1.0f, 0.0f, -1.0f},
-       0x0000FF80},
+      {D3DFMT_Q8W8V8U8, D3DFMT_A8R8G8B8, {-1.0f, 1.0f, 0.0f, -1.0f}, 0x0000FF80},
       // Unorm to Snorm: all four.
       {D3DFMT_A8R8G8B8, D3DFMT_Q8W8V8U8, {1.0f, 0.0f, 0.5f, 0.0f}, 0x8100817F},
       // Snorm to SignedRgb: colour copied, alpha (x + 1) / 2.
-      {D3DFMT_Q8W8V8U8,
-       D3DFMT_A2W10V10U10,
-       {-1.0f, 1.0f, 0.0f, -1.0f},
-       0x0007FE01},
+      {D3DFMT_Q8W8V8U8, D3DFMT_A2W10V10U10, {-1.0f, 1.0f, 0.0f, -1.0f}, 0x0007FE01},
       // Float to Unorm: clamped.
       {D3DFMT_R32F, D3DFMT_A8R8G8B8, {-3.0f, 7.0f, 0.5f, 2.0f}, 0xFF00FF80},
   };
   for (const RangeCase &c : cases) {
-    Surface source(c.sourceFormat, 1, 1, 16),
-        destination(c.destinationFormat, 1, 1, 4);
-    auto reader = makeCodec(source.box()),
-         writer = makeCodec(destination.box());
+    Surface source(c.sourceFormat, 1, 1, 16), destination(c.destinationFormat, 1, 1, 4);
+    auto reader = makeCodec(source.box()), writer = makeCodec(destination.box());
     ASSERT_EQ(connectCodecs(*writer, *reader), S_OK);
     EXPECT_EQ(writer->otherRange(), reader->range());
     float row[4] = {c.in[0], c.in[1], c.in[2], c.in[3]};
     writer->writeRow(0, 0, row);
-    EXPECT_EQ(word32(destination, 0), c.expected)
-        << c.sourceFormat << " -> " << c.destinationFormat;
+    EXPECT_EQ(word32(destination, 0), c.expected) << c.sourceFormat << " -> " << c.destinationFormat;
     EXPECT_EQ(row[0],
-              c.in[0]); // converted in the scratch row, not in the caller's
+              c.in[0]);  // converted in the scratch row, not in the caller's
   }
 }
 
 TEST(RangeConversion, SameRangeAndFloatDestinationsConvertNothing) {
-  Surface a(D3DFMT_A8R8G8B8, 1, 1, 4), b(D3DFMT_R5G6B5, 1, 1, 2),
-      f(D3DFMT_R32F, 1, 1, 4);
-  auto ca = makeCodec(a.box()), cb = makeCodec(b.box()),
-       cf = makeCodec(f.box());
+  Surface a(D3DFMT_A8R8G8B8, 1, 1, 4), b(D3DFMT_R5G6B5, 1, 1, 2), f(D3DFMT_R32F, 1, 1, 4);
+  auto ca = makeCodec(a.box()), cb = makeCodec(b.box()), cf = makeCodec(f.box());
   EXPECT_EQ(connectCodecs(*cb, *ca), S_OK);
   EXPECT_EQ(cb->otherRange(), ValueRange::None);
   EXPECT_EQ(connectCodecs(*cf, *ca), S_OK);
   EXPECT_EQ(cf->otherRange(), ValueRange::None);
 }
 
-TEST(Dithering,
-     OrderedTableAlternatesGreyInAFourByFourPatternMirroredOnOddRows) {
-  const float table[4][4] = {
-      {31, 15, 27, 11}, {7, 23, 3, 19}, {25, 9, 29, 13}, {1, 17, 5, 21}};
+TEST(Dithering, OrderedTableAlternatesGreyInAFourByFourPatternMirroredOnOddRows) {
+  const float table[4][4] = {{31, 15, 27, 11}, {7, 23, 3, 19}, {25, 9, 29, 13}, {1, 17, 5, 21}};
   const uint32_t width = 6;
   Surface surface(D3DFMT_R5G6B5, width, 4, width * 2);
   PixelBox box = surface.box();
@@ -239,8 +221,7 @@ TEST(Dithering, ExactlyRepresentableValuesAreLeftAlone) {
   box.dither = true;
   auto codec = makeCodec(box);
   for (uint32_t y = 0; y < 4; ++y) {
-    FloatRow row =
-        test::constantRow(width, 3 / 15.0f, 7 / 15.0f, 15 / 15.0f, 9 / 15.0f);
+    FloatRow row = test::constantRow(width, 3 / 15.0f, 7 / 15.0f, 15 / 15.0f, 9 / 15.0f);
     codec->writeRow(y, 0, row.data());
     for (uint32_t x = 0; x < width; ++x) {
       uint16_t word;
@@ -252,22 +233,18 @@ TEST(Dithering, ExactlyRepresentableValuesAreLeftAlone) {
 
 double meanLevel(Surface &s) {
   double sum = 0;
-  for (uint32_t y = 0; y < s.height; ++y)
-    sum += std::accumulate(s.row(y), s.row(y) + s.width, 0.0);
+  for (uint32_t y = 0; y < s.height; ++y) sum += std::accumulate(s.row(y), s.row(y) + s.width, 0.0);
   return sum / (s.width * s.height);
 }
 
 TEST(ErrorDiffusion, KeepsTheAverageOfAValueBetweenLevels) {
   const uint32_t width = 64, height = 16;
-  Surface diffused(D3DFMT_L8, width, height, width),
-      rounded(D3DFMT_L8, width, height, width);
+  Surface diffused(D3DFMT_L8, width, height, width), rounded(D3DFMT_L8, width, height, width);
   PixelBox box = diffused.box();
   box.diffusion = true;
   auto withDiffusion = makeCodec(box), without = makeCodec(rounded.box());
   for (uint32_t y = 0; y < height; ++y) {
-    FloatRow a = test::constantRow(width, 100.3f / 255, 100.3f / 255,
-                                   100.3f / 255, 1),
-             b = a;
+    FloatRow a = test::constantRow(width, 100.3f / 255, 100.3f / 255, 100.3f / 255, 1), b = a;
     withDiffusion->writeRow(y, 0, a.data());
     without->writeRow(y, 0, b.data());
   }
@@ -299,9 +276,8 @@ TEST(ErrorDiffusion, OnePixelRowsSpillIntoTheGuardEntriesOnly) {
     float row[4] = {0.3f, 0.7f, 0.51f, 0.49f};
     codec->writeRow(y, 0, row);
   }
-  for (uint32_t y = 0; y < 8; ++y)
-    EXPECT_NEAR((word32(surface, 0, y) >> 16) & 0xFF, 0.3 * 255, 1.5);
+  for (uint32_t y = 0; y < 8; ++y) EXPECT_NEAR((word32(surface, 0, y) >> 16) & 0xFF, 0.3 * 255, 1.5);
 }
 
-} // namespace
-} // namespace kv
+}  // namespace
+}  // namespace kv

@@ -8,17 +8,13 @@ namespace {
 
 using test::fourCc;
 
-TEST(
-    FormatTable,
-    HasFiftySevenDistinctRowsStartingWithR8G8B8AndEndingWithThePrivateFormats) {
+TEST(FormatTable, HasFiftySevenDistinctRowsStartingWithR8G8B8AndEndingWithThePrivateFormats) {
   const PixelFormatInfo *table = pixelFormatTable();
   std::set<uint32_t> formats;
-  for (uint32_t i = 0; i < kPixelFormatCount; ++i)
-    formats.insert(table[i].format);
+  for (uint32_t i = 0; i < kPixelFormatCount; ++i) formats.insert(table[i].format);
   EXPECT_EQ(formats.size(), 57u);
   EXPECT_EQ(table[0].format, static_cast<uint32_t>(D3DFMT_R8G8B8));
-  EXPECT_EQ(table[5].format, static_cast<uint32_t>(
-                                 D3DFMT_A8P8)); // palettes come before A1R5G5B5
+  EXPECT_EQ(table[5].format, static_cast<uint32_t>(D3DFMT_A8P8));  // palettes come before A1R5G5B5
   EXPECT_EQ(table[55].format, FMT_A16L16);
   EXPECT_EQ(table[56].format, FMT_R16G16B16);
 }
@@ -46,8 +42,8 @@ TEST(FormatTable, RowsCarryClassDepthAndChannelBits) {
 
   const PixelFormatInfo &d24s8 = lookupFormatInfo(D3DFMT_D24S8);
   EXPECT_EQ(d24s8.formatClass, FormatClass::DepthStencil);
-  EXPECT_EQ(d24s8.greenBits, 8u); // stencil
-  EXPECT_EQ(d24s8.blueBits, 24u); // depth
+  EXPECT_EQ(d24s8.greenBits, 8u);  // stencil
+  EXPECT_EQ(d24s8.blueBits, 24u);  // depth
   EXPECT_EQ(lookupFormatInfo(D3DFMT_D16_LOCKABLE).extraBits, 1u);
 
   EXPECT_EQ(lookupFormatInfo(D3DFMT_A32B32G32R32F).bitsPerPixel, 128u);
@@ -66,33 +62,25 @@ TEST(FormatTable, UnknownFormatGetsTheThirtyTwoBitRgbRow) {
 }
 
 TEST(FormatTable, ClassCompatibilityAllowsOnlyTheListedSubstitutes) {
-  const FormatClass all[] = {FormatClass::Rgb, FormatClass::Palette,
-                             FormatClass::Luminance, FormatClass::Signed,
+  const FormatClass all[] = {FormatClass::Rgb, FormatClass::Palette, FormatClass::Luminance, FormatClass::Signed,
                              FormatClass::DepthStencil};
   int allowed = 0;
   for (FormatClass wanted : all)
-    for (FormatClass candidate : all)
-      allowed += formatClassesCompatible(wanted, candidate);
+    for (FormatClass candidate : all) allowed += formatClassesCompatible(wanted, candidate);
   EXPECT_EQ(allowed, 7);
   EXPECT_TRUE(formatClassesCompatible(FormatClass::Palette, FormatClass::Rgb));
-  EXPECT_TRUE(
-      formatClassesCompatible(FormatClass::Luminance, FormatClass::Rgb));
-  EXPECT_FALSE(
-      formatClassesCompatible(FormatClass::Rgb, FormatClass::Luminance));
+  EXPECT_TRUE(formatClassesCompatible(FormatClass::Luminance, FormatClass::Rgb));
+  EXPECT_FALSE(formatClassesCompatible(FormatClass::Rgb, FormatClass::Luminance));
   EXPECT_FALSE(formatClassesCompatible(FormatClass::Signed, FormatClass::Rgb));
-  EXPECT_FALSE(
-      formatClassesCompatible(static_cast<FormatClass>(9), FormatClass::Rgb));
+  EXPECT_FALSE(formatClassesCompatible(static_cast<FormatClass>(9), FormatClass::Rgb));
 }
 
-TEST(FormatTable,
-     CodecsExistForEveryConvertibleRowAndNoDepthFormatButTheLockableOnes) {
+TEST(FormatTable, CodecsExistForEveryConvertibleRowAndNoDepthFormatButTheLockableOnes) {
   for (uint32_t i = 0; i < kPixelFormatCount; ++i) {
     const PixelFormatInfo &row = pixelFormatTable()[i];
     const bool depth = row.formatClass == FormatClass::DepthStencil;
-    const bool lockableDepth =
-        row.format == D3DFMT_D16_LOCKABLE || row.format == D3DFMT_D32F_LOCKABLE;
-    EXPECT_EQ(hasPixelCodec(row.format), !depth || lockableDepth)
-        << "format " << row.format;
+    const bool lockableDepth = row.format == D3DFMT_D16_LOCKABLE || row.format == D3DFMT_D32F_LOCKABLE;
+    EXPECT_EQ(hasPixelCodec(row.format), !depth || lockableDepth) << "format " << row.format;
   }
   EXPECT_FALSE(hasPixelCodec(0x12345678));
   std::unique_ptr<PixelCodec> codec;
@@ -102,5 +90,5 @@ TEST(FormatTable,
   EXPECT_EQ(codec, nullptr);
 }
 
-} // namespace
-} // namespace kv
+}  // namespace
+}  // namespace kv

@@ -26,15 +26,12 @@ enum class GammaChannels { Rgb, AlphaOnly };
 
 float gammaDecode(float x, bool bothGamma);
 float gammaEncode(float x, bool bothGamma);
-void gammaDecodeRow(float *row, uint32_t width, GammaChannels channels,
-                    bool bothGamma);
-void gammaEncodeRow(const float *in, float *out, uint32_t width,
-                    GammaChannels channels, bool bothGamma);
+void gammaDecodeRow(float *row, uint32_t width, GammaChannels channels, bool bothGamma);
+void gammaEncodeRow(const float *in, float *out, uint32_t width, GammaChannels channels, bool bothGamma);
 
 // Converts `width` pixels from the range `other` to the range `own` (in and out
 // may be the same buffer).
-void convertRange(const float *in, float *out, uint32_t width, ValueRange own,
-                  ValueRange other);
+void convertRange(const float *in, float *out, uint32_t width, ValueRange own, ValueRange other);
 
 // Pixels whose four floats equal `key` exactly become (0, 0, 0, 0).
 void applyColorKey(float *row, uint32_t width, const float key[4]);
@@ -44,25 +41,18 @@ void colorKeyToFloats(uint32_t key, float out[4]);
 
 // Luminance of a floating pixel, in single precision, in this order of
 // operations.
-inline float luminanceOf(const float *pixel) {
-  return 0.2125f * pixel[0] + 0.7154f * pixel[1] + 0.0721f * pixel[2];
-}
+inline float luminanceOf(const float *pixel) { return 0.2125f * pixel[0] + 0.7154f * pixel[1] + 0.0721f * pixel[2]; }
 
 // The makers of each family: null when the format is not theirs or memory runs
 // out
 // (`outOfMemory` tells which).
-std::unique_ptr<PixelCodec> makePackedCodec(const PixelBox &box,
-                                            bool &outOfMemory);
-std::unique_ptr<PixelCodec> makeFloatCodec(const PixelBox &box,
-                                           bool &outOfMemory);
-std::unique_ptr<PixelCodec> makePaletteCodec(const PixelBox &box,
-                                             bool &outOfMemory);
-std::unique_ptr<PixelCodec> makePairCodec(const PixelBox &box,
-                                          bool &outOfMemory);
-std::unique_ptr<PixelCodec> makeBlockCodec(const PixelBox &box,
-                                           bool &outOfMemory);
+std::unique_ptr<PixelCodec> makePackedCodec(const PixelBox &box, bool &outOfMemory);
+std::unique_ptr<PixelCodec> makeFloatCodec(const PixelBox &box, bool &outOfMemory);
+std::unique_ptr<PixelCodec> makePaletteCodec(const PixelBox &box, bool &outOfMemory);
+std::unique_ptr<PixelCodec> makePairCodec(const PixelBox &box, bool &outOfMemory);
+std::unique_ptr<PixelCodec> makeBlockCodec(const PixelBox &box, bool &outOfMemory);
 
 // Zeroed floats from the non-throwing heap; null when memory runs out.
 std::unique_ptr<float[]> allocateFloats(size_t count);
 
-} // namespace kv
+}  // namespace kv

@@ -13,23 +13,20 @@ namespace {
 
 struct FloatLayout {
   uint32_t format;
-  uint8_t channels; // stored channels, R first; the others read as 1
+  uint8_t channels;  // stored channels, R first; the others read as 1
   bool half;
 };
 
 constexpr FloatLayout kFloatLayouts[] = {
-    {D3DFMT_R16F, 1, true},           {D3DFMT_G16R16F, 2, true},
-    {D3DFMT_A16B16G16R16F, 4, true},  {D3DFMT_R32F, 1, false},
-    {D3DFMT_G32R32F, 2, false},       {D3DFMT_A32B32G32R32F, 4, false},
+    {D3DFMT_R16F, 1, true},           {D3DFMT_G16R16F, 2, true},  {D3DFMT_A16B16G16R16F, 4, true},
+    {D3DFMT_R32F, 1, false},          {D3DFMT_G32R32F, 2, false}, {D3DFMT_A32B32G32R32F, 4, false},
     {D3DFMT_D32F_LOCKABLE, 1, false},
 };
 
 class FloatCodec final : public PixelCodec {
-public:
+ public:
   FloatCodec(const PixelBox &box, const FloatLayout &layout)
-      : PixelCodec(box, ValueRange::Float,
-                   layout.channels * (layout.half ? 16u : 32u)),
-        layout_(layout) {}
+      : PixelCodec(box, ValueRange::Float, layout.channels * (layout.half ? 16u : 32u)), layout_(layout) {}
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
     const uint8_t *in = rowAddress(y, z);
@@ -49,8 +46,7 @@ public:
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
-    if (width_ == 0)
-      return;
+    if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
     uint8_t *out = rowAddress(y, z);
     const uint32_t n = layout_.channels;
@@ -68,28 +64,22 @@ public:
 
   void prepareColorKey() override { prepareColorKeyThroughRows(); }
 
-private:
-  static void halvesToChannels(const uint16_t *halves, float *p, uint32_t n) {
-    float16To32Array(p, halves, n);
-  }
+ private:
+  static void halvesToChannels(const uint16_t *halves, float *p, uint32_t n) { float16To32Array(p, halves, n); }
 
   const FloatLayout &layout_;
 };
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<PixelCodec> makeFloatCodec(const PixelBox &box,
-                                           bool &outOfMemory) {
+std::unique_ptr<PixelCodec> makeFloatCodec(const PixelBox &box, bool &outOfMemory) {
   for (const FloatLayout &layout : kFloatLayouts) {
-    if (layout.format != box.format)
-      continue;
-    std::unique_ptr<PixelCodec> codec(new (std::nothrow)
-                                          FloatCodec(box, layout));
-    if (!codec)
-      outOfMemory = true;
+    if (layout.format != box.format) continue;
+    std::unique_ptr<PixelCodec> codec(new (std::nothrow) FloatCodec(box, layout));
+    if (!codec) outOfMemory = true;
     return codec;
   }
   return nullptr;
 }
 
-} // namespace kv
+}  // namespace kv

@@ -10,4 +10,4 @@ bool pixelCodecSimdAvailable();
 // Off: every codec takes its reference loop. On by default.
 void setPixelCodecSimdEnabled(bool enabled);
 
-} // namespace kv
+}  // namespace kv
