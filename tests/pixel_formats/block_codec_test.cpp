@@ -24,8 +24,7 @@ PixelBox blockBox(Surface &s) {
   return box;
 }
 
-// Colours on the 5:6:5 grid, so that single-colour and two-colour blocks
-// survive exactly.
+// Colours on the 5:6:5 grid, so that single-colour and two-colour blocks survive exactly.
 const float kRed[4] = {31 / 31.0f, 12 / 63.0f, 3 / 31.0f, 1};
 const float kBlue[4] = {2 / 31.0f, 40 / 63.0f, 29 / 31.0f, 1};
 

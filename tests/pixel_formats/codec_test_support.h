@@ -1,5 +1,4 @@
-// Shared by the pixel format tests: a surface in plain memory and the codec
-// over it.
+// Shared by the pixel format tests: a surface in plain memory and the codec over it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,8 +14,8 @@
 
 namespace kv::test {
 
-// A width x height (x depth) surface of `bytesPerPixel` bytes a pixel, rows
-// padded by a few bytes so that pitch mistakes show.
+// A width x height (x depth) surface of `bytesPerPixel` bytes a pixel, rows padded by a few
+// bytes so that pitch mistakes show.
 struct Surface {
   uint32_t format;
   uint32_t width, height, depth;
@@ -24,13 +23,8 @@ struct Surface {
   std::vector<uint8_t> bytes;
 
   Surface(uint32_t format_, uint32_t width_, uint32_t height_, uint32_t bytesPerRow, uint32_t depth_ = 1)
-      : format(format_),
-        width(width_),
-        height(height_),
-        depth(depth_),
-        rowPitch(bytesPerRow + 4),
-        slicePitch((bytesPerRow + 4) * height_),
-        bytes(static_cast<size_t>(slicePitch) * depth_ + 16, 0) {}
+      : format(format_), width(width_), height(height_), depth(depth_), rowPitch(bytesPerRow + 4),
+        slicePitch((bytesPerRow + 4) * height_), bytes(static_cast<size_t>(slicePitch) * depth_ + 16, 0) {}
 
   PixelBox box() {
     PixelBox b;
@@ -70,10 +64,8 @@ inline FloatRow constantRow(uint32_t width, float r, float g, float b, float a) 
 }
 
 inline uint32_t fourCc(const char *code) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(code[0])) |
-         static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(code[3])) << 24;
+  return static_cast<uint32_t>(static_cast<uint8_t>(code[0])) | static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(code[3])) << 24;
 }
 
 }  // namespace kv::test

@@ -1,5 +1,5 @@
-// Colour key, gamma, range conversion, ordered dithering and error diffusion:
-// each changes what it must and nothing else.
+// Colour key, gamma, range conversion, ordered dithering and error diffusion: each changes
+// what it must and nothing else.
 #include <cmath>
 #include <numeric>
 
@@ -47,8 +47,7 @@ TEST(ColorKey, KeyZeroMeansNoKey) {
 }
 
 TEST(ColorKey, KeyIsComparedAtTheFormatsPrecision) {
-  // 0x102030 in 5:6:5 is (2, 8, 6); the key's alpha is irrelevant to an opaque
-  // format.
+  // 0x102030 in 5:6:5 is (2, 8, 6); the key's alpha is irrelevant to an opaque format.
   Surface surface(D3DFMT_R5G6B5, 2, 1, 4);
   const uint16_t keyed = (2u << 11) | (8u << 5) | 6u, other = (2u << 11) | (8u << 5) | 7u;
   std::memcpy(surface.row(0), &keyed, 2);
@@ -180,8 +179,7 @@ TEST(RangeConversion, DestinationConvertsFromTheSourceRange) {
     float row[4] = {c.in[0], c.in[1], c.in[2], c.in[3]};
     writer->writeRow(0, 0, row);
     EXPECT_EQ(word32(destination, 0), c.expected) << c.sourceFormat << " -> " << c.destinationFormat;
-    EXPECT_EQ(row[0],
-              c.in[0]);  // converted in the scratch row, not in the caller's
+    EXPECT_EQ(row[0], c.in[0]);  // converted in the scratch row, not in the caller's
   }
 }
 
@@ -253,8 +251,8 @@ TEST(ErrorDiffusion, KeepsTheAverageOfAValueBetweenLevels) {
 }
 
 TEST(ErrorDiffusion, CarriesSevenSixteenthsToTheNextPixel) {
-  // 0.4 of a level: pixel 0 rounds down (error 0.4), pixel 1 gets 0.4 + 0.175
-  // and rounds up (error -0.425), pixel 2 gets 0.4 - 0.186 and rounds down.
+  // 0.4 of a level: pixel 0 rounds down (error 0.4), pixel 1 gets 0.4 + 0.175 and rounds
+  // up (error -0.425), pixel 2 gets 0.4 - 0.186 and rounds down.
   Surface surface(D3DFMT_A8, 3, 1, 3);
   PixelBox box = surface.box();
   box.diffusion = true;

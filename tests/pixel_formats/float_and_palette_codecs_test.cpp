@@ -15,8 +15,7 @@ TEST(FloatFormats, ThirtyTwoBitChannelsAreCopiedAsTheyAreAndTheOthersReadOne) {
     uint32_t format;
     uint32_t channels;
   };
-  for (Case c :
-       {Case{D3DFMT_R32F, 1}, Case{D3DFMT_G32R32F, 2}, Case{D3DFMT_A32B32G32R32F, 4}, Case{D3DFMT_D32F_LOCKABLE, 1}}) {
+  for (Case c : {Case{D3DFMT_R32F, 1}, Case{D3DFMT_G32R32F, 2}, Case{D3DFMT_A32B32G32R32F, 4}, Case{D3DFMT_D32F_LOCKABLE, 1}}) {
     const uint32_t width = 5;
     Surface surface(c.format, width, 1, width * 4 * c.channels);
     auto codec = makeCodec(surface.box());

@@ -11,9 +11,8 @@ using test::FloatRow;
 using test::makeCodec;
 using test::Surface;
 
-// What each floating channel of a packed format keeps, worked out from the
-// format table by the rule of the format's class: bits 0 means not stored (the
-// channel reads `fixed`).
+// What each floating channel of a packed format keeps, worked out from the format table
+// by the rule of the format's class: bits 0 means not stored (the channel reads `fixed`).
 struct ChannelRule {
   uint32_t bits[4];
   bool isSigned[4];
@@ -36,10 +35,7 @@ ChannelRule ruleFor(uint32_t format) {
       // U, V, W to R, G, B; a signed Q or the unsigned extra bits to A.
       const bool signedAlpha = info.alphaBits != 0;
       const uint32_t alphaBits = format == D3DFMT_CxV8U8 ? 0 : (signedAlpha ? info.alphaBits : info.extraBits);
-      rule = {{info.blueBits, info.greenBits, info.redBits, alphaBits},
-              {true, true, true, signedAlpha},
-              {1, 1, 1, 1},
-              false};
+      rule = {{info.blueBits, info.greenBits, info.redBits, alphaBits}, {true, true, true, signedAlpha}, {1, 1, 1, 1}, false};
       break;
     }
     default:
@@ -52,8 +48,7 @@ float maximumOf(uint32_t bits, bool isSigned) {
   return isSigned ? static_cast<float>((1u << (bits - 1)) - 1) : static_cast<float>((uint64_t{1} << bits) - 1);
 }
 
-// Round to nearest (halves up), clamp to the field, read back as level times
-// 1/M.
+// Round to nearest (halves up), clamp to the field, read back as level times 1/M.
 float quantised(float v, uint32_t bits, bool isSigned) {
   const float m = maximumOf(bits, isSigned);
   float q = std::floor(v * m + 0.5f);
@@ -62,11 +57,12 @@ float quantised(float v, uint32_t bits, bool isSigned) {
 }
 
 const uint32_t kPackedFormats[] = {
-    D3DFMT_R8G8B8,      D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,      D3DFMT_X1R5G5B5,     D3DFMT_A1R5G5B5,
-    D3DFMT_A4R4G4B4,    D3DFMT_X4R4G4B4, D3DFMT_R3G3B2,   D3DFMT_A8R3G3B2,    D3DFMT_A8,           D3DFMT_A2B10G10R10,
-    D3DFMT_A2R10G10B10, D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, D3DFMT_G16R16,      D3DFMT_A16B16G16R16, D3DFMT_L8,
-    D3DFMT_A8L8,        D3DFMT_A4L4,     D3DFMT_L16,      FMT_A16L16,         FMT_R16G16B16,       D3DFMT_V8U8,
-    D3DFMT_L6V5U5,      D3DFMT_X8L8V8U8, D3DFMT_V16U16,   D3DFMT_A2W10V10U10, D3DFMT_Q8W8V8U8,     D3DFMT_Q16W16V16U16,
+    D3DFMT_R8G8B8,      D3DFMT_A8R8G8B8,    D3DFMT_X8R8G8B8,    D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5,
+    D3DFMT_A1R5G5B5,    D3DFMT_A4R4G4B4,    D3DFMT_X4R4G4B4,    D3DFMT_R3G3B2,   D3DFMT_A8R3G3B2,
+    D3DFMT_A8,          D3DFMT_A2B10G10R10, D3DFMT_A2R10G10B10, D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8,
+    D3DFMT_G16R16,      D3DFMT_A16B16G16R16, D3DFMT_L8,         D3DFMT_A8L8,     D3DFMT_A4L4,
+    D3DFMT_L16,         FMT_A16L16,         FMT_R16G16B16,      D3DFMT_V8U8,     D3DFMT_L6V5U5,
+    D3DFMT_X8L8V8U8,    D3DFMT_V16U16,      D3DFMT_A2W10V10U10, D3DFMT_Q8W8V8U8, D3DFMT_Q16W16V16U16,
 };
 
 class PackedRoundTrip : public ::testing::TestWithParam<uint32_t> {};
@@ -99,8 +95,7 @@ TEST_P(PackedRoundTrip, WrittenRowReadsBackAsItsQuantisedValue) {
 
 INSTANTIATE_TEST_SUITE_P(EveryPackedFormat, PackedRoundTrip, ::testing::ValuesIn(kPackedFormats));
 
-// Known words decode to known floats: one pattern per format with distinct
-// channel values.
+// Known words decode to known floats: one pattern per format with distinct channel values.
 struct KnownPattern {
   uint32_t format;
   uint64_t word;
@@ -121,13 +116,10 @@ TEST(PackedFormats, KnownBitPatternsDecodeToKnownFloats) {
       {D3DFMT_A4R4G4B4, 0x9123, 1 * b15, 2 * b15, 3 * b15, 9 * b15},
       {D3DFMT_X4R4G4B4, 0x9123, 1 * b15, 2 * b15, 3 * b15, 1},
       {D3DFMT_R3G3B2, (5u << 5) | (2u << 2) | 1u, 5.0f * (1.0f / 7), 2.0f * (1.0f / 7), 1.0f / 3, 1},
-      {D3DFMT_A8R3G3B2, 0x4000 | (5u << 5) | (2u << 2) | 1u, 5.0f * (1.0f / 7), 2.0f * (1.0f / 7), 1.0f / 3,
-       0x40 * b255},
+      {D3DFMT_A8R3G3B2, 0x4000 | (5u << 5) | (2u << 2) | 1u, 5.0f * (1.0f / 7), 2.0f * (1.0f / 7), 1.0f / 3, 0x40 * b255},
       {D3DFMT_A8, 0x40, 0, 0, 0, 0x40 * b255},
-      {D3DFMT_A2B10G10R10, (2u << 30) | (300u << 20) | (200u << 10) | 100u, 100 * b1023, 200 * b1023, 300 * b1023,
-       2.0f / 3},
-      {D3DFMT_A2R10G10B10, (2u << 30) | (300u << 20) | (200u << 10) | 100u, 300 * b1023, 200 * b1023, 100 * b1023,
-       2.0f / 3},
+      {D3DFMT_A2B10G10R10, (2u << 30) | (300u << 20) | (200u << 10) | 100u, 100 * b1023, 200 * b1023, 300 * b1023, 2.0f / 3},
+      {D3DFMT_A2R10G10B10, (2u << 30) | (300u << 20) | (200u << 10) | 100u, 300 * b1023, 200 * b1023, 100 * b1023, 2.0f / 3},
       {D3DFMT_A8B8G8R8, 0x80302010, 0x10 * b255, 0x20 * b255, 0x30 * b255, 0x80 * b255},
       {D3DFMT_X8B8G8R8, 0x80302010, 0x10 * b255, 0x20 * b255, 0x30 * b255, 1},
       {D3DFMT_G16R16, 0x20001000, 0x1000 * b65535, 0x2000 * b65535, 1, 1},
@@ -144,8 +136,7 @@ TEST(PackedFormats, KnownBitPatternsDecodeToKnownFloats) {
       {D3DFMT_L6V5U5, (40u << 10) | (0x10u << 5) | 0x0Fu, 15 * s15, -15 * s15, 1, 40.0f / 63},
       {D3DFMT_X8L8V8U8, 0xAA40FE02, 2 * s127, -2 * s127, 1, 0x40 * b255},
       {D3DFMT_V16U16, 0x8000FFFF, -1 * s32767, -32767 * s32767, 1, 1},
-      {D3DFMT_A2W10V10U10, (1u << 30) | (0x200u << 20) | (0x1FFu << 10) | 0x3FFu, -1 * s511, 511 * s511, -511 * s511,
-       1.0f / 3},
+      {D3DFMT_A2W10V10U10, (1u << 30) | (0x200u << 20) | (0x1FFu << 10) | 0x3FFu, -1 * s511, 511 * s511, -511 * s511, 1.0f / 3},
       {D3DFMT_Q8W8V8U8, 0x80FF7F01, 1 * s127, 127 * s127, -1 * s127, -127 * s127},
       {D3DFMT_Q16W16V16U16, 0x8000FFFF7FFF0001ull, 1 * s32767, 32767 * s32767, -1 * s32767, -32767 * s32767},
   };
@@ -167,8 +158,7 @@ TEST(PackedFormats, EveryA8R8G8B8ByteSurvivesTheRoundTrip) {
   Surface surface(D3DFMT_A8R8G8B8, 256, 1, 1024);
   for (int i = 0; i < 256; ++i) {
     const uint8_t v = static_cast<uint8_t>(i);
-    const uint8_t pixel[4] = {v, static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7),
-                              static_cast<uint8_t>(i * 13)};
+    const uint8_t pixel[4] = {v, static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7), static_cast<uint8_t>(i * 13)};
     std::memcpy(surface.row(0) + 4 * i, pixel, 4);
   }
   const std::vector<uint8_t> before = surface.bytes;
@@ -203,8 +193,7 @@ TEST(SignedFormats, MostNegativeFieldReadsMinusOneAndMinusOneStoresMinusMaximum)
   float write[8] = {-1.0f, -0.5f, 0, 0, 1.0f, 0.5f, 0, 0};
   codec->writeRow(0, 0, write);
   EXPECT_EQ(static_cast<int8_t>(surface.row(0)[0]), -127);
-  EXPECT_EQ(static_cast<int8_t>(surface.row(0)[1]),
-            -63);  // -63.5 rounds half up
+  EXPECT_EQ(static_cast<int8_t>(surface.row(0)[1]), -63);  // -63.5 rounds half up
   EXPECT_EQ(static_cast<int8_t>(surface.row(0)[2]), 127);
   EXPECT_EQ(static_cast<int8_t>(surface.row(0)[3]), 64);
 }
@@ -256,8 +245,8 @@ TEST(PackedFormats, InvertedBoxConvertsNothing) {
   EXPECT_EQ(std::count(surface.bytes.begin(), surface.bytes.end(), 0), static_cast<long>(surface.bytes.size()));
 }
 
-// The vector routines and the reference loops agree bit for bit, including
-// values out of range, not-a-numbers, and widths that leave a remainder.
+// The vector routines and the reference loops agree bit for bit, including values out of
+// range, not-a-numbers, and widths that leave a remainder.
 class VectorRoutines : public ::testing::TestWithParam<uint32_t> {
  protected:
   void TearDown() override { setPixelCodecSimdEnabled(true); }

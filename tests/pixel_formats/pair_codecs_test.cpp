@@ -12,9 +12,8 @@ using test::Surface;
 
 float clampUnit(float x) { return std::fmin(1.0f, std::fmax(0.0f, x)); }
 
-// Expected decoding of a YUY2 row: odd pixels take the (-1, 9, 9, -1) / 16 taps
-// over the chroma of the neighbouring pairs, with pairs beyond either end
-// repeating the end pair.
+// Expected decoding of a YUY2 row: odd pixels take the (-1, 9, 9, -1) / 16 taps over the
+// chroma of the neighbouring pairs, with pairs beyond either end repeating the end pair.
 FloatRow expectedYuy2(const std::vector<uint8_t> &bytes, uint32_t width) {
   const uint32_t pairs = width / 2;
   auto cb = [&](int j) { return static_cast<int>(bytes[4 * std::clamp(j, 0, static_cast<int>(pairs) - 1) + 1]); };
@@ -68,12 +67,12 @@ TEST(PairFormats, Yuy2EncodesStudioRangeLumaAndTheFirstPixelsChroma) {
   const uint8_t *b = surface.row(0);
   EXPECT_EQ(b[0], 235);  // white
   EXPECT_EQ(b[1], 128);
-  EXPECT_EQ(b[2], 16);  // black
+  EXPECT_EQ(b[2], 16);   // black
   EXPECT_EQ(b[3], 128);
-  EXPECT_EQ(b[4], 16 + 65);  // red: trunc(65.481 + 0.5) + 16
+  EXPECT_EQ(b[4], 16 + 65);                   // red: trunc(65.481 + 0.5) + 16
   EXPECT_EQ(b[5], 128 + static_cast<int>(std::trunc(-37.797f + 0.5f)));
-  EXPECT_EQ(b[6], 16 + 25);  // blue
-  EXPECT_EQ(b[7], 240);      // red's Cr: 112 + 128
+  EXPECT_EQ(b[6], 16 + 25);                   // blue
+  EXPECT_EQ(b[7], 240);                       // red's Cr: 112 + 128
 }
 
 TEST(PairFormats, OddBoxesKeepThePixelOutsideTheBoxAndReadOnlyTheBox) {
@@ -90,8 +89,7 @@ TEST(PairFormats, OddBoxesKeepThePixelOutsideTheBoxAndReadOnlyTheBox) {
     FloatRow white = test::constantRow(3, 1, 1, 1, 1);
     codec->writeRow(0, 0, white.data());
     FloatRow other(12);
-    codec->readRow(1, 0,
-                   other.data());  // another row: the pending one goes out first
+    codec->readRow(1, 0, other.data());  // another row: the pending one goes out first
     const uint8_t *b = surface.row(0);
     for (uint32_t x = 0; x < 4; ++x) {
       const bool inside = x >= left && x < left + 3;

@@ -1,7 +1,7 @@
-// The block formats DXT1..DXT5. Rows are cut out of one decoded row of 4x4
-// blocks; written rows collect in a second row of blocks that is encoded once
-// all of its rows inside the box have arrived. Blocks only partly inside the
-// box are decoded first, so the pixels outside the box keep their values.
+// The block formats DXT1..DXT5. Rows are cut out of one decoded row of 4x4 blocks; written
+// rows collect in a second row of blocks that is encoded once all of its rows inside the
+// box have arrived. Blocks only partly inside the box are decoded first, so the pixels
+// outside the box keep their values.
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -70,8 +70,7 @@ class BlockCodec final : public PixelCodec {
     if ((writtenRows_ & neededRows_) == neededRows_) flushWrites();
   }
 
-  // The key as the block decoders can reproduce it: 5:6:5 colour, 4- or 8-bit
-  // alpha.
+  // The key as the block decoders can reproduce it: 5:6:5 colour, 4- or 8-bit alpha.
   void prepareColorKey() override { quantiseLikeKey(colorKeyFloat_); }
 
  private:
@@ -126,8 +125,7 @@ class BlockCodec final : public PixelCodec {
     }
     for (uint32_t b = 0; b < blocksAcross_; ++b) {
       float pixels[16][4];
-      for (int p = 0; p < 16; ++p)
-        std::memcpy(pixels[p], cachePixel(writeCache_.get(), p >> 2, 4 * b + (p & 3)), sizeof pixels[p]);
+      for (int p = 0; p < 16; ++p) std::memcpy(pixels[p], cachePixel(writeCache_.get(), p >> 2, 4 * b + (p & 3)), sizeof pixels[p]);
       encodeDxtBlock(format_, pixels, dither_, blockAddress(writeBlockRow_, writeSlice_, b));
     }
     readValid_ = false;

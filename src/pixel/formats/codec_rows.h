@@ -1,6 +1,6 @@
-// What the codecs share inside the formats folder: the dither and gamma tables,
-// the row steps common to every format (colour key, gamma, range conversion),
-// and the makers of each codec family.
+// What the codecs share inside the formats folder: the dither and gamma tables, the row
+// steps common to every format (colour key, gamma, range conversion), and the makers of
+// each codec family.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,9 @@
 
 namespace kv {
 
-// Two tables of 4 rows x 8 offsets added before truncation: plain (all 0.5,
-// rounding half up) and ordered (a 4x4 pattern, each row written twice so that
-// a column phase of 0..3 plus a pixel phase of 0..3 stays inside the row).
+// Two tables of 4 rows x 8 offsets added before truncation: plain (all 0.5, rounding
+// half up) and ordered (a 4x4 pattern, each row written twice so that a column phase of
+// 0..3 plus a pixel phase of 0..3 stays inside the row).
 extern const float kPlainDitherTable[32];
 extern const float kOrderedDitherTable[32];
 
@@ -29,8 +29,8 @@ float gammaEncode(float x, bool bothGamma);
 void gammaDecodeRow(float *row, uint32_t width, GammaChannels channels, bool bothGamma);
 void gammaEncodeRow(const float *in, float *out, uint32_t width, GammaChannels channels, bool bothGamma);
 
-// Converts `width` pixels from the range `other` to the range `own` (in and out
-// may be the same buffer).
+// Converts `width` pixels from the range `other` to the range `own` (in and out may be
+// the same buffer).
 void convertRange(const float *in, float *out, uint32_t width, ValueRange own, ValueRange other);
 
 // Pixels whose four floats equal `key` exactly become (0, 0, 0, 0).
@@ -39,12 +39,10 @@ void applyColorKey(float *row, uint32_t width, const float key[4]);
 // The ARGB colour key as floating R, G, B, A (each byte times 1/255).
 void colorKeyToFloats(uint32_t key, float out[4]);
 
-// Luminance of a floating pixel, in single precision, in this order of
-// operations.
+// Luminance of a floating pixel, in single precision, in this order of operations.
 inline float luminanceOf(const float *pixel) { return 0.2125f * pixel[0] + 0.7154f * pixel[1] + 0.0721f * pixel[2]; }
 
-// The makers of each family: null when the format is not theirs or memory runs
-// out
+// The makers of each family: null when the format is not theirs or memory runs out
 // (`outOfMemory` tells which).
 std::unique_ptr<PixelCodec> makePackedCodec(const PixelBox &box, bool &outOfMemory);
 std::unique_ptr<PixelCodec> makeFloatCodec(const PixelBox &box, bool &outOfMemory);

@@ -1,6 +1,5 @@
-// The floating formats: 32-bit channels copied as they are, 16-bit channels
-// through the math table's half conversions. They are never clamped, dithered
-// or range-converted.
+// The floating formats: 32-bit channels copied as they are, 16-bit channels through the
+// math table's half conversions. They are never clamped, dithered or range-converted.
 #include <cstring>
 #include <new>
 
@@ -13,7 +12,7 @@ namespace {
 
 struct FloatLayout {
   uint32_t format;
-  uint8_t channels;  // stored channels, R first; the others read as 1
+  uint8_t channels;   // stored channels, R first; the others read as 1
   bool half;
 };
 

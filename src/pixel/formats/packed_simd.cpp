@@ -8,7 +8,6 @@
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define KV_PIXEL_HAS_SSE2 1
 #include <emmintrin.h>
-
 #include "math/processor_detection.h"
 #if defined(__GNUC__)
 #define KV_PIXEL_SSE2 __attribute__((target("sse2")))
@@ -68,9 +67,9 @@ KV_PIXEL_SSE2 void unpack8888(const uint8_t *in, uint32_t width, float *row, boo
   }
 }
 
-// One floating pixel R, G, B, A to integer lanes B, G, R, A, rounded half up
-// and clamped to [0, 255]. Clamping before truncation gives what truncating and
-// then clamping gives; max() turns a not-a-number into 0 as the reference does.
+// One floating pixel R, G, B, A to integer lanes B, G, R, A, rounded half up and clamped
+// to [0, 255]. Clamping before truncation gives what truncating and then clamping gives;
+// max() turns a not-a-number into 0 as the reference does.
 KV_PIXEL_SSE2 inline __m128i rgbaToBgraLevels(__m128 v, __m128 scale, __m128 half, __m128 top) {
   __m128 s = _mm_add_ps(_mm_mul_ps(v, scale), half);
   s = _mm_min_ps(_mm_max_ps(s, _mm_setzero_ps()), top);
@@ -105,8 +104,8 @@ KV_PIXEL_SSE2 void pack8888(const float *values, uint32_t width, uint8_t *out, b
 // Four 16-bit words (zero-extended in 32-bit lanes) to four floating pixels.
 KV_PIXEL_SSE2 inline void unpack565Four(__m128i w, float *row) {
   const __m128 r = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(w, 11)), _mm_set1_ps(1.0f / 31.0f));
-  const __m128 g =
-      _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(w, 5), _mm_set1_epi32(63))), _mm_set1_ps(1.0f / 63.0f));
+  const __m128 g = _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(w, 5), _mm_set1_epi32(63))),
+                              _mm_set1_ps(1.0f / 63.0f));
   const __m128 b = _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(w, _mm_set1_epi32(31))), _mm_set1_ps(1.0f / 31.0f));
   __m128 c0 = r, c1 = g, c2 = b, c3 = _mm_set1_ps(1.0f);
   _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
@@ -148,8 +147,8 @@ KV_PIXEL_SSE2 inline __m128i pack565Four(const float *p) {
   return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(qr, 11), _mm_slli_epi32(qg, 5)), qb);
 }
 
-// Eight 32-bit lanes holding 16-bit values to eight 16-bit words; the signed
-// saturating pack needs the values shifted into its range first.
+// Eight 32-bit lanes holding 16-bit values to eight 16-bit words; the signed saturating
+// pack needs the values shifted into its range first.
 KV_PIXEL_SSE2 inline __m128i packWords(__m128i lo, __m128i hi) {
   const __m128i bias = _mm_set1_epi32(0x8000);
   const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(lo, bias), _mm_sub_epi32(hi, bias));
@@ -182,8 +181,8 @@ KV_PIXEL_SSE2 void unpackL8(const uint8_t *in, uint32_t width, float *row) {
   const __m128i zero = _mm_setzero_si128();
   uint32_t x = 0;
   for (; x + 4 <= width; x += 4) {
-    const int32_t four =
-        static_cast<int32_t>(in[x] | in[x + 1] << 8 | in[x + 2] << 16 | static_cast<uint32_t>(in[x + 3]) << 24);
+    const int32_t four = static_cast<int32_t>(in[x] | in[x + 1] << 8 | in[x + 2] << 16 |
+                                              static_cast<uint32_t>(in[x + 3]) << 24);
     const __m128i lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
     const __m128 l = _mm_mul_ps(_mm_cvtepi32_ps(lanes), scale);
     float *p = row + 4 * x;
@@ -236,16 +235,11 @@ void setPixelCodecSimdEnabled(bool enabled) { gSimdEnabled = enabled; }
 
 FastPackedKind fastPackedKindOf(uint32_t format) {
   switch (format) {
-    case D3DFMT_A8R8G8B8:
-      return FastPackedKind::A8R8G8B8;
-    case D3DFMT_X8R8G8B8:
-      return FastPackedKind::X8R8G8B8;
-    case D3DFMT_R5G6B5:
-      return FastPackedKind::R5G6B5;
-    case D3DFMT_L8:
-      return FastPackedKind::L8;
-    default:
-      return FastPackedKind::None;
+    case D3DFMT_A8R8G8B8: return FastPackedKind::A8R8G8B8;
+    case D3DFMT_X8R8G8B8: return FastPackedKind::X8R8G8B8;
+    case D3DFMT_R5G6B5: return FastPackedKind::R5G6B5;
+    case D3DFMT_L8: return FastPackedKind::L8;
+    default: return FastPackedKind::None;
   }
 }
 
@@ -253,20 +247,11 @@ bool fastUnpackRow(FastPackedKind kind, const uint8_t *in, uint32_t width, float
 #if KV_PIXEL_HAS_SSE2
   if (!gSimdEnabled || !sse2Present()) return false;
   switch (kind) {
-    case FastPackedKind::A8R8G8B8:
-      unpack8888(in, width, row, false);
-      return true;
-    case FastPackedKind::X8R8G8B8:
-      unpack8888(in, width, row, true);
-      return true;
-    case FastPackedKind::R5G6B5:
-      unpack565(in, width, row);
-      return true;
-    case FastPackedKind::L8:
-      unpackL8(in, width, row);
-      return true;
-    default:
-      return false;
+    case FastPackedKind::A8R8G8B8: unpack8888(in, width, row, false); return true;
+    case FastPackedKind::X8R8G8B8: unpack8888(in, width, row, true); return true;
+    case FastPackedKind::R5G6B5: unpack565(in, width, row); return true;
+    case FastPackedKind::L8: unpackL8(in, width, row); return true;
+    default: return false;
   }
 #else
   (void)kind, (void)in, (void)width, (void)row;
@@ -278,20 +263,11 @@ bool fastPackRow(FastPackedKind kind, const float *values, uint32_t width, uint8
 #if KV_PIXEL_HAS_SSE2
   if (!gSimdEnabled || !sse2Present()) return false;
   switch (kind) {
-    case FastPackedKind::A8R8G8B8:
-      pack8888(values, width, out, false);
-      return true;
-    case FastPackedKind::X8R8G8B8:
-      pack8888(values, width, out, true);
-      return true;
-    case FastPackedKind::R5G6B5:
-      pack565(values, width, out);
-      return true;
-    case FastPackedKind::L8:
-      packL8(values, width, out);
-      return true;
-    default:
-      return false;
+    case FastPackedKind::A8R8G8B8: pack8888(values, width, out, false); return true;
+    case FastPackedKind::X8R8G8B8: pack8888(values, width, out, true); return true;
+    case FastPackedKind::R5G6B5: pack565(values, width, out); return true;
+    case FastPackedKind::L8: packL8(values, width, out); return true;
+    default: return false;
   }
 #else
   (void)kind, (void)values, (void)width, (void)out;

@@ -1,8 +1,7 @@
-// The pair formats: YUY2 and UYVY (4:2:2 luma and chroma) and R8G8_B8G8 /
-// G8R8_G8B8 (two pixels sharing R and B). Two pixels share one 32-bit pair, so
-// the codec works on whole rows of pairs: it keeps one decoded row, widened to
-// even edges, and writes it back when another row is wanted or the codec is
-// destroyed.
+// The pair formats: YUY2 and UYVY (4:2:2 luma and chroma) and R8G8_B8G8 / G8R8_G8B8 (two
+// pixels sharing R and B). Two pixels share one 32-bit pair, so the codec works on whole
+// rows of pairs: it keeps one decoded row, widened to even edges, and writes it back when
+// another row is wanted or the codec is destroyed.
 #include <cmath>
 #include <new>
 
@@ -22,10 +21,8 @@ inline float clampUnit(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f
 // A level 0..255 from a float already scaled; not-a-numbers give 0.
 inline uint8_t clampByte(float x) { return static_cast<uint8_t>(x > 0.0f ? (x < 255.0f ? x : 255.0f) : 0.0f); }
 
-// The odd pixel after pair j takes the chroma of the neighbouring pairs through
-// the taps
-// (-1, 9, 9, -1) / 16; pairs missing at the edges are stood in for by the
-// nearest one.
+// The odd pixel after pair j takes the chroma of the neighbouring pairs through the taps
+// (-1, 9, 9, -1) / 16; pairs missing at the edges are stood in for by the nearest one.
 int interpolateChroma(const int *c, uint32_t j, uint32_t pairs) {
   if (pairs == 1) return c[0];
   if (j == 0 && pairs == 2) return (8 * (c[0] + c[1]) + 8) >> 4;
@@ -75,8 +72,7 @@ class PairCodec final : public PixelCodec {
   void writeRow(uint32_t y, uint32_t z, float *row) override {
     if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
-    // A pair only partly inside the box keeps its outside pixel: decode the row
-    // first.
+    // A pair only partly inside the box keeps its outside pixel: decode the row first.
     const bool partial = offset_ != 0 || alignedWidth_ != width_ + offset_;
     holdRow(y, z, partial);
     float *to = cache_.get() + 4 * static_cast<size_t>(offset_);
@@ -103,8 +99,7 @@ class PairCodec final : public PixelCodec {
            static_cast<size_t>(box_[kBoxFront] + z) * slicePitch_ + static_cast<size_t>(alignedLeft_) * 2;
   }
 
-  // Makes the cache hold row y of slice z, decoded from memory when `decode` is
-  // set.
+  // Makes the cache hold row y of slice z, decoded from memory when `decode` is set.
   void holdRow(uint32_t y, uint32_t z, bool decode) {
     if (held_ && heldY_ == y && heldZ_ == z) return;
     writeBack();
@@ -129,8 +124,7 @@ class PairCodec final : public PixelCodec {
   int lumaOf(uint16_t word) const { return lumaLow_ ? word & 0xFF : word >> 8; }
   int chromaOf(uint16_t word) const { return lumaLow_ ? word >> 8 : word & 0xFF; }
 
-  // `count` words (even) to `count` floating pixels; `chroma` is count ints of
-  // room.
+  // `count` words (even) to `count` floating pixels; `chroma` is count ints of room.
   void decodeWords(const uint16_t *words, uint32_t count, int *chroma, float *out) const {
     const uint32_t pairs = count / 2;
     constexpr float kByte = 1.0f / 255.0f;
@@ -161,14 +155,13 @@ class PairCodec final : public PixelCodec {
     return static_cast<uint16_t>(lumaLow_ ? luma | chroma << 8 : chroma | luma << 8);
   }
 
-  // `count` floating pixels (even) to `count` words; chroma comes from the
-  // first pixel of each pair.
+  // `count` floating pixels (even) to `count` words; chroma comes from the first pixel of
+  // each pair.
   void encodePairs(const float *pixels, uint32_t count, uint16_t *words) const {
     for (uint32_t j = 0; j < count / 2; ++j) {
       const float *p0 = pixels + 8 * j, *p1 = p0 + 4;
       if (!yuv_) {
-        // Out-of-range values are clamped so that they cannot wrap around a
-        // byte.
+        // Out-of-range values are clamped so that they cannot wrap around a byte.
         const uint8_t r = clampByte(std::trunc(p0[0] * 255.0f + 0.5f));
         const uint8_t b = clampByte(std::trunc(p0[2] * 255.0f + 0.5f));
         words[2 * j] = makeWord(clampByte(std::trunc(p0[1] * 255.0f + 0.5f)), r);

@@ -1,7 +1,6 @@
-// The palettised formats P8 and A8P8. Reading looks the index up in the
-// palette; writing picks the nearest palette entry (ties keep the lower index).
-// A8P8 stores its alpha byte through the common packer, so dithering and
-// diffusion apply to alpha only.
+// The palettised formats P8 and A8P8. Reading looks the index up in the palette; writing
+// picks the nearest palette entry (ties keep the lower index). A8P8 stores its alpha
+// byte through the common packer, so dithering and diffusion apply to alpha only.
 #include <cfloat>
 #include <new>
 
@@ -20,14 +19,12 @@ class PaletteCodec final : public PixelCodec {
  public:
   explicit PaletteCodec(const PixelBox &box) : PixelCodec(box, ValueRange::Unorm, box.format == D3DFMT_P8 ? 8u : 16u) {}
 
-  // The palette as 256 floating entries; without a palette every entry is
-  // white, opaque.
+  // The palette as 256 floating entries; without a palette every entry is white, opaque.
   bool convertPalette() {
     palette_ = allocateFloats(256 * 4);
     if (!palette_) return false;
     constexpr float kByte = 1.0f / 255.0f;
-    for (int i = 0; i < 256 * 4; ++i)
-      palette_[i] = sourcePalette_ ? static_cast<float>(sourcePalette_[i]) * kByte : 1.0f;
+    for (int i = 0; i < 256 * 4; ++i) palette_[i] = sourcePalette_ ? static_cast<float>(sourcePalette_[i]) * kByte : 1.0f;
     return true;
   }
 
@@ -58,8 +55,8 @@ class PaletteCodec final : public PixelCodec {
   void prepareColorKey() override { prepareColorKeyThroughRows(); }
 
  private:
-  // Smallest sum of squared differences over the first `channels` channels; a
-  // later entry wins only when strictly closer.
+  // Smallest sum of squared differences over the first `channels` channels; a later
+  // entry wins only when strictly closer.
   uint8_t nearestEntry(const float *pixel, int channels) const {
     float best = FLT_MAX;
     int bestIndex = 0;

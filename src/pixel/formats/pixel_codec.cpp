@@ -41,10 +41,9 @@ const GammaTables &gammaTables() {
   return tables;
 }
 
-// Interpolates a table at t = 254 x. Values beyond 1, which floating formats
-// can carry, continue the last segment, which is flat (entries 254 and 255 are
-// both 1), so they come out as 1; values below 0 (and not-a-numbers) take entry
-// 0.
+// Interpolates a table at t = 254 x. Values beyond 1, which floating formats can carry,
+// continue the last segment, which is flat (entries 254 and 255 are both 1), so they come
+// out as 1; values below 0 (and not-a-numbers) take entry 0.
 float interpolateGamma(const float *table, float t) {
   if (!(t > 0.0f)) return table[0];
   float index = std::trunc(t);
@@ -229,10 +228,9 @@ void PixelCodec::finishReadRow(float *row) {
 
 void PixelCodec::prepareColorKeyThroughRows() {
   if (colorKey_ == 0) return;
-  // One pixel packed into a private buffer and read back. The key describes
-  // stored pixel values, which is where readRow compares, so gamma stays out of
-  // the round trip; error diffusion stays out too, so the key leaves nothing
-  // behind for the first real row.
+  // One pixel packed into a private buffer and read back. The key describes stored pixel
+  // values, which is where readRow compares, so gamma stays out of the round trip; error
+  // diffusion stays out too, so the key leaves nothing behind for the first real row.
   alignas(16) uint8_t pixel[16] = {};
   uint8_t *const savedData = data_;
   const uint32_t savedWidth = width_, savedKey = colorKey_;
@@ -268,7 +266,8 @@ void PixelCodec::prepareColorKeyThroughRows() {
 HRESULT createPixelCodec(const PixelBox &box, std::unique_ptr<PixelCodec> &codec) {
   codec.reset();
   using Maker = std::unique_ptr<PixelCodec> (*)(const PixelBox &, bool &);
-  static constexpr Maker kMakers[] = {makePackedCodec, makeFloatCodec, makePaletteCodec, makePairCodec, makeBlockCodec};
+  static constexpr Maker kMakers[] = {makePackedCodec, makeFloatCodec, makePaletteCodec, makePairCodec,
+                                      makeBlockCodec};
   for (Maker maker : kMakers) {
     bool outOfMemory = false;
     std::unique_ptr<PixelCodec> made = maker(box, outOfMemory);

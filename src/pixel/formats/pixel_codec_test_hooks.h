@@ -1,5 +1,5 @@
-// Test-only: switches the vector routines of the packed formats off and on, so
-// tests can hold them equal to the reference loops.
+// Test-only: switches the vector routines of the packed formats off and on, so tests can
+// hold them equal to the reference loops.
 #pragma once
 
 namespace kv {
