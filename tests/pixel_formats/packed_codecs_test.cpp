@@ -245,6 +245,20 @@ TEST(PackedFormats, InvertedBoxConvertsNothing) {
   EXPECT_EQ(std::count(surface.bytes.begin(), surface.bytes.end(), 0), static_cast<long>(surface.bytes.size()));
 }
 
+TEST(PackedFormats, RowsOutsideTheBoxReadZeroAndAreNeverWritten) {
+  Surface surface(D3DFMT_A8R8G8B8, 2, 2, 8, 2);
+  PixelBox box = surface.box();
+  box.box[kBoxBottom] = 1;
+  box.box[kBoxBack] = 1;
+  auto codec = makeCodec(box);
+  float row[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  codec->writeRow(1, 0, row);
+  codec->writeRow(0, 1, row);
+  EXPECT_EQ(std::count(surface.bytes.begin(), surface.bytes.end(), 0), static_cast<long>(surface.bytes.size()));
+  codec->readRow(5, 0, row);
+  for (float v : row) EXPECT_EQ(v, 0.0f);
+}
+
 // The vector routines and the reference loops agree bit for bit, including values out of
 // range, not-a-numbers, and widths that leave a remainder.
 class VectorRoutines : public ::testing::TestWithParam<uint32_t> {

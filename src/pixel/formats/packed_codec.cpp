@@ -95,6 +95,7 @@ class PackedCodec final : public PixelCodec {
       : PixelCodec(box, layout.range, layout.bytesPerPixel * 8u), layout_(layout), fast_(fastPackedKindOf(layout.format)) {}
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     const uint8_t *in = rowAddress(y, z);
     if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
@@ -102,6 +103,7 @@ class PackedCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     float *values = prepareRowForPacking(row);
     if (layout_.luminance) {

@@ -62,6 +62,7 @@ class PairCodec final : public PixelCodec {
   }
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     holdRow(y, z, true);
     const float *from = cache_.get() + 4 * static_cast<size_t>(offset_);
@@ -70,6 +71,7 @@ class PairCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
     // A pair only partly inside the box keeps its outside pixel: decode the row first.

@@ -29,6 +29,7 @@ class PaletteCodec final : public PixelCodec {
   }
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     const uint8_t *in = rowAddress(y, z);
     const bool withAlpha = format_ == D3DFMT_A8P8;
     for (uint32_t x = 0; x < width_; ++x) {
@@ -41,6 +42,7 @@ class PaletteCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     float *values = prepareRowForPacking(row);
     uint8_t *out = rowAddress(y, z);
