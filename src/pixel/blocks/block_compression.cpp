@@ -75,7 +75,7 @@ void encodeDxtBlockWith(const BlockKernels &kernels, uint32_t format, const floa
       break;
     default:
       if (format == D3DFMT_DXT4) premultiplyAlpha(own);
-      encodeInterpolatedAlpha(own, dither, block);
+      encodeInterpolatedAlpha(kernels, own, dither, block);
       encodeColourBlock(kernels, own, false, dither, block + 8);
       break;
   }
