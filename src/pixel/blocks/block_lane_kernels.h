@@ -1,4 +1,4 @@
-// The colour encoder's loops over a block, written once for any four-lane type
+// The encoders' loops over a block, written once for any four-lane type
 // (block_lanes.h). Lane i of row k holds pixel 4k + i; sums over the block add each
 // lane's rows in order and then the lanes in the lane type's fixed order.
 #pragma once
@@ -133,8 +133,40 @@ void colourStepsWith(const WeightedColours &colours, Rgb first, Rgb direction, i
 }
 
 template <class L>
+void quantiseColoursWith(const float pixels[16][4], WeightedColours *out) {
+  for (int k = 0; k < 4; ++k) {
+    L channel[4];
+    L::loadChannels(pixels + 4 * k, channel);
+    const auto quantise = [](L v, float levels, float weight) {
+      return lanesTrunc(v * L::splat(levels) + L::splat(0.5f)) / L::splat(levels) * L::splat(weight);
+    };
+    quantise(channel[0], 31.0f, kColourWeights.r).store(out->r + 4 * k);
+    quantise(channel[1], 63.0f, kColourWeights.g).store(out->g + 4 * k);
+    quantise(channel[2], 31.0f, kColourWeights.b).store(out->b + 4 * k);
+  }
+}
+
+template <class L>
+void quantiseAlphasWith(const float pixels[16][4], float out[kBlockPixels]) {
+  for (int k = 0; k < 4; ++k) {
+    L channel[4];
+    L::loadChannels(pixels + 4 * k, channel);
+    (lanesTrunc(channel[3] * L::splat(255.0f) + L::splat(0.5f)) / L::splat(255.0f)).store(out + 4 * k);
+  }
+}
+
+template <class L>
+void palettePositionsWith(const float values[kBlockPixels], float origin, float last, float span,
+                          float out[kBlockPixels]) {
+  for (int k = 0; k < 4; ++k) {
+    ((L::load(values + 4 * k) - L::splat(origin)) * L::splat(last) / L::splat(span)).store(out + 4 * k);
+  }
+}
+
+template <class L>
 constexpr BlockKernels blockKernelsWith() {
-  return {fitColourEndpointsWith<L>, colourStepsWith<L>};
+  return {quantiseColoursWith<L>, quantiseAlphasWith<L>, fitColourEndpointsWith<L>, colourStepsWith<L>,
+          palettePositionsWith<L>};
 }
 
 }  // namespace kv
