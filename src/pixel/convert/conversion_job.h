@@ -38,6 +38,10 @@ HRESULT linear3D(ConversionJob &job);
 HRESULT triangle2D(ConversionJob &job);
 HRESULT triangle3D(ConversionJob &job);
 
+// convertSameSize's table-driven path for byte-channel sources (same result as the
+// codecs, faster); fails when the job does not qualify.
+HRESULT convertSameSizeByTables(ConversionJob &job);
+
 // A buffer of `pixels` floating RGBA pixels from the non-throwing heap, zeroed; null when
 // memory runs out or the size overflows.
 std::unique_ptr<float[]> allocatePixels(uint64_t pixels);

@@ -53,6 +53,12 @@ HRESULT copyIdentical(ConversionJob &job) {
     return E_FAIL;
   const RawRegion from = rawRegion(job.sourceBox, bytesPerPixel), to = rawRegion(job.destinationBox, bytesPerPixel);
   const size_t rowBytes = size_t(src.width()) * bytesPerPixel;
+  if (from.rowPitch == rowBytes && to.rowPitch == rowBytes && (src.depth() == 1 || (from.slicePitch == to.slicePitch &&
+                                                                                   from.slicePitch == rowBytes * src.height()))) {
+    // Rows (and slices) follow each other without gaps on both sides: one block.
+    std::memcpy(to.row(0, 0), from.row(0, 0), rowBytes * src.height() * src.depth());
+    return S_OK;
+  }
   for (uint32_t z = 0; z < src.depth(); ++z)
     for (uint32_t y = 0; y < src.height(); ++y) std::memcpy(to.row(y, z), from.row(y, z), rowBytes);
   return S_OK;
@@ -61,6 +67,7 @@ HRESULT copyIdentical(ConversionJob &job) {
 HRESULT convertSameSize(ConversionJob &job) {
   PixelCodec &src = *job.source, &dst = *job.destination;
   if (src.width() != dst.width() || src.height() != dst.height() || src.depth() != dst.depth()) return E_FAIL;
+  if (SUCCEEDED(convertSameSizeByTables(job))) return S_OK;
   auto row = allocatePixels(src.width());
   if (!row) return E_OUTOFMEMORY;
   for (uint32_t z = 0; z < src.depth(); ++z) {

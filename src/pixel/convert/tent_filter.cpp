@@ -26,6 +26,9 @@ class Accumulators {
   }
 
   void expect(uint32_t index) { ++remaining_[index]; }
+  // Whether any source row or slice contributes to `index` (all may weigh too little when
+  // the source is very much larger than the destination).
+  bool fed(uint32_t index) const { return remaining_[index] != 0; }
 
   // The buffer of `index`, zeroed when it is newly given one; null when memory runs out.
   float *acquire(uint32_t index) {
@@ -102,6 +105,12 @@ HRESULT triangle2D(ConversionJob &job) {
     for (const TentList::Entry *e = yList.begin(i); e != yList.end(i); ++e) rows.expect(uint32_t(e->destination));
   auto sourceRow = allocatePixels(W), resampled = allocatePixels(w);
   if (!sourceRow || !resampled) return E_OUTOFMEMORY;
+  // Rows no source row feeds are written as transparent black rather than left as they were.
+  for (uint32_t r = 0; r < h; ++r)
+    if (!rows.fed(r)) {
+      std::fill_n(resampled.get(), size_t(w) * 4, 0.f);
+      dst.writeRow(r, 0, resampled.get());
+    }
 
   for (uint32_t i = 0; i < H; ++i) {
     if (yList.begin(i) == yList.end(i)) continue;
@@ -137,6 +146,12 @@ HRESULT triangle3D(ConversionJob &job) {
   auto sourceRow = allocatePixels(W), resampled = allocatePixels(w);
   if (!sourceRow || !resampled) return E_OUTOFMEMORY;
   const size_t rowFloats = size_t(w) * 4;
+  for (uint32_t z = 0; z < d; ++z)
+    if (!slices.fed(z))
+      for (uint32_t y = 0; y < h; ++y) {
+        std::fill_n(resampled.get(), rowFloats, 0.f);
+        dst.writeRow(y, z, resampled.get());
+      }
 
   for (uint32_t k = 0; k < D; ++k) {
     if (zList.begin(k) == zList.end(k)) continue;

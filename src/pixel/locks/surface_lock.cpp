@@ -8,6 +8,11 @@
 namespace kv {
 namespace {
 
+// The container interfaces asked for, spelled out here: on Windows the platform's
+// identifiers live in a GUID library that the DLL does not link.
+constexpr GUID kTextureInterface = {0x85c31227, 0x3de5, 0x4f00, {0x9b, 0x3a, 0xf1, 0x1a, 0xc3, 0x8c, 0x18, 0xb5}};
+constexpr GUID kVolumeTextureInterface = {0x2518526c, 0xe789, 0x4111, {0xa7, 0xb9, 0x47, 0xef, 0x32, 0x8d, 0x13, 0xe6}};
+
 // The runtime's debug output stays quiet around calls that may fail in normal operation.
 template <class Call>
 HRESULT muted(Call call) {
@@ -136,7 +141,7 @@ HRESULT SurfaceLock::tryLock(IDirect3DSurface9 *surface, const uint8_t *palette,
     if (!discard) {
       // A dynamic texture of one level is overwritten whole: its old contents may go.
       ComRef<IDirect3DTexture9> container;
-      if (SUCCEEDED(surface->GetContainer(IID_IDirect3DTexture9, reinterpret_cast<void **>(container.put()))))
+      if (SUCCEEDED(surface->GetContainer(kTextureInterface, reinterpret_cast<void **>(container.put()))))
         discard = container->GetLevelCount() == 1;
     }
   }
@@ -229,7 +234,7 @@ HRESULT VolumeLock::lock(IDirect3DVolume9 *volume, const uint8_t *palette, const
     discard = (options & kLockMayDiscard) != 0;
     if (!discard) {
       ComRef<IDirect3DVolumeTexture9> container;
-      if (SUCCEEDED(volume->GetContainer(IID_IDirect3DVolumeTexture9, reinterpret_cast<void **>(container.put()))))
+      if (SUCCEEDED(volume->GetContainer(kVolumeTextureInterface, reinterpret_cast<void **>(container.put()))))
         discard = container->GetLevelCount() == 1;
     }
   }
