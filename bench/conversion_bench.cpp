@@ -5,8 +5,11 @@
 // against a memcpy of the source. Ends with the ratio baseline time / job time.
 #include <benchmark/benchmark.h>
 
+#if __has_include(<stb/stb_image_resize.h>)
+#define KV_HAVE_STB_RESIZE 1
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb/stb_image_resize.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -67,10 +70,11 @@ void convert(benchmark::State &state, Job job) {
     if (convertPixels(to, from, job.flags) != S_OK) state.SkipWithError("conversion failed");
     benchmark::ClobberMemory();
   }
-  state.counters["MPix/s"] = benchmark::Counter(double(state.iterations()) * job.width * job.height / 1e6,
-                                                benchmark::Counter::kIsRate);
+  state.counters["MPix/s"] =
+      benchmark::Counter(double(state.iterations()) * job.width * job.height / 1e6, benchmark::Counter::kIsRate);
 }
 
+#ifdef KV_HAVE_STB_RESIZE
 void stbTriangle(benchmark::State &state, uint32_t size, uint32_t outSize) {
   Buffer source(D3DFMT_A8R8G8B8, size, size, 4), destination(D3DFMT_A8R8G8B8, outSize, outSize, 4);
   for (auto _ : state) {
@@ -80,6 +84,7 @@ void stbTriangle(benchmark::State &state, uint32_t size, uint32_t outSize) {
     benchmark::ClobberMemory();
   }
 }
+#endif
 
 // Processor time of each run, and the baseline each job is compared with.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -130,7 +135,9 @@ int main(int argc, char **argv) {
       "memcpy/1024x1024x4");
   add("triangle2D/1024->700", {D3DFMT_A8R8G8B8, 4, D3DFMT_A8R8G8B8, 4, n, n, 700, 700, FilterTriangle, 0},
       "stb_image_resize/1024->700");
+#ifdef KV_HAVE_STB_RESIZE
   benchmark::RegisterBenchmark("stb_image_resize/1024->700", stbTriangle, n, 700u)->Unit(benchmark::kMillisecond);
+#endif
   benchmark::RegisterBenchmark("memcpy/2048x2048x4", memcpyBytes, bytes * 4)->Unit(benchmark::kMillisecond);
   for (uint32_t out = 2048; out >= 1; out /= 2)
     add("linear2D/2048->" + std::to_string(out),

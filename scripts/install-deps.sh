@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs when run as root; otherwise names what is missing.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev g++-mingw-w64-i686)
+packages=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev libstb-dev g++-mingw-w64-i686)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

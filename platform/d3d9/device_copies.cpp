@@ -48,8 +48,7 @@ bool resolveRect(const PixelStorage &storage, const RECT *rect, RECT &out) {
   }
   if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom) return false;
   if (UINT(rect->right) > storage.width() || UINT(rect->bottom) > storage.height()) return false;
-  if (!storage.regionAligned(UINT(rect->left), UINT(rect->top), UINT(rect->right), UINT(rect->bottom)))
-    return false;
+  if (!storage.regionAligned(UINT(rect->left), UINT(rect->top), UINT(rect->right), UINT(rect->bottom))) return false;
   out = *rect;
   return true;
 }
@@ -135,13 +134,20 @@ struct ChannelLayout {
 };
 
 constexpr ChannelLayout kFillLayouts[] = {
-    {D3DFMT_A8R8G8B8, 4, {8, 8, 8, 8}, {24, 16, 8, 0}},   {D3DFMT_X8R8G8B8, 4, {0, 8, 8, 8}, {0, 16, 8, 0}},
-    {D3DFMT_A8B8G8R8, 4, {8, 8, 8, 8}, {24, 0, 8, 16}},   {D3DFMT_X8B8G8R8, 4, {0, 8, 8, 8}, {0, 0, 8, 16}},
-    {D3DFMT_R8G8B8, 3, {0, 8, 8, 8}, {0, 16, 8, 0}},      {D3DFMT_R5G6B5, 2, {0, 5, 6, 5}, {0, 11, 5, 0}},
-    {D3DFMT_X1R5G5B5, 2, {0, 5, 5, 5}, {0, 10, 5, 0}},    {D3DFMT_A1R5G5B5, 2, {1, 5, 5, 5}, {15, 10, 5, 0}},
-    {D3DFMT_A4R4G4B4, 2, {4, 4, 4, 4}, {12, 8, 4, 0}},    {D3DFMT_X4R4G4B4, 2, {0, 4, 4, 4}, {0, 8, 4, 0}},
-    {D3DFMT_R3G3B2, 1, {0, 3, 3, 2}, {0, 5, 2, 0}},       {D3DFMT_A8R3G3B2, 2, {8, 3, 3, 2}, {8, 5, 2, 0}},
-    {D3DFMT_A8, 1, {8, 0, 0, 0}, {0, 0, 0, 0}},           {D3DFMT_A2R10G10B10, 4, {2, 10, 10, 10}, {30, 20, 10, 0}},
+    {D3DFMT_A8R8G8B8, 4, {8, 8, 8, 8}, {24, 16, 8, 0}},
+    {D3DFMT_X8R8G8B8, 4, {0, 8, 8, 8}, {0, 16, 8, 0}},
+    {D3DFMT_A8B8G8R8, 4, {8, 8, 8, 8}, {24, 0, 8, 16}},
+    {D3DFMT_X8B8G8R8, 4, {0, 8, 8, 8}, {0, 0, 8, 16}},
+    {D3DFMT_R8G8B8, 3, {0, 8, 8, 8}, {0, 16, 8, 0}},
+    {D3DFMT_R5G6B5, 2, {0, 5, 6, 5}, {0, 11, 5, 0}},
+    {D3DFMT_X1R5G5B5, 2, {0, 5, 5, 5}, {0, 10, 5, 0}},
+    {D3DFMT_A1R5G5B5, 2, {1, 5, 5, 5}, {15, 10, 5, 0}},
+    {D3DFMT_A4R4G4B4, 2, {4, 4, 4, 4}, {12, 8, 4, 0}},
+    {D3DFMT_X4R4G4B4, 2, {0, 4, 4, 4}, {0, 8, 4, 0}},
+    {D3DFMT_R3G3B2, 1, {0, 3, 3, 2}, {0, 5, 2, 0}},
+    {D3DFMT_A8R3G3B2, 2, {8, 3, 3, 2}, {8, 5, 2, 0}},
+    {D3DFMT_A8, 1, {8, 0, 0, 0}, {0, 0, 0, 0}},
+    {D3DFMT_A2R10G10B10, 4, {2, 10, 10, 10}, {30, 20, 10, 0}},
     {D3DFMT_A2B10G10R10, 4, {2, 10, 10, 10}, {30, 0, 10, 20}},
 };
 
@@ -217,10 +223,8 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9 *pSourceTexture, IDirect3DBa
   KVD3D_LOG("UpdateTexture");
   auto *source = dynamic_cast<BindableTexture *>(pSourceTexture);
   auto *dest = dynamic_cast<BindableTexture *>(pDestinationTexture);
-  if (!source || !dest || source == dest || source->owner() != this || dest->owner() != this)
-    return D3DERR_INVALIDCALL;
-  if (source->trackedPool() != D3DPOOL_SYSTEMMEM || dest->trackedPool() != D3DPOOL_DEFAULT)
-    return D3DERR_INVALIDCALL;
+  if (!source || !dest || source == dest || source->owner() != this || dest->owner() != this) return D3DERR_INVALIDCALL;
+  if (source->trackedPool() != D3DPOOL_SYSTEMMEM || dest->trackedPool() != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
   IDirect3DBaseTexture9 *src = source->asBaseTexture(), *dst = dest->asBaseTexture();
   if (src->GetType() != dst->GetType()) return D3DERR_INVALIDCALL;
   const UINT srcLevels = src->GetLevelCount(), dstLevels = dst->GetLevelCount();

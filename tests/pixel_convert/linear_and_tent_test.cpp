@@ -116,7 +116,9 @@ void expectFilterMatches(uint32_t code, Weights (*weights)(uint32_t, uint32_t, b
   }
 }
 
-TEST(LinearFilter, MatchesTheReferenceOnOddSizesWrappedAndMirrored) { expectFilterMatches(FilterLinear, linearWeights); }
+TEST(LinearFilter, MatchesTheReferenceOnOddSizesWrappedAndMirrored) {
+  expectFilterMatches(FilterLinear, linearWeights);
+}
 
 TEST(TentFilter, MatchesTheReferenceOnOddSizesWrappedAndMirrored) { expectFilterMatches(FilterTriangle, tentWeights); }
 
@@ -174,6 +176,21 @@ TEST(TentFilter, BoxJobsOfOtherRatiosUseIt) {
   ASSERT_EQ(convert(tent, source, FilterTriangle), S_OK);
   ASSERT_EQ(convert(box, source, FilterBox), S_OK);
   EXPECT_EQ(tent.bytes, box.bytes);
+}
+
+}  // namespace
+}  // namespace kv_test
+
+namespace kv_test {
+namespace {
+
+TEST(TentFilter, ADestinationRowNoSourceRowWeighsOnIsWrittenAsTransparentBlack) {
+  // 200000 source rows into one: every share is below the list's threshold.
+  Image source = argbImage(1, 200000), destination = argbImage(1, 1);
+  source.randomize(13);
+  destination.setWord(0, 0, 0xabababab);
+  ASSERT_EQ(convert(destination, source, kv::FilterTriangle), S_OK);
+  EXPECT_EQ(destination.word(0, 0), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // SurfaceLock and VolumeLock on the stand-in runtime: rectangle checks, block alignment,
 // the discard rule, and every fall-back (temporary copy, copySurfaceBits, render target)
 // driven through the control surface; loads from memory through them.
+#include "pixel/locks/surface_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 #include "pixel/convert/filter_flags.h"
 #include "pixel/convert/load_pixels.h"
-#include "pixel/locks/surface_lock.h"
 #include "platform_d3d9/d3d9_test_support.h"
 
 namespace kv_test {
@@ -83,8 +84,8 @@ class SurfaceLockTest : public kvd3d_test::D3D9Test {
   static HRESULT loadColour(IDirect3DSurface9 *surface, const RECT *rect, DWORD colour) {
     std::vector<DWORD> pixels(64 * 64, colour);
     const RECT source{0, 0, rect ? rect->right - rect->left : 4, rect ? rect->bottom - rect->top : 4};
-    return kv::loadSurfaceFromMemory(surface, nullptr, rect, pixels.data(), D3DFMT_A8R8G8B8, 64 * 4, nullptr,
-                                     &source, kv::FilterNone, 0);
+    return kv::loadSurfaceFromMemory(surface, nullptr, rect, pixels.data(), D3DFMT_A8R8G8B8, 64 * 4, nullptr, &source,
+                                     kv::FilterNone, 0);
   }
 };
 

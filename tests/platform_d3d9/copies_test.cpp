@@ -140,9 +140,9 @@ TEST_F(CopiesTest, UpdateTextureMatchesLevelsFromTheSmallestUp) {
   ASSERT_EQ(device_->CreateCubeTexture(4, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, cube.out(), nullptr), D3D_OK);
   EXPECT_EQ(device_->UpdateTexture(source.get(), cube.get()), D3DERR_INVALIDCALL) << "different kinds";
   Ref<IDirect3DTexture9> autoGen;
-  ASSERT_EQ(device_->CreateTexture(8, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, autoGen.out(),
-                                   nullptr),
-            D3D_OK);
+  ASSERT_EQ(
+      device_->CreateTexture(8, 4, 0, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, autoGen.out(), nullptr),
+      D3D_OK);
   EXPECT_EQ(device_->UpdateTexture(source.get(), autoGen.get()), D3D_OK) << "top level from the 8x4 level";
 }
 
@@ -253,8 +253,7 @@ TEST_F(CopiesTest, GetContainerAnswersOnlyForTheContainersInterfaces) {
   ASSERT_EQ(surface->GetContainer(IID_IDirect3DTexture9, reinterpret_cast<void **>(asTexture.out())), S_OK);
   EXPECT_EQ(asTexture.get(), tex.get());
   Ref<IDirect3DCubeTexture9> asCube;
-  EXPECT_EQ(surface->GetContainer(IID_IDirect3DCubeTexture9, reinterpret_cast<void **>(asCube.out())),
-            E_NOINTERFACE);
+  EXPECT_EQ(surface->GetContainer(IID_IDirect3DCubeTexture9, reinterpret_cast<void **>(asCube.out())), E_NOINTERFACE);
   EXPECT_FALSE(asCube);
   auto rt = renderTarget(4, 4, TRUE);
   Ref<IDirect3DDevice9> owner;

@@ -63,8 +63,8 @@ void averageRowPlain(const PackedLayout &layout, const uint8_t *row0, const uint
     uint32_t result = 0;
     for (uint32_t f = 0; f < layout.fieldCount; ++f) {
       const uint32_t shift = layout.shift[f], mask = (1u << layout.bits[f]) - 1;
-      const uint32_t sum = ((a >> shift) & mask) + ((b >> shift) & mask) + ((c >> shift) & mask) +
-                           ((d >> shift) & mask) + 2;
+      const uint32_t sum =
+          ((a >> shift) & mask) + ((b >> shift) & mask) + ((c >> shift) & mask) + ((d >> shift) & mask) + 2;
       result |= (sum >> 2) << shift;
     }
     std::memcpy(out + size_t(x) * n, &result, n);
@@ -82,9 +82,8 @@ void averageRow32Plain(const uint8_t *row0, const uint8_t *row1, uint8_t *out, u
     std::memcpy(&d, row1 + 8 * size_t(x) + 4, 4);
     // Two bytes at a time in 16-bit lanes: the sums of four bytes plus 2 fit in 10 bits.
     const uint32_t low = (a & 0x00ff00ff) + (b & 0x00ff00ff) + (c & 0x00ff00ff) + (d & 0x00ff00ff) + 0x00020002;
-    const uint32_t high =
-        ((a >> 8) & 0x00ff00ff) + ((b >> 8) & 0x00ff00ff) + ((c >> 8) & 0x00ff00ff) + ((d >> 8) & 0x00ff00ff) +
-        0x00020002;
+    const uint32_t high = ((a >> 8) & 0x00ff00ff) + ((b >> 8) & 0x00ff00ff) + ((c >> 8) & 0x00ff00ff) +
+                          ((d >> 8) & 0x00ff00ff) + 0x00020002;
     const uint32_t result = ((low >> 2) & 0x00ff00ff) | (((high >> 2) & 0x00ff00ff) << 8);
     std::memcpy(out + 4 * size_t(x), &result, 4);
   }
@@ -149,8 +148,8 @@ HRESULT boxHalve2D(ConversionJob &job) {
   if (!halvesTo(W, w) || !halvesTo(H, h) || src.depth() != 1 || dst.depth() != 1) return E_FAIL;
 
   const PackedLayout *layout = packedLayout(src.format());
-  if (layout && !(job.flags & Dither) && src.format() == dst.format() && W >= 2 && H >= 2 &&
-      !job.sourceBox.gamma && !job.destinationBox.gamma && job.sourceBox.colorKey == 0) {
+  if (layout && !(job.flags & Dither) && src.format() == dst.format() && W >= 2 && H >= 2 && !job.sourceBox.gamma &&
+      !job.destinationBox.gamma && job.sourceBox.colorKey == 0) {
     // Keyed sources take the floating path, which makes keyed pixels transparent black.
     const RawRegion from = rawRegion(job.sourceBox, layout->bytes), to = rawRegion(job.destinationBox, layout->bytes);
     const AverageRow32 row32 = layout->bytes == 4 ? averageRow32() : nullptr;

@@ -12,7 +12,7 @@
 namespace kv {
 
 struct ConversionJob {
-  PixelBox sourceBox;       // as handed in, with the switches of the flags
+  PixelBox sourceBox;  // as handed in, with the switches of the flags
   PixelBox destinationBox;
   std::unique_ptr<PixelCodec> source;
   std::unique_ptr<PixelCodec> destination;

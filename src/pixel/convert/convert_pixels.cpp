@@ -29,9 +29,8 @@ HRESULT makeCodecs(ConversionJob &job) {
 }
 
 using Implementation = HRESULT (*)(ConversionJob &);
-constexpr Implementation kImplementations[] = {copyIdentical, convertSameSize, resampleNone, resamplePoint,
-                                               boxHalve2D,    boxHalve3D,      linear2D,     linear3D,
-                                               triangle2D,    triangle3D};
+constexpr Implementation kImplementations[] = {copyIdentical, convertSameSize, resampleNone, resamplePoint, boxHalve2D,
+                                               boxHalve3D,    linear2D,        linear3D,     triangle2D,    triangle3D};
 
 }  // namespace
 

@@ -49,12 +49,11 @@ HRESULT copyIdentical(ConversionJob &job) {
   if (isDxtFormat(src.format())) return copyBlocks(job.sourceBox, job.destinationBox);
   const uint32_t bytesPerPixel = rawBytesPerPixel(src.format());
   if (!bytesPerPixel) return E_FAIL;
-  if (isPaletteFormat(src.format()) && !palettesEqual(job.sourceBox.palette, job.destinationBox.palette))
-    return E_FAIL;
+  if (isPaletteFormat(src.format()) && !palettesEqual(job.sourceBox.palette, job.destinationBox.palette)) return E_FAIL;
   const RawRegion from = rawRegion(job.sourceBox, bytesPerPixel), to = rawRegion(job.destinationBox, bytesPerPixel);
   const size_t rowBytes = size_t(src.width()) * bytesPerPixel;
-  if (from.rowPitch == rowBytes && to.rowPitch == rowBytes && (src.depth() == 1 || (from.slicePitch == to.slicePitch &&
-                                                                                   from.slicePitch == rowBytes * src.height()))) {
+  if (from.rowPitch == rowBytes && to.rowPitch == rowBytes &&
+      (src.depth() == 1 || (from.slicePitch == to.slicePitch && from.slicePitch == rowBytes * src.height()))) {
     // Rows (and slices) follow each other without gaps on both sides: one block.
     std::memcpy(to.row(0, 0), from.row(0, 0), rowBytes * src.height() * src.depth());
     return S_OK;

@@ -45,15 +45,13 @@ class RowWindow {
     std::unique_ptr<float[]> pixels;
     int32_t row = -1, slice = -1;
   };
-  bool holds(size_t i, int32_t row, int32_t slice) const {
-    return slots_[i].row == row && slots_[i].slice == slice;
-  }
+  bool holds(size_t i, int32_t row, int32_t slice) const { return slots_[i].row == row && slots_[i].slice == slice; }
   Slot slots_[N];
 };
 
 // wy0 * (wx0 * A[x0] + wx1 * A[x1]) + wy1 * (wx0 * B[x0] + wx1 * B[x1]), channel by channel.
-void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const float *a, const float *b,
-               float weight, float *out, bool accumulate) {
+void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const float *a, const float *b, float weight,
+               float *out, bool accumulate) {
   const size_t width = xTaps.size();
   for (size_t x = 0; x < width; ++x) {
     const LinearTap &t = xTaps[x];

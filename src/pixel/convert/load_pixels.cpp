@@ -9,8 +9,8 @@ namespace {
 const uint8_t *paletteBytes(const PALETTEENTRY *palette) { return reinterpret_cast<const uint8_t *>(palette); }
 
 // The source in memory as a PixelBox: bounds and box are both the given region.
-PixelBox memoryBox(const void *data, uint32_t format, uint32_t rowPitch, uint32_t slicePitch,
-                   const uint32_t region[6], const PALETTEENTRY *palette, uint32_t colorKey) {
+PixelBox memoryBox(const void *data, uint32_t format, uint32_t rowPitch, uint32_t slicePitch, const uint32_t region[6],
+                   const PALETTEENTRY *palette, uint32_t colorKey) {
   PixelBox box;
   box.data = static_cast<uint8_t *>(const_cast<void *>(data));
   box.format = format;

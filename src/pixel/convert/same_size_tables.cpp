@@ -216,8 +216,8 @@ bool buildTables(const ConversionJob &job, uint32_t sourceBytes, uint32_t destin
     t.keyed = rawKey(*converter, job.source->colorKeyFloat(), sourceBytes, t);
     if (!t.keyed) return false;
     // What a keyed pixel becomes: transparent black through the destination writer.
-    std::unique_ptr<RowConverter> keyedConverter(new (std::nothrow) RowConverter(job, true, sourceBytes,
-                                                                                destinationBytes));
+    std::unique_ptr<RowConverter> keyedConverter(new (std::nothrow)
+                                                     RowConverter(job, true, sourceBytes, destinationBytes));
     if (!keyedConverter || !keyedConverter->ok()) return false;
     uint32_t keyPixels[256], keyOut[256];
     std::fill_n(keyPixels, 256, t.keyValue);
@@ -242,7 +242,7 @@ enum class Shape { scalar, inPlace, spread, scaled16 };
 
 struct Kernel {
   Shape shape = Shape::scalar;
-  uint32_t mask = 0, constant = 0;  // inPlace: out = (p & mask) | constant; spread: byte mask
+  uint32_t mask = 0, constant = 0;        // inPlace: out = (p & mask) | constant; spread: byte mask
   uint16_t scale[4] = {}, shift[4] = {};  // scaled16: field = round(b * scale / 255) << shift
 };
 
@@ -398,10 +398,9 @@ KV_TARGET_AVX2 inline __m256i lanePairAvx2(const int16_t (&v)[2]) {
 
 KV_TARGET_AVX2 inline __m256i scaledPixelsAvx2(const uint8_t *p, const LaneConstants &c) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-  const __m256i w =
-      _mm256_or_si256(laneFieldsAvx2(_mm256_and_si256(v, _mm256_set1_epi16(0xff)), lanePairAvx2(c.lowScale),
-                                     lanePairAvx2(c.lowPlace)),
-                      laneFieldsAvx2(_mm256_srli_epi16(v, 8), lanePairAvx2(c.highScale), lanePairAvx2(c.highPlace)));
+  const __m256i w = _mm256_or_si256(
+      laneFieldsAvx2(_mm256_and_si256(v, _mm256_set1_epi16(0xff)), lanePairAvx2(c.lowScale), lanePairAvx2(c.lowPlace)),
+      laneFieldsAvx2(_mm256_srli_epi16(v, 8), lanePairAvx2(c.highScale), lanePairAvx2(c.highPlace)));
   return _mm256_and_si256(_mm256_or_si256(w, _mm256_srli_epi32(w, 16)), _mm256_set1_epi32(0xffff));
 }
 

@@ -98,8 +98,7 @@ HRESULT triangle2D(ConversionJob &job) {
   const uint32_t W = src.width(), H = src.height(), w = dst.width(), h = dst.height();
   TentList xList, yList;
   Accumulators rows;
-  if (!xList.build(W, w, !(job.flags & MirrorU)) || !yList.build(H, h, !(job.flags & MirrorV)) ||
-      !rows.prepare(h, w))
+  if (!xList.build(W, w, !(job.flags & MirrorU)) || !yList.build(H, h, !(job.flags & MirrorV)) || !rows.prepare(h, w))
     return E_OUTOFMEMORY;
   for (uint32_t i = 0; i < H; ++i)
     for (const TentList::Entry *e = yList.begin(i); e != yList.end(i); ++e) rows.expect(uint32_t(e->destination));
@@ -134,8 +133,7 @@ HRESULT triangle2D(ConversionJob &job) {
 
 HRESULT triangle3D(ConversionJob &job) {
   PixelCodec &src = *job.source, &dst = *job.destination;
-  const uint32_t W = src.width(), H = src.height(), D = src.depth(), w = dst.width(), h = dst.height(),
-                 d = dst.depth();
+  const uint32_t W = src.width(), H = src.height(), D = src.depth(), w = dst.width(), h = dst.height(), d = dst.depth();
   TentList xList, yList, zList;
   Accumulators slices;
   if (!xList.build(W, w, !(job.flags & MirrorU)) || !yList.build(H, h, !(job.flags & MirrorV)) ||
@@ -164,8 +162,7 @@ HRESULT triangle3D(ConversionJob &job) {
       for (const TentList::Entry *ez = zList.begin(k); ez != zList.end(k); ++ez) {
         float *slice = slices.acquire(uint32_t(ez->destination));
         for (const TentList::Entry *ey = yList.begin(i); ey != yList.end(i); ++ey)
-          addScaled(slice + size_t(ey->destination) * rowFloats, resampled.get(), ez->weight * ey->weight,
-                    rowFloats);
+          addScaled(slice + size_t(ey->destination) * rowFloats, resampled.get(), ez->weight * ey->weight, rowFloats);
       }
     }
     for (const TentList::Entry *e = zList.begin(k); e != zList.end(k); ++e) {

@@ -71,8 +71,7 @@ bool isDxtFormat(uint32_t format) {
 }
 
 bool isPairFormat(uint32_t format) {
-  return format == D3DFMT_YUY2 || format == D3DFMT_UYVY || format == D3DFMT_R8G8_B8G8 ||
-         format == D3DFMT_G8R8_G8B8;
+  return format == D3DFMT_YUY2 || format == D3DFMT_UYVY || format == D3DFMT_R8G8_B8G8 || format == D3DFMT_G8R8_G8B8;
 }
 
 HRESULT copySurfaceBits(IDirect3DSurface9 *source, IDirect3DSurface9 *destination) {
@@ -113,8 +112,8 @@ HRESULT SurfaceLock::lock(IDirect3DSurface9 *surface, const uint8_t *palette, co
   return hr;
 }
 
-HRESULT SurfaceLock::tryLock(IDirect3DSurface9 *surface, const uint8_t *palette, const RECT *rect,
-                             uint32_t colorKey, uint32_t options, bool &refused) {
+HRESULT SurfaceLock::tryLock(IDirect3DSurface9 *surface, const uint8_t *palette, const RECT *rect, uint32_t colorKey,
+                             uint32_t options, bool &refused) {
   refused = false;
   D3DSURFACE_DESC desc{};
   if (HRESULT hr = surface->GetDesc(&desc); FAILED(hr)) return hr;
@@ -156,10 +155,10 @@ HRESULT SurfaceLock::tryLock(IDirect3DSurface9 *surface, const uint8_t *palette,
     return hr;
   }
   locked_ = target;
-  const uint32_t lockedRegion[6] = {uint32_t(lockRect.left), uint32_t(lockRect.top), uint32_t(lockRect.right),
-                                    uint32_t(lockRect.bottom), 0, 1};
-  const uint32_t wantedRegion[6] = {uint32_t(wanted.left), uint32_t(wanted.top), uint32_t(wanted.right),
-                                    uint32_t(wanted.bottom), 0, 1};
+  const uint32_t lockedRegion[6] = {
+      uint32_t(lockRect.left), uint32_t(lockRect.top), uint32_t(lockRect.right), uint32_t(lockRect.bottom), 0, 1};
+  const uint32_t wantedRegion[6] = {
+      uint32_t(wanted.left), uint32_t(wanted.top), uint32_t(wanted.right), uint32_t(wanted.bottom), 0, 1};
   fillBox(box_, locked.pBits, desc.Format, locked.Pitch, 0, lockedRegion, wantedRegion, palette, colorKey);
   return S_OK;
 }
@@ -183,8 +182,8 @@ HRESULT SurfaceLock::makeTemporaryCopy(const D3DSURFACE_DESC &desc, bool fill) {
   ComRef<IDirect3DSurface9> target;
   hr = device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, TRUE, target.put(),
                                    nullptr);
-  if (SUCCEEDED(hr)) hr = muted([&] { return device_->StretchRect(surface_.get(), nullptr, target.get(), nullptr,
-                                                                 D3DTEXF_NONE); });
+  if (SUCCEEDED(hr))
+    hr = muted([&] { return device_->StretchRect(surface_.get(), nullptr, target.get(), nullptr, D3DTEXF_NONE); });
   if (SUCCEEDED(hr)) hr = copySurfaceBits(target.get(), copy_.get());
   return hr;
 }
@@ -252,14 +251,13 @@ HRESULT VolumeLock::lock(IDirect3DVolume9 *volume, const uint8_t *palette, const
   }
   const bool lockWhole = std::memcmp(&lockBox, &whole, sizeof(D3DBOX)) == 0;
   D3DLOCKED_BOX locked{};
-  if (HRESULT hr = muted([&] { return volume->LockBox(&locked, lockWhole ? nullptr : &lockBox, flags); });
-      FAILED(hr))
+  if (HRESULT hr = muted([&] { return volume->LockBox(&locked, lockWhole ? nullptr : &lockBox, flags); }); FAILED(hr))
     return hr;
   volume->AddRef();
   volume_.reset(volume);
   locked_ = true;
-  const uint32_t lockedRegion[6] = {lockBox.Left, lockBox.Top, lockBox.Right, lockBox.Bottom, lockBox.Front,
-                                    lockBox.Back};
+  const uint32_t lockedRegion[6] = {lockBox.Left,   lockBox.Top,   lockBox.Right,
+                                    lockBox.Bottom, lockBox.Front, lockBox.Back};
   const uint32_t wantedRegion[6] = {wanted.Left, wanted.Top, wanted.Right, wanted.Bottom, wanted.Front, wanted.Back};
   fillBox(box_, locked.pBits, desc.Format, locked.RowPitch, locked.SlicePitch, lockedRegion, wantedRegion, palette,
           colorKey);

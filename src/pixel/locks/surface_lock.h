@@ -50,7 +50,7 @@ class SurfaceLock {
   ComRef<IDirect3DSurface9> surface_;  // the surface asked for
   ComRef<IDirect3DDevice9> device_;
   ComRef<IDirect3DTexture9> copyTexture_;
-  ComRef<IDirect3DSurface9> copy_;     // the work surface when a temporary copy is in use
+  ComRef<IDirect3DSurface9> copy_;       // the work surface when a temporary copy is in use
   IDirect3DSurface9 *locked_ = nullptr;  // surface_ or copy_ while locked
   bool readOnly_ = false;
   PixelBox box_;
