@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs when run as root; otherwise names what is missing.
 set -euo pipefail
-# libstb-dev is for benchmarks only: stb_dxt.h is the baseline encoder of kvbench_dxt.
+# libstb-dev is for benchmarks only: stb_dxt.h and stb_image_resize.h are baselines there.
 packages=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev g++-mingw-w64-i686 libstb-dev)
 missing=()
 for p in "${packages[@]}"; do
