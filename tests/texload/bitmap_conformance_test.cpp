@@ -51,7 +51,7 @@ bool toRgba(const kv::DecodedImage &image, std::vector<uint8_t> &rgba) {
     for (uint32_t x = 0; x < image.width; ++x) {
       uint8_t *out = &rgba[(size_t(y) * image.width + x) * 4];
       const uint8_t *p = row + x * bytesPerPixel(image.format);
-      const uint32_t v16 = p[0] | p[1] << 8;
+      const uint32_t v16 = bytesPerPixel(image.format) == 2 ? p[0] | p[1] << 8 : 0;
       switch (image.format) {
         case D3DFMT_P8: std::memcpy(out, image.palette + 4 * p[0], 4); break;
         case D3DFMT_X1R5G5B5:

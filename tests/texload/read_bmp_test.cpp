@@ -258,6 +258,9 @@ TEST(ReadDib, BlueGreenRedInTheUpperBytesAreReadOneByteLater) {
   ASSERT_EQ(readDibBytes(record, dib), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_X8R8G8B8));
   EXPECT_EQ(record.image.pixels, dib.data() + 53);
+  spec.height = 0;  // no rows, but the pixels still may not start past the data
+  spec.pixels.clear();
+  EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL);
 }
 
 TEST(ReadDib, ColourCountsAbove256KeepTheirTableButFillOnly256Entries) {
