@@ -4,6 +4,8 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -119,7 +121,8 @@ TEST(BitmapConformance, EveryPublicBitmapDecodesOrIsRejectedCleanly) {
           const uint8_t *row = record.image.pixels + size_t(y) * record.image.rowPitch;
           for (size_t i = 0; i < rowBytes; ++i) sum += row[i];
         }
-        EXPECT_GE(sum, 0u);
+        volatile unsigned sink = sum;  // keeps the reads
+        (void)sink;
       }
     }
   }
