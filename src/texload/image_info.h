@@ -21,9 +21,4 @@ struct ImageInfo {
 
 static_assert(sizeof(ImageInfo) == 28, "ImageInfo is seven 32-bit fields");
 
-// Special values of the texture loader's size, level and format arguments.
-constexpr uint32_t VALUE_DEFAULT = 0xFFFFFFFF;
-constexpr uint32_t VALUE_DEFAULT_NONPOW2 = 0xFFFFFFFE;
-constexpr uint32_t VALUE_FROM_FILE = 0xFFFFFFFD;
-
 }  // namespace kv
