@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     image.decodePixels = 1;
     image.resourceType = D3DRTYPE_TEXTURE;
     image.fileFormat = attempt.format;
-    attempt.read(image, data, static_cast<uint32_t>(size));
-    // Touch every byte a successful record claims, so that a wrong size shows up here.
+    const HRESULT hr = attempt.read(image, data, static_cast<uint32_t>(size));
+    // Touch the ends of what a successful record claims, so that a wrong size shows up here.
     volatile uint8_t sink = 0;
-    for (kv::DecodedImage *face = &image; face; face = face->nextFace) {
+    for (kv::DecodedImage *face = SUCCEEDED(hr) ? &image : nullptr; face; face = face->nextFace) {
       for (kv::DecodedImage *level = face; level; level = level->nextMip) {
         if (!level->pixels) continue;
         const uint64_t rows = level->slicePitch ? uint64_t(level->slicePitch) * level->depth

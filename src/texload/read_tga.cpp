@@ -40,7 +40,7 @@ TgaHeader parseHeader(const uint8_t *data) {
 uint32_t pixelFormat(const TgaHeader &header) {
   switch (header.imageType & 3) {
     case 1:
-      return header.colorMapType != 0 && header.pixelBits == 8 ? D3DFMT_P8 : 0;
+      return header.colorMapType != 0 && header.pixelBits == 8 ? static_cast<uint32_t>(D3DFMT_P8) : 0;
     case 2:
       switch (header.pixelBits) {
         case 15: return D3DFMT_X1R5G5B5;
@@ -50,7 +50,7 @@ uint32_t pixelFormat(const TgaHeader &header) {
         default: return 0;
       }
     case 3:
-      return header.pixelBits == 8 ? D3DFMT_L8 : 0;
+      return header.pixelBits == 8 ? static_cast<uint32_t>(D3DFMT_L8) : 0;
     default:
       return 0;
   }
