@@ -87,6 +87,26 @@ class PixelCodec {
   // Second construction step: the buffers. False when memory runs out.
   bool allocateBuffers();
 
+  // Steps 1 and 2 of every writer: range conversion and gamma encoding. Returns the row to
+  // pack: the scratch row, or `row` itself when there is no scratch row.
+  float *prepareRowForPacking(float *row);
+
+  // The read-side steps after unpacking: colour key, then gamma decoding.
+  void finishReadRow(float *row);
+
+  // prepareColorKey of the codecs that can pack one pixel into a private buffer through
+  // their own writeRow and unpack it again with readRow.
+  void prepareColorKeyThroughRows();
+
+  // The dither offsets of row y, slice z: entry j is the offset of the j-th processed pixel
+  // modulo 4.
+  const float *ditherOffsets(uint32_t y, uint32_t z) const { return ditherTable_ + (y & 3) * 8 + (z & 3); }
+
+  // Address of pixel 0 of row y, slice z (formats with a bit count).
+  uint8_t *rowAddress(uint32_t y, uint32_t z) const {
+    return data_ + static_cast<size_t>(y) * rowPitch_ + static_cast<size_t>(z) * slicePitch_;
+  }
+
   uint32_t format_;
   ValueRange range_;
   uint32_t bytesPerPixel_;      // 0 for block and pair formats
@@ -108,6 +128,7 @@ class PixelCodec {
   std::unique_ptr<float[]> scratch_;     // width pixels, made by connectCodecs
   std::unique_ptr<float[]> diffusionRow_;  // width + 2 pixels, when diffusion is on
   const float *ditherTable_;             // 4 rows of 8 offsets, plain or ordered
+  bool gammaAlphaOnly_ = false;          // L6V5U5: gamma touches its luminance (alpha) only
 };
 
 // A new codec for the box's format. S_OK; E_FAIL when the format has no codec;
