@@ -198,6 +198,7 @@ bool readLayout(const DibHeader &header, uint32_t size, DibLayout &layout) {
   if (layout.pixelOffset > size) return false;
   if (header.planes != 1) return false;
   if (!chooseFormat(header, layout)) return false;
+  if (layout.pixelOffset > size) return false;  // again: a format may start a byte later
   if (!measureRows(header, layout)) return false;
   if (header.compression == kUncompressed || header.compression == kBitFields) {
     // Run-length data is measured by its decoder, read by read. No product here overflows:
