@@ -4,7 +4,7 @@
 
 #include "gfx/com_ref.h"
 #include "pixel/convert/filter_flags.h"
-#include "pixel/convert/load_surface.h"
+#include "pixel/convert/load_pixels.h"
 #include "pixel/formats/pixel_format_info.h"
 #include "pixel/mipchain/filter_mip_chain.h"
 #include "texload/decode_image.h"
@@ -123,7 +123,7 @@ HRESULT createTextureFromImageInMemory(IDirect3DDevice9 *device, const void *dat
   if (levels == VALUE_FROM_FILE) levels = fileLevels;
   width = sizeFromImage(width, image.width);
   height = sizeFromImage(height, image.height);
-  if (filter == VALUE_DEFAULT) filter = FilterTriangle | FilterDither;
+  if (filter == VALUE_DEFAULT) filter = kDefaultFilter;
   if (mipFilter == VALUE_DEFAULT) mipFilter = FilterBox;
   const DWORD filterCode = filter & 0xFF, mipFilterCode = mipFilter & 0xFF;
   const bool chainMethod = filterCode == FilterNone || mipFilterCode == FilterPoint || mipFilterCode == FilterBox;

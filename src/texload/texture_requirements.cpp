@@ -2,6 +2,7 @@
 
 #include "gfx/com_ref.h"
 #include "math/direct3d_settings.h"
+#include "pixel/locks/surface_lock.h"
 
 namespace kv {
 
@@ -26,11 +27,6 @@ UINT bitLength(UINT n) {
     n >>= 1;
   }
   return bits;
-}
-
-bool isDxtFormat(uint32_t format) {
-  return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-         format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
 }
 
 // Mutes the runtime's debug output for as long as it lives.
@@ -123,7 +119,7 @@ HRESULT checkTextureRequirements(IDirect3DDevice9 *device, UINT *width, UINT *he
   if (scratch && (chosen == D3DFMT_UNKNOWN || chosen == VALUE_DEFAULT)) {
     chosen = D3DFMT_A8R8G8B8;
   } else if (!scratch) {
-    const uint32_t wanted = chosen == VALUE_DEFAULT ? D3DFMT_UNKNOWN : chosen;
+    const uint32_t wanted = chosen == VALUE_DEFAULT ? uint32_t(D3DFMT_UNKNOWN) : chosen;
     chosen = chooseTextureFormat(device, usage, D3DRTYPE_TEXTURE, lookupFormatInfo(wanted));
     if (chosen == 0) return D3DERR_NOTAVAILABLE;
   }

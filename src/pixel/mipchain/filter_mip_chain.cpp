@@ -10,8 +10,6 @@ namespace {
 
 bool isPowerOfTwo(UINT n) { return (n & (n - 1)) == 0; }
 
-constexpr DWORD kDefaultNonPow2Filter = FilterTriangle | FilterDither;
-
 DWORD defaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type) {
   bool pow2 = false;
   if (type == D3DRTYPE_TEXTURE) {
@@ -27,7 +25,7 @@ DWORD defaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type) {
     static_cast<IDirect3DCubeTexture9 *>(texture)->GetLevelDesc(0, &desc);
     pow2 = isPowerOfTwo(desc.Width) && isPowerOfTwo(desc.Height);
   }
-  return pow2 ? DWORD(FilterBox) : kDefaultNonPow2Filter;
+  return pow2 ? DWORD(FilterBox) : DWORD(kDefaultFilter);
 }
 
 // One face (or the one 2D texture / volume texture): levels below `sourceLevel`, each from
@@ -57,11 +55,11 @@ HRESULT filterMipChain(IDirect3DBaseTexture9 *texture, const PALETTEENTRY *palet
     return D3DERR_INVALIDCALL;
   }
   if (filter == 0xFFFFFFFFu) filter = defaultFilter(texture, type);
-  if (type == D3DRTYPE_CUBETEXTURE) filter |= FilterMirrorU | FilterMirrorV | FilterMirrorW;
-  if (filter & FilterGammaOut) {
-    filter |= FilterGammaIn;
+  if (type == D3DRTYPE_CUBETEXTURE) filter |= MirrorU | MirrorV | MirrorW;
+  if (filter & GammaOut) {
+    filter |= GammaIn;
   } else {
-    filter &= ~DWORD(FilterGammaIn | FilterGammaOut);
+    filter &= ~DWORD(GammaIn | GammaOut);
   }
 
   const UINT levelCount = texture->GetLevelCount();

@@ -5,16 +5,12 @@
 #include "gfx/com_ref.h"
 #include "math/direct3d_settings.h"
 #include "pixel/convert/filter_flags.h"
-#include "pixel/convert/load_surface.h"
+#include "pixel/convert/load_pixels.h"
 #include "pixel/locks/surface_lock.h"
-#include "pixel/locks/volume_lock.h"
 
 namespace kv {
 
 namespace {
-
-constexpr DWORD kReadOnly = 1;
-constexpr DWORD kOnTemporaryCopy = 0x10000;
 
 bool samePalettes(const PALETTEENTRY *a, const PALETTEENTRY *b) {
   if (a == b) return true;
@@ -71,13 +67,14 @@ HRESULT loadSurfaceFromSurface(IDirect3DSurface9 *destination, const PALETTEENTR
   }
 
   SurfaceLock lock;
-  hr = lock.lock(source, sourcePalette, sourceRect, 0, source == destination ? (kOnTemporaryCopy | kReadOnly) : kReadOnly);
+  const uint32_t options = source == destination ? (kLockTemporaryCopy | kLockReadOnly) : kLockReadOnly;
+  hr = lock.lock(source, reinterpret_cast<const uint8_t *>(sourcePalette), sourceRect, 0, options);
   if (FAILED(hr)) return hr;
   const PixelBox &box = lock.box();
   const RECT lockedRect = {LONG(box.box[kBoxLeft]), LONG(box.box[kBoxTop]), LONG(box.box[kBoxRight]),
                            LONG(box.box[kBoxBottom])};
   hr = loadSurfaceFromMemory(destination, destinationPalette, destinationRect, box.data,
-                             static_cast<D3DFORMAT>(box.format), box.rowPitch, sourcePalette, &lockedRect, filter,
+                             box.format, box.rowPitch, sourcePalette, &lockedRect, filter,
                              colorKey);
   if (SUCCEEDED(hr) && sourceDesc.Pool == D3DPOOL_DEFAULT && destinationDesc.Pool != D3DPOOL_DEFAULT) {
     // Reading back from video memory is only trustworthy while the device is intact.
@@ -94,13 +91,14 @@ HRESULT loadVolumeFromVolume(IDirect3DVolume9 *destination, const PALETTEENTRY *
                              D3DCOLOR colorKey) {
   if (!destination || !source) return D3DERR_INVALIDCALL;
   VolumeLock lock;
-  HRESULT hr = lock.lock(source, sourcePalette, sourceBox, 0, source == destination ? (kOnTemporaryCopy | kReadOnly) : kReadOnly);
+  // Volumes have no temporary copy: a volume loaded onto itself is read in place.
+  HRESULT hr = lock.lock(source, reinterpret_cast<const uint8_t *>(sourcePalette), sourceBox, 0, kLockReadOnly);
   if (FAILED(hr)) return hr;
   const PixelBox &box = lock.box();
   const D3DBOX lockedBox = {box.box[kBoxLeft], box.box[kBoxTop], box.box[kBoxRight],
                             box.box[kBoxBottom], box.box[kBoxFront], box.box[kBoxBack]};
   hr = loadVolumeFromMemory(destination, destinationPalette, destinationBox, box.data,
-                            static_cast<D3DFORMAT>(box.format), box.rowPitch, box.slicePitch, sourcePalette,
+                            box.format, box.rowPitch, box.slicePitch, sourcePalette,
                             &lockedBox, filter, colorKey);
   lock.finish();
   return hr;
