@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "math/half_float.h"
-#include "math/routine_sets.h"
+#include "math/table/routine_sets.h"
 #include "math/scene_math.h"
 
 namespace {

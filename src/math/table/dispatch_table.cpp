@@ -1,7 +1,7 @@
 // The table, its first-call stubs and MathVariant.
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 
-#include "math/dispatch_state.h"
+#include "math/table/dispatch_state.h"
 #include "math/math_test_hooks.h"
 
 namespace kv {

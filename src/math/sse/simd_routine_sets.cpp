@@ -1,8 +1,8 @@
 // Which slots the SSE and SSE2 sets replace. Routines of slots whose operations are not
 // written yet join their set when those operations land; until then those slots keep
 // the baseline's placeholder.
-#include "math/routine_sets.h"
-#include "math/simd_routines.h"
+#include "math/table/routine_sets.h"
+#include "math/sse/simd_routines.h"
 
 namespace kv {
 

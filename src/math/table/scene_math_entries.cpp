@@ -1,5 +1,5 @@
 // The entries of the scene's table operations: each continues through its slot.
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 #include "math/scene_math.h"
 
 namespace kv {

@@ -2,7 +2,7 @@
 // root estimate refined by one Newton step. Lengths below 2^-23 (q < 2^-46) and
 // not-a-numbers give the zero vector; there is no unit-length shortcut, the three
 // products are always stored.
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 
 #if KV_MATH_HAS_SIMD
 #include <xmmintrin.h>

@@ -6,7 +6,7 @@
 // compare the sets side by side.
 #pragma once
 
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 
 namespace kv {
 

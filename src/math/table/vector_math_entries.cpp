@@ -1,7 +1,7 @@
 // The entries of the vector and plane operations: each continues through its slot.
 #include "math/vector_math.h"
 
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 
 namespace kv {
 

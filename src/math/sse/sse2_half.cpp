@@ -1,7 +1,7 @@
 // The half-float conversions with SSE2 integer vectors, eight elements per step and the
 // remaining zero to seven one at a time. Both give the baseline's bit patterns exactly.
 #include "math/half_float.h"
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 
 #if KV_MATH_HAS_SIMD
 #include <emmintrin.h>

@@ -1,4 +1,4 @@
-#include "math/sine_cosine.h"
+#include "math/baseline/sine_cosine.h"
 
 #include <cmath>
 #include <cstdint>

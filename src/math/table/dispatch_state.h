@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 // asked once.
 #include "math/direct3d_settings.h"
 #include "math/math_test_hooks.h"
-#include "math/processor_detection.h"
+#include "math/table/processor_detection.h"
 
 #if defined(_MSC_VER) && defined(_M_IX86)
 #include <mmintrin.h>

@@ -4,7 +4,7 @@
 // Four elements per step, the remaining zero to three one at a time.
 #include <bit>
 
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 
 #if KV_MATH_HAS_SIMD
 #include <xmmintrin.h>

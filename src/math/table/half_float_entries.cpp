@@ -1,5 +1,5 @@
 // The entries of the half-float conversions: each continues through its slot.
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 #include "math/half_float.h"
 
 namespace kv {

@@ -3,8 +3,8 @@
 // formula with no visible difference (the product, the translation and scaling
 // builders, the half-to-float conversion) the baseline routine serves, and routines of
 // operations not written yet join when those operations land.
-#include "math/routine_sets.h"
-#include "math/three_dnow_routines.h"
+#include "math/table/routine_sets.h"
+#include "math/three_dnow/three_dnow_routines.h"
 
 namespace kv {
 

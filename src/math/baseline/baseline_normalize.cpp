@@ -2,7 +2,7 @@
 // (to 1e-5) is left as it is, and the scale comes from the table-driven reciprocal root.
 #include <cmath>
 
-#include "math/baseline_routines.h"
+#include "math/baseline/baseline_routines.h"
 #include "math/reciprocal_sqrt.h"
 
 namespace kv {

@@ -1,6 +1,6 @@
 // The matrix product with SSE: each output row is a sum of the rows of b scaled by one
 // element of a's row. The SSE2 set uses it too; SSE2 adds nothing to float products.
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 
 #if KV_MATH_HAS_SIMD
 #include <xmmintrin.h>

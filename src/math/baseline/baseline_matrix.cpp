@@ -1,7 +1,7 @@
 // The baseline matrix routines of the scene: the product and the transform builders.
-#include "math/baseline_routines.h"
-#include "math/rotation_matrices.h"
-#include "math/sine_cosine.h"
+#include "math/baseline/baseline_routines.h"
+#include "math/baseline/rotation_matrices.h"
+#include "math/baseline/sine_cosine.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "math/processor_detection.h"
+#include "math/table/processor_detection.h"
 
 #include "math/math_test_hooks.h"
 

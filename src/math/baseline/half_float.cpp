@@ -3,7 +3,7 @@
 
 #include <bit>
 
-#include "math/baseline_routines.h"
+#include "math/baseline/baseline_routines.h"
 
 namespace kv {
 

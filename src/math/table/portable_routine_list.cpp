@@ -1,9 +1,9 @@
 // The portable routine list: the baseline routine of every slot, from which the set-up
 // fills the table. Slots whose operations are not written yet hold their placeholder
 // (placeholder_routine.h), so every slot can always be called.
-#include "math/baseline_routines.h"
-#include "math/placeholder_routine.h"
-#include "math/routine_sets.h"
+#include "math/baseline/baseline_routines.h"
+#include "math/table/placeholder_routine.h"
+#include "math/table/routine_sets.h"
 
 namespace kv {
 

@@ -5,11 +5,11 @@
 // served by the baseline routines.
 #include <cmath>
 
-#include "math/baseline_routines.h"
+#include "math/baseline/baseline_routines.h"
 #include "math/half_float.h"
-#include "math/rotation_matrices.h"
-#include "math/sine_cosine.h"
-#include "math/three_dnow_routines.h"
+#include "math/baseline/rotation_matrices.h"
+#include "math/baseline/sine_cosine.h"
+#include "math/three_dnow/three_dnow_routines.h"
 
 namespace kv {
 

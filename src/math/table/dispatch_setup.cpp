@@ -1,9 +1,9 @@
 // The one-time choice of routines for this processor and the Direct3D settings.
 #include "math/direct3d_settings.h"
-#include "math/dispatch_state.h"
-#include "math/dispatch_table.h"
-#include "math/processor_detection.h"
-#include "math/routine_sets.h"
+#include "math/table/dispatch_state.h"
+#include "math/table/dispatch_table.h"
+#include "math/table/processor_detection.h"
+#include "math/table/routine_sets.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 // The entries of the quaternion operations: each continues through its slot.
 #include "math/quaternion_math.h"
 
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 
 namespace kv {
 
