@@ -1,6 +1,5 @@
 // The vector and plane operations of the math table beyond the scene's vec3Normalize.
-// Each continues through its slot; until an operation's routines are written its slot
-// holds a placeholder (placeholder_routine.h) that writes nothing.
+// Each continues through its slot.
 #pragma once
 
 #include "math/math_types.h"

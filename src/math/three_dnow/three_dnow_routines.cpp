@@ -1,14 +1,17 @@
 // The 3DNow! set, in portable code: the normalisation rule of that set (zero only at or
 // below the smallest normal float, never a unit-length shortcut), the rotations with
-// single-precision sine and cosine, and the half-float array conversion that works in
-// groups of four. The set's other routines compute the baseline's formulas and so are
+// single-precision sine and cosine (in the axis rotations and in the builders from an
+// axis, an angle or yaw, pitch and roll), and the half-float array conversion that works
+// in groups of four. The set's other routines compute the baseline's formulas and so are
 // served by the baseline routines.
 #include <cmath>
 
+#include "math/baseline/angle_builders.h"
 #include "math/baseline/baseline_routines.h"
 #include "math/half_float.h"
 #include "math/baseline/rotation_matrices.h"
 #include "math/baseline/sine_cosine.h"
+#include "math/scene_math.h"
 #include "math/three_dnow/three_dnow_routines.h"
 
 namespace kv {
@@ -42,6 +45,30 @@ Matrix *threeDNowMatrixRotationZ(Matrix *out, float angle) {
   float s, c;
   singlePrecisionSinCos(angle, &s, &c);
   return rotationZ(out, s, c);
+}
+
+Quaternion *threeDNowQuaternionFromYawPitchRoll(Quaternion *out, float yaw, float pitch, float roll) {
+  *out = yawPitchRollQuaternion(yaw, pitch, roll, &singlePrecisionSinCos);
+  return out;
+}
+
+Quaternion *threeDNowQuaternionFromAxisAngle(Quaternion *out, const Vector3 *axis, float angle) {
+  Vector3 n;
+  vec3Normalize(&n, axis);
+  *out = axisAngleQuaternion(n, angle, &singlePrecisionSinCos);
+  return out;
+}
+
+Matrix *threeDNowMatrixRotationYawPitchRoll(Matrix *out, float yaw, float pitch, float roll) {
+  *out = quaternionMatrix(yawPitchRollQuaternion(yaw, pitch, roll, &singlePrecisionSinCos));
+  return out;
+}
+
+Matrix *threeDNowMatrixRotationAxis(Matrix *out, const Vector3 *axis, float angle) {
+  Vector3 n;
+  vec3Normalize(&n, axis);
+  *out = axisAngleMatrix(n, angle, &singlePrecisionSinCos);
+  return out;
 }
 
 uint16_t *threeDNowFloat32To16Array(uint16_t *out, const float *in, unsigned count) {
