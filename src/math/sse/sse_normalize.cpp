@@ -7,23 +7,22 @@
 #if KV_MATH_HAS_SIMD
 #include <xmmintrin.h>
 
+#include "math/sse/sse_ops.h"
+
 namespace kv {
+
+using namespace sse;
 
 KV_TARGET_SSE Vector3 *sseVec3Normalize(Vector3 *out, const Vector3 *v) {
   const __m128 x = _mm_set_ss(v->x);
   const __m128 y = _mm_set_ss(v->y);
   const __m128 z = _mm_set_ss(v->z);
   const __m128 q = _mm_add_ss(_mm_add_ss(_mm_mul_ss(x, x), _mm_mul_ss(y, y)), _mm_mul_ss(z, z));
-  // The negated test also catches a not-a-number q.
-  if (!(_mm_cvtss_f32(q) >= 1.42108547e-14f)) {  // 2^-46
+  __m128 r;
+  if (!normalizationFactor(q, &r)) {
     *out = Vector3{0.0f, 0.0f, 0.0f};
     return out;
   }
-  // r = (3 - r0*q*r0) * (r0*0.5)
-  const __m128 r0 = _mm_rsqrt_ss(q);
-  const __m128 three = _mm_set_ss(3.0f);
-  const __m128 t = _mm_sub_ss(three, _mm_mul_ss(_mm_mul_ss(r0, q), r0));
-  const __m128 r = _mm_mul_ss(t, _mm_mul_ss(r0, _mm_set_ss(0.5f)));
   *out = Vector3{_mm_cvtss_f32(_mm_mul_ss(x, r)), _mm_cvtss_f32(_mm_mul_ss(y, r)), _mm_cvtss_f32(_mm_mul_ss(z, r))};
   return out;
 }
