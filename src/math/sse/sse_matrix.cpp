@@ -99,7 +99,24 @@ KV_TARGET_SSE Matrix *sseMatrixMultiplyTranspose(Matrix *out, const Matrix *a, c
   return out;
 }
 
-KV_TARGET_SSE float sseMatrixDeterminant(const Matrix *m) { return lane0(adjugate(m).determinant); }
+// Only column 0 of the adjugate is needed: (a11 c5 - a12 c4 + a13 c3, -(a10 c5 - a12 c2 +
+// a13 c1), a10 c4 - a11 c2 + a13 c0, -(a10 c3 - a11 c1 + a12 c0)), then row 0 times it.
+KV_TARGET_SSE float sseMatrixDeterminant(const Matrix *m) {
+  const Rows a = loadRows(m);
+  __m128 c03, c45;
+  minors(a.r2, a.r3, &c03, &c45);
+  const __m128 c35 = _mm_shuffle_ps(c03, c45, _MM_SHUFFLE(1, 0, 3, 3));  // c3 c3 c4 c5
+  const __m128 first = _mm_mul_ps(_mm_shuffle_ps(a.r1, a.r1, _MM_SHUFFLE(0, 0, 0, 1)),   // a11 a10 a10 a10
+                                  _mm_shuffle_ps(c35, c35, _MM_SHUFFLE(0, 2, 3, 3)));    // c5 c5 c4 c3
+  const __m128 c24 = _mm_shuffle_ps(c03, c45, _MM_SHUFFLE(0, 0, 2, 1));  // c1 c2 c4 c4
+  const __m128 second = _mm_mul_ps(_mm_shuffle_ps(a.r1, a.r1, _MM_SHUFFLE(1, 1, 2, 2)),  // a12 a12 a11 a11
+                                   _mm_shuffle_ps(c24, c24, _MM_SHUFFLE(0, 1, 1, 2)));   // c4 c2 c2 c1
+  const __m128 third = _mm_mul_ps(_mm_shuffle_ps(a.r1, a.r1, _MM_SHUFFLE(2, 3, 3, 3)),   // a13 a13 a13 a12
+                                  _mm_shuffle_ps(c03, c03, _MM_SHUFFLE(0, 0, 1, 3)));    // c3 c1 c0 c0
+  const __m128 column = _mm_mul_ps(_mm_setr_ps(1.0f, -1.0f, 1.0f, -1.0f),
+                                   _mm_add_ps(_mm_sub_ps(first, second), third));
+  return lane0(dot4(a.r0, column));
+}
 
 KV_TARGET_SSE Matrix *sseMatrixInverse(Matrix *out, float *determinant, const Matrix *m) {
   const Adjugate adj = adjugate(m);

@@ -2,8 +2,9 @@
 // SSE target, so a 32-bit build compiles them without enabling SSE anywhere else; they
 // are called only from routines that carry it too.
 //
-// Vectors of two and three floats go through small copies: a 16-byte load would read
-// past the last element of an array, and strided elements need not be aligned at all.
+// Vectors of two and three floats are moved as an 8-byte pair and a single float: a
+// 16-byte load would read past the last element of an array. None of the moves needs
+// any alignment, so strided elements may lie anywhere.
 #pragma once
 
 #include "math/sse/simd_routines.h"
@@ -17,30 +18,41 @@
 
 namespace kv::sse {
 
+// The x and y of p in the low lanes (one 8-byte move, no alignment needed).
+KV_TARGET_SSE inline __m128 loadLow(const void *p) {
+  return _mm_loadl_pi(_mm_setzero_ps(), static_cast<const __m64 *>(p));
+}
+
+KV_TARGET_SSE inline __m128 loadScalar(const void *p) {
+  float f;
+  std::memcpy(&f, p, sizeof f);
+  return _mm_set_ss(f);
+}
+
 KV_TARGET_SSE inline __m128 load2(const void *p, float z, float w) {
-  float f[2];
-  std::memcpy(f, p, sizeof f);
-  return _mm_setr_ps(f[0], f[1], z, w);
+  return _mm_movelh_ps(loadLow(p), _mm_setr_ps(z, w, 0.0f, 0.0f));
 }
 
 KV_TARGET_SSE inline __m128 load3(const void *p, float w) {
-  float f[3];
-  std::memcpy(f, p, sizeof f);
-  return _mm_setr_ps(f[0], f[1], f[2], w);
+  const __m128 zw = _mm_unpacklo_ps(loadScalar(static_cast<const unsigned char *>(p) + 8), _mm_set_ss(w));
+  return _mm_movelh_ps(loadLow(p), zw);
+}
+
+// Component i of the floats at p, in every lane.
+KV_TARGET_SSE inline __m128 broadcast(const void *p, int i) {
+  float f;
+  std::memcpy(&f, static_cast<const unsigned char *>(p) + 4 * i, sizeof f);
+  return _mm_set1_ps(f);
 }
 
 KV_TARGET_SSE inline __m128 load4(const void *p) { return _mm_loadu_ps(static_cast<const float *>(p)); }
 
-KV_TARGET_SSE inline void store2(void *p, __m128 v) {
-  float f[4];
-  _mm_storeu_ps(f, v);
-  std::memcpy(p, f, 2 * sizeof(float));
-}
+KV_TARGET_SSE inline void store2(void *p, __m128 v) { _mm_storel_pi(static_cast<__m64 *>(p), v); }
 
 KV_TARGET_SSE inline void store3(void *p, __m128 v) {
-  float f[4];
-  _mm_storeu_ps(f, v);
-  std::memcpy(p, f, 3 * sizeof(float));
+  _mm_storel_pi(static_cast<__m64 *>(p), v);
+  const float z = _mm_cvtss_f32(_mm_movehl_ps(v, v));
+  std::memcpy(static_cast<unsigned char *>(p) + 8, &z, sizeof z);
 }
 
 KV_TARGET_SSE inline void store4(void *p, __m128 v) { _mm_storeu_ps(static_cast<float *>(p), v); }
@@ -84,28 +96,25 @@ KV_TARGET_SSE inline __m128 times(__m128 v, const Rows &m) {
   return _mm_add_ps(_mm_add_ps(x, y), _mm_add_ps(z, w));
 }
 
-// (x, y, z, 1) times the matrix, and (x, y, z, 0): the weight of row 3 is known.
-KV_TARGET_SSE inline __m128 timesPoint(__m128 v, const Rows &m) {
-  const __m128 x = _mm_mul_ps(splat<0>(v), m.r0);
-  const __m128 y = _mm_mul_ps(splat<1>(v), m.r1);
-  const __m128 z = _mm_mul_ps(splat<2>(v), m.r2);
-  return _mm_add_ps(_mm_add_ps(x, y), _mm_add_ps(z, m.r3));
+// (x, y, z, 1) and (x, y, z, 0) times the matrix, the components read from v one by
+// one straight into all lanes: the weight of row 3 is known.
+KV_TARGET_SSE inline __m128 pointTimes(const void *v, const Rows &m) {
+  const __m128 xy = _mm_add_ps(_mm_mul_ps(broadcast(v, 0), m.r0), _mm_mul_ps(broadcast(v, 1), m.r1));
+  return _mm_add_ps(xy, _mm_add_ps(_mm_mul_ps(broadcast(v, 2), m.r2), m.r3));
 }
 
-KV_TARGET_SSE inline __m128 timesDirection(__m128 v, const Rows &m) {
-  const __m128 x = _mm_mul_ps(splat<0>(v), m.r0);
-  const __m128 y = _mm_mul_ps(splat<1>(v), m.r1);
-  const __m128 z = _mm_mul_ps(splat<2>(v), m.r2);
-  return _mm_add_ps(_mm_add_ps(x, y), z);
+KV_TARGET_SSE inline __m128 directionTimes(const void *v, const Rows &m) {
+  const __m128 xy = _mm_add_ps(_mm_mul_ps(broadcast(v, 0), m.r0), _mm_mul_ps(broadcast(v, 1), m.r1));
+  return _mm_add_ps(xy, _mm_mul_ps(broadcast(v, 2), m.r2));
 }
 
 // (x, y, 0, 1) and (x, y, 0, 0) times the matrix.
-KV_TARGET_SSE inline __m128 timesPoint2(__m128 v, const Rows &m) {
-  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(splat<0>(v), m.r0), _mm_mul_ps(splat<1>(v), m.r1)), m.r3);
+KV_TARGET_SSE inline __m128 point2Times(const void *v, const Rows &m) {
+  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(broadcast(v, 0), m.r0), _mm_mul_ps(broadcast(v, 1), m.r1)), m.r3);
 }
 
-KV_TARGET_SSE inline __m128 timesDirection2(__m128 v, const Rows &m) {
-  return _mm_add_ps(_mm_mul_ps(splat<0>(v), m.r0), _mm_mul_ps(splat<1>(v), m.r1));
+KV_TARGET_SSE inline __m128 direction2Times(const void *v, const Rows &m) {
+  return _mm_add_ps(_mm_mul_ps(broadcast(v, 0), m.r0), _mm_mul_ps(broadcast(v, 1), m.r1));
 }
 
 // The projective division: skipped when w is within 2^-23 of 1, as in the baseline.

@@ -7,7 +7,6 @@
 
 #include <cmath>
 
-#include "math/scene_math.h"
 #include "math/sse/sse_ops.h"
 
 namespace kv {
@@ -32,13 +31,12 @@ KV_TARGET_SSE inline __m128 normalizedPlane(const Plane *p) {
 
 }  // namespace
 
-// The normal goes through the table's normalisation, as in every set.
+// The normal is normalised with the SSE sets' rule, which is the table's whenever this
+// routine is in it (only the SSE and SSE2 sets carry it).
 KV_TARGET_SSE Plane *ssePlaneFromPoints(Plane *out, const Vector3 *p1, const Vector3 *p2, const Vector3 *p3) {
   const __m128 a = load3(p1, 0.0f);
-  Vector3 n;
-  store3(&n, cross3(_mm_sub_ps(a, load3(p2, 0.0f)), _mm_sub_ps(a, load3(p3, 0.0f))));
-  vec3Normalize(&n, &n);
-  const __m128 normal = load3(&n, 0.0f);
+  const __m128 n = cross3(_mm_sub_ps(a, load3(p2, 0.0f)), _mm_sub_ps(a, load3(p3, 0.0f)));
+  const __m128 normal = normalized(n, dot4(n, n));
   const __m128 d = _mm_sub_ps(_mm_setzero_ps(), dot4(normal, a));
   const __m128 zd = _mm_unpackhi_ps(normal, d);  // (n.z, d, 0, d)
   store4(out, _mm_shuffle_ps(normal, zd, _MM_SHUFFLE(1, 0, 1, 0)));
@@ -54,8 +52,12 @@ KV_TARGET_SSE Vector3 *ssePlaneIntersectLine(Vector3 *out, const Plane *plane, c
                                              const Vector3 *p2) {
   const __m128 n = load3(plane, 0.0f);
   const __m128 a = load3(p1, 0.0f), b = load3(p2, 0.0f);
-  const float n1 = lane0(dot4(n, a));
-  const float den = n1 - lane0(dot4(n, b));
+  // n.p1 and n.p2 summed side by side: lanes 0 and 1 of the result.
+  const __m128 na = _mm_mul_ps(n, a), nb = _mm_mul_ps(n, b);
+  const __m128 halves = _mm_add_ps(_mm_unpacklo_ps(na, nb), _mm_unpackhi_ps(na, nb));
+  const __m128 dots = _mm_add_ps(halves, _mm_movehl_ps(halves, halves));
+  const float n1 = lane0(dots);
+  const float den = n1 - lane0(splat<1>(dots));
   if (den == 0.0f) return nullptr;
   const float t = (n1 + plane->d) / den;
   if (!std::isfinite(t)) return nullptr;

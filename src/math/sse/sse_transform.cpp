@@ -17,32 +17,32 @@ namespace {
 // The per-element steps: load the input, transform, store the output.
 struct Vec2Transform {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store4(out, timesPoint2(load2(in, 0.0f, 1.0f), m));
+    store4(out, point2Times(in, m));
   }
 };
 struct Vec2TransformPoint {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store2(out, divideByW(timesPoint2(load2(in, 0.0f, 1.0f), m)));
+    store2(out, divideByW(point2Times(in, m)));
   }
 };
 struct Vec2TransformDirection {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store2(out, timesDirection2(load2(in, 0.0f, 0.0f), m));
+    store2(out, direction2Times(in, m));
   }
 };
 struct Vec3Transform {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store4(out, timesPoint(load3(in, 1.0f), m));
+    store4(out, pointTimes(in, m));
   }
 };
 struct Vec3TransformPoint {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store3(out, divideByW(timesPoint(load3(in, 1.0f), m)));
+    store3(out, divideByW(pointTimes(in, m)));
   }
 };
 struct Vec3TransformDirection {
   KV_TARGET_SSE void operator()(void *out, const void *in, const Rows &m) const {
-    store3(out, timesDirection(load3(in, 0.0f), m));
+    store3(out, directionTimes(in, m));
   }
 };
 // Planes transform as 4-vectors.
