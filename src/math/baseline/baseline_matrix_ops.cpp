@@ -4,11 +4,44 @@
 #include <cmath>
 
 #include "math/baseline/baseline_routines.h"
-#include "math/baseline/matrix_inverse.h"
 #include "math/baseline/vector_ops.h"
 #include "math/scene_math.h"
 
 namespace kv {
+
+namespace {
+
+// The determinant, expanded along row 0 with the 2x2 minors of rows 2 and 3; when
+// adjugate is not null it also receives the adjugate (the inverse times the determinant).
+float adjugateAndDeterminant(const Matrix &matrix, Matrix *adjugate) {
+  const auto &a = matrix.m;
+  // 2x2 minors of rows 2 and 3 (c) and of rows 0 and 1 (s), by column pair.
+  const float c0 = a[2][0] * a[3][1] - a[2][1] * a[3][0], c1 = a[2][0] * a[3][2] - a[2][2] * a[3][0];
+  const float c2 = a[2][0] * a[3][3] - a[2][3] * a[3][0], c3 = a[2][1] * a[3][2] - a[2][2] * a[3][1];
+  const float c4 = a[2][1] * a[3][3] - a[2][3] * a[3][1], c5 = a[2][2] * a[3][3] - a[2][3] * a[3][2];
+  // The cofactors of row 0, and the determinant expanded along that row.
+  const float i00 = a[1][1] * c5 - a[1][2] * c4 + a[1][3] * c3;
+  const float i10 = -a[1][0] * c5 + a[1][2] * c2 - a[1][3] * c1;
+  const float i20 = a[1][0] * c4 - a[1][1] * c2 + a[1][3] * c0;
+  const float i30 = -a[1][0] * c3 + a[1][1] * c1 - a[1][2] * c0;
+  const float d = a[0][0] * i00 + a[0][1] * i10 + a[0][2] * i20 + a[0][3] * i30;
+  if (!adjugate) return d;
+
+  const float s0 = a[0][0] * a[1][1] - a[0][1] * a[1][0], s1 = a[0][0] * a[1][2] - a[0][2] * a[1][0];
+  const float s2 = a[0][0] * a[1][3] - a[0][3] * a[1][0], s3 = a[0][1] * a[1][2] - a[0][2] * a[1][1];
+  const float s4 = a[0][1] * a[1][3] - a[0][3] * a[1][1], s5 = a[0][2] * a[1][3] - a[0][3] * a[1][2];
+  *adjugate = Matrix{{{i00, -a[0][1] * c5 + a[0][2] * c4 - a[0][3] * c3, a[3][1] * s5 - a[3][2] * s4 + a[3][3] * s3,
+                       -a[2][1] * s5 + a[2][2] * s4 - a[2][3] * s3},
+                      {i10, a[0][0] * c5 - a[0][2] * c2 + a[0][3] * c1, -a[3][0] * s5 + a[3][2] * s2 - a[3][3] * s1,
+                       a[2][0] * s5 - a[2][2] * s2 + a[2][3] * s1},
+                      {i20, -a[0][0] * c4 + a[0][1] * c2 - a[0][3] * c0, a[3][0] * s4 - a[3][1] * s2 + a[3][3] * s0,
+                       -a[2][0] * s4 + a[2][1] * s2 - a[2][3] * s0},
+                      {i30, a[0][0] * c3 - a[0][1] * c1 + a[0][2] * c0, -a[3][0] * s3 + a[3][1] * s1 - a[3][2] * s0,
+                       a[2][0] * s3 - a[2][1] * s1 + a[2][2] * s0}}};
+  return d;
+}
+
+}  // namespace
 
 Matrix *baselineMatrixMultiplyTranspose(Matrix *out, const Matrix *a, const Matrix *b) {
   Matrix product;
@@ -37,34 +70,6 @@ Matrix *baselineMatrixInverse(Matrix *out, float *determinant, const Matrix *m) 
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) out->m[r][c] = adjugate.m[r][c] * k;
   return out;
-}
-
-float adjugateAndDeterminant(const Matrix &matrix, Matrix *adjugate) {
-  const auto &a = matrix.m;
-  // 2x2 minors of rows 2 and 3 (c) and of rows 0 and 1 (s), by column pair.
-  const float c0 = a[2][0] * a[3][1] - a[2][1] * a[3][0], c1 = a[2][0] * a[3][2] - a[2][2] * a[3][0];
-  const float c2 = a[2][0] * a[3][3] - a[2][3] * a[3][0], c3 = a[2][1] * a[3][2] - a[2][2] * a[3][1];
-  const float c4 = a[2][1] * a[3][3] - a[2][3] * a[3][1], c5 = a[2][2] * a[3][3] - a[2][3] * a[3][2];
-  // The cofactors of row 0, and the determinant expanded along that row.
-  const float i00 = a[1][1] * c5 - a[1][2] * c4 + a[1][3] * c3;
-  const float i10 = -a[1][0] * c5 + a[1][2] * c2 - a[1][3] * c1;
-  const float i20 = a[1][0] * c4 - a[1][1] * c2 + a[1][3] * c0;
-  const float i30 = -a[1][0] * c3 + a[1][1] * c1 - a[1][2] * c0;
-  const float d = a[0][0] * i00 + a[0][1] * i10 + a[0][2] * i20 + a[0][3] * i30;
-  if (!adjugate) return d;
-
-  const float s0 = a[0][0] * a[1][1] - a[0][1] * a[1][0], s1 = a[0][0] * a[1][2] - a[0][2] * a[1][0];
-  const float s2 = a[0][0] * a[1][3] - a[0][3] * a[1][0], s3 = a[0][1] * a[1][2] - a[0][2] * a[1][1];
-  const float s4 = a[0][1] * a[1][3] - a[0][3] * a[1][1], s5 = a[0][2] * a[1][3] - a[0][3] * a[1][2];
-  *adjugate = Matrix{{{i00, -a[0][1] * c5 + a[0][2] * c4 - a[0][3] * c3, a[3][1] * s5 - a[3][2] * s4 + a[3][3] * s3,
-                       -a[2][1] * s5 + a[2][2] * s4 - a[2][3] * s3},
-                      {i10, a[0][0] * c5 - a[0][2] * c2 + a[0][3] * c1, -a[3][0] * s5 + a[3][2] * s2 - a[3][3] * s1,
-                       a[2][0] * s5 - a[2][2] * s2 + a[2][3] * s1},
-                      {i20, -a[0][0] * c4 + a[0][1] * c2 - a[0][3] * c0, a[3][0] * s4 - a[3][1] * s2 + a[3][3] * s0,
-                       -a[2][0] * s4 + a[2][1] * s2 - a[2][3] * s0},
-                      {i30, a[0][0] * c3 - a[0][1] * c1 + a[0][2] * c0, -a[3][0] * s3 + a[3][1] * s1 - a[3][2] * s0,
-                       a[2][0] * s3 - a[2][1] * s1 + a[2][2] * s0}}};
-  return d;
 }
 
 namespace {

@@ -3,19 +3,22 @@
 #include <initializer_list>
 
 #include "math/baseline/baseline_routines.h"
-#include "math/baseline/projection.h"
 #include "math/baseline/vector_ops.h"
+#include "math/scene_math.h"
 
 namespace kv {
 
-Matrix combinedTransform(const Matrix *projection, const Matrix *view, const Matrix *world,
-                         MatrixProductFn multiply) {
+namespace {
+
+// world x view x projection of the matrices present (null ones are skipped); the
+// identity when none is.
+Matrix combinedTransform(const Matrix *projection, const Matrix *view, const Matrix *world) {
   Matrix m = identityMatrix();
   bool any = false;
   for (const Matrix *step : {world, view, projection}) {
     if (!step) continue;
     if (any)
-      multiply(&m, &m, step);
+      baselineMatrixMultiply(&m, &m, step);
     else
       m = *step;
     any = true;
@@ -23,6 +26,7 @@ Matrix combinedTransform(const Matrix *projection, const Matrix *view, const Mat
   return m;
 }
 
+// From the [-1, 1] cube to viewport coordinates (unchanged without a viewport).
 Vector3 toViewport(const Vector3 &p, const Viewport *viewport) {
   if (!viewport) return p;
   const float x = static_cast<float>(viewport->X), y = static_cast<float>(viewport->Y);
@@ -31,6 +35,7 @@ Vector3 toViewport(const Vector3 &p, const Viewport *viewport) {
           viewport->MinZ + p.z * (viewport->MaxZ - viewport->MinZ)};
 }
 
+// A viewport with no width, no height or no depth range cannot be mapped back.
 bool canMapBack(const Viewport *viewport) {
   return !viewport || (viewport->Width != 0 && viewport->Height != 0 && viewport->MaxZ != viewport->MinZ);
 }
@@ -43,19 +48,22 @@ Vector3 fromViewport(const Vector3 &v, const Viewport *viewport) {
           (v.z - viewport->MinZ) / (viewport->MaxZ - viewport->MinZ)};
 }
 
-bool unprojectionMatrix(Matrix *inverse, const Matrix *projection, const Matrix *view, const Matrix *world,
-                        MatrixProductFn multiply, MatrixInverseFn invert) {
+// The inverse of the combined matrices (the identity when none is present); false when
+// they cannot be inverted.
+bool unprojectionMatrix(Matrix *inverse, const Matrix *projection, const Matrix *view, const Matrix *world) {
   if (!projection && !view && !world) {
     *inverse = identityMatrix();
     return true;
   }
-  const Matrix combined = combinedTransform(projection, view, world, multiply);
-  return invert(inverse, nullptr, &combined) != nullptr;
+  const Matrix combined = combinedTransform(projection, view, world);
+  return baselineMatrixInverse(inverse, nullptr, &combined) != nullptr;
 }
+
+}  // namespace
 
 Vector3 *baselineVec3Project(Vector3 *out, const Vector3 *v, const Viewport *viewport, const Matrix *projection,
                              const Matrix *view, const Matrix *world) {
-  const Matrix m = combinedTransform(projection, view, world, &baselineMatrixMultiply);
+  const Matrix m = combinedTransform(projection, view, world);
   Vector3 p;
   baselineVec3TransformPoint(&p, v, &m);
   *out = toViewport(p, viewport);
@@ -66,7 +74,7 @@ Vector3 *baselineVec3Unproject(Vector3 *out, const Vector3 *v, const Viewport *v
                                const Matrix *view, const Matrix *world) {
   Matrix inverse;
   if (!canMapBack(viewport) ||
-      !unprojectionMatrix(&inverse, projection, view, world, &baselineMatrixMultiply, &baselineMatrixInverse))
+      !unprojectionMatrix(&inverse, projection, view, world))
     return nullptr;
   const Vector3 p = fromViewport(*v, viewport);
   return baselineVec3TransformPoint(out, &p, &inverse);
@@ -75,7 +83,7 @@ Vector3 *baselineVec3Unproject(Vector3 *out, const Vector3 *v, const Viewport *v
 Vector3 *baselineVec3ProjectArray(Vector3 *out, UINT outStride, const Vector3 *in, UINT inStride,
                                   const Viewport *viewport, const Matrix *projection, const Matrix *view,
                                   const Matrix *world, UINT count) {
-  const Matrix m = combinedTransform(projection, view, world, &baselineMatrixMultiply);
+  const Matrix m = combinedTransform(projection, view, world);
   return mapStrided(out, outStride, in, inStride, count, [&](Vector3 *o, const Vector3 *v) {
     Vector3 p;
     baselineVec3TransformPoint(&p, v, &m);
@@ -88,7 +96,7 @@ Vector3 *baselineVec3UnprojectArray(Vector3 *out, UINT outStride, const Vector3 
                                     const Matrix *world, UINT count) {
   Matrix inverse;
   if (!canMapBack(viewport) ||
-      !unprojectionMatrix(&inverse, projection, view, world, &baselineMatrixMultiply, &baselineMatrixInverse))
+      !unprojectionMatrix(&inverse, projection, view, world))
     return nullptr;
   return mapStrided(out, outStride, in, inStride, count, [&](Vector3 *o, const Vector3 *v) {
     const Vector3 p = fromViewport(*v, viewport);
