@@ -437,28 +437,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> medians_;
 };
 
+// Each operation for the baseline and for every set whose routine in that slot is its
+// own (the same routine shared by two sets is timed for both).
+template <typename Op, size_t N, typename Body>
+void registerEverySet(const Op (&operations)[N], Body body) {
+  const kv::MathDispatchTable &baseline = sets().front().table;
+  for (const Op &operation : operations) {
+    for (const NamedSet &set : sets()) {
+      if (&set.table != &baseline && slotValue(set.table, operation.slot) == slotValue(baseline, operation.slot))
+        continue;
+      benchmark::RegisterBenchmark((std::string(operation.name) + "/" + set.name).c_str(), body, &operation,
+                                   &set.table);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-  // Each operation for the baseline and for every set whose routine in that slot is its
-  // own (the same routine shared by two sets is timed for both).
-  const kv::MathDispatchTable &baseline = sets().front().table;
-  for (const Operation &operation : kOperations) {
-    for (const NamedSet &set : sets()) {
-      if (&set.table != &baseline && slotValue(set.table, operation.slot) == slotValue(baseline, operation.slot))
-        continue;
-      benchmark::RegisterBenchmark((std::string(operation.name) + "/" + set.name).c_str(), perCall, &operation,
-                                   &set.table);
-    }
-  }
-  for (const ArrayOperation &operation : kArrayOperations) {
-    for (const NamedSet &set : sets()) {
-      if (&set.table != &baseline && slotValue(set.table, operation.slot) == slotValue(baseline, operation.slot))
-        continue;
-      benchmark::RegisterBenchmark((std::string(operation.name) + "/" + set.name).c_str(), perArray, &operation,
-                                   &set.table);
-    }
-  }
+  registerEverySet(kOperations, perCall);
+  registerEverySet(kArrayOperations, perArray);
   for (const NamedSet &set : sets()) {
     const kv::MathDispatchTable *table = &set.table;
     benchmark::RegisterBenchmark(("float32To16Array/" + set.name).c_str(), float32To16Array, table);

@@ -6,8 +6,8 @@
 #include <xmmintrin.h>
 
 #include <cmath>
-#include <cstring>
 
+#include "math/baseline/baseline_routines.h"
 #include "math/sse/sse_ops.h"
 
 namespace kv {
@@ -55,22 +55,8 @@ KV_TARGET_SSE Quaternion *sseQuaternionFromMatrix(Quaternion *out, const Matrix 
     store4(out, q);
     return out;
   }
-  const float d[3] = {m[0][0] - m[1][1] - m[2][2], m[1][1] - m[0][0] - m[2][2], m[2][2] - (m[1][1] + m[0][0])};
-  int i = d[0] >= d[1] ? 0 : 1;
-  if (d[2] > d[i]) i = 2;
-  const int j = (i + 1) % 3, k = (j + 1) % 3;
-  float q[4];
-  q[i] = std::sqrt(d[i] + 1.0f) * 0.5f;
-  const float s = 0.25f / q[i];
-  const __m128 rest = _mm_mul_ps(_mm_setr_ps(m[i][j] + m[j][i], m[i][k] + m[k][i], m[j][k] - m[k][j], 0.0f),
-                                 _mm_set1_ps(s));
-  float r[4];
-  _mm_storeu_ps(r, rest);
-  q[j] = r[0];
-  q[k] = r[1];
-  q[3] = r[2];
-  std::memcpy(out, q, sizeof q);
-  return out;
+  // A trace of 0 or less picks one component by comparisons; nothing there for vectors.
+  return baselineQuaternionFromMatrix(out, matrix);
 }
 
 KV_TARGET_SSE Quaternion *sseQuaternionFromYawPitchRoll(Quaternion *out, float yaw, float pitch, float roll) {
