@@ -1,8 +1,16 @@
 // The library's surface as a host meets it: exactly fifteen exported names, and bad
 // input answered with failure values instead of crashes.
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -141,6 +149,43 @@ TEST_F(BadInput, AFrameRunningIntoReadOnlyMemoryFailsAndWritesNothing) {
   const std::vector<unsigned char> before(pages.page(2), pages.page(2) + 4096);
   EXPECT_EQ(kv.drawPaint(pages.handle(), 1024, 2), kFail);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), pages.page(2)));
+}
+
+// Forbids the kernel's cross-process copy calls in this process, as seccomp sandboxes do.
+bool forbidCrossProcessCopies() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_readv, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_writev, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The host in its sandbox: frames still succeed, and bad images still fail without a crash.
+[[noreturn]] void sandboxedHost(const KvPolygonExports &kv) {
+  if (!forbidCrossProcessCopies()) std::_Exit(2);
+  char byte = 0, copy = 0;
+  iovec local{&copy, 1}, remote{&byte, 1};
+  if (process_vm_readv(getpid(), &local, 1, &remote, 1, 0) != -1 || errno != EPERM) std::_Exit(3);
+  {
+    HostImage frame(64, 48);
+    if (kv.drawPaint(frame.handle(), 64, 48) != 0) std::_Exit(4);
+    LowPages hole({kReadWrite, kReadWrite, kReadWrite, PROT_NONE, kReadWrite}, 4096);
+    if (kv.drawPaint(hole.handle(), 1024, 4) != kFail) std::_Exit(5);
+    if (kv.loadTexture("t", hole.handle(), 1024, 4) != 0) std::_Exit(6);
+    LowPages readOnly({kReadWrite, kReadWrite, PROT_READ}, 4096);
+    if (kv.drawPaint(readOnly.handle(), 1024, 2) != kFail) std::_Exit(7);
+  }
+  kv.dispose();
+  std::exit(0);
+}
+
+TEST_F(BadInput, ASandboxThatForbidsCrossProcessCopiesStillGetsFramesAndRefusals) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the filter stays with the child alone
+  EXPECT_EXIT(sandboxedHost(kv), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(BadInput, NonPositiveFrameSizesFail) {
