@@ -20,23 +20,18 @@ const size_t kPage = static_cast<size_t>(sysconf(_SC_PAGESIZE));
 int g_reads = 0, g_writes = 0;
 int g_refusal = 0;  // errno of a refused call; 0: pass the call on
 
-ssize_t countedRead(pid_t pid, const iovec *l, unsigned long ln, const iovec *r, unsigned long rn, unsigned long f) {
-  ++g_reads;
+// Counts the calls of one kernel copy and passes them on, or refuses them with g_refusal.
+template <kv::KernelCopy kReal, int &calls>
+ssize_t counted(pid_t pid, const iovec *l, unsigned long ln, const iovec *r, unsigned long rn, unsigned long f) {
+  ++calls;
   if (g_refusal) {
     errno = g_refusal;
     return -1;
   }
-  return process_vm_readv(pid, l, ln, r, rn, f);
+  return kReal(pid, l, ln, r, rn, f);
 }
-
-ssize_t countedWrite(pid_t pid, const iovec *l, unsigned long ln, const iovec *r, unsigned long rn, unsigned long f) {
-  ++g_writes;
-  if (g_refusal) {
-    errno = g_refusal;
-    return -1;
-  }
-  return process_vm_writev(pid, l, ln, r, rn, f);
-}
+constexpr kv::KernelCopy countedRead = &counted<&process_vm_readv, g_reads>;
+constexpr kv::KernelCopy countedWrite = &counted<&process_vm_writev, g_writes>;
 
 // Pages mapped together, each then given its own protection; a repeating byte pattern in
 // every readable page shows whether probing changed anything.
@@ -71,7 +66,7 @@ class HostPixelRange : public ::testing::TestWithParam<int> {
   void SetUp() override {
     g_reads = g_writes = 0;
     g_refusal = GetParam();
-    kv::setKernelCopyForTesting(&countedRead, &countedWrite);
+    kv::setKernelCopyForTesting(countedRead, countedWrite);
   }
   void TearDown() override {
     g_refusal = 0;
@@ -122,7 +117,7 @@ class HostPixelCalls : public ::testing::Test {
  protected:
   void SetUp() override {
     g_reads = g_writes = 0;
-    kv::setKernelCopyForTesting(&countedRead, &countedWrite);
+    kv::setKernelCopyForTesting(countedRead, countedWrite);
   }
   void TearDown() override {
     g_refusal = 0;
