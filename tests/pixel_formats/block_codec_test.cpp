@@ -35,6 +35,14 @@ void fill(PixelCodec &codec, uint32_t height, const float *colour) {
   }
 }
 
+// A block surface filled with one colour through the codec.
+Surface filledBlockSurface(uint32_t format, uint32_t width, uint32_t height, const float *colour) {
+  Surface surface = blockSurface(format, width, height);
+  auto codec = makeCodec(blockBox(surface));
+  fill(*codec, height, colour);
+  return surface;
+}
+
 void expectPixel(const float *p, const float *colour, const char *what) {
   for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], colour[c], 1e-6) << what << " channel " << c;
 }
@@ -58,11 +66,7 @@ TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
 
 TEST(BlockCodec, BoxesThatCutBlocksKeepThePixelsOutsideTheBox) {
   for (uint32_t format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
-    Surface surface = blockSurface(format, 12, 8);
-    {
-      auto codec = makeCodec(blockBox(surface));
-      fill(*codec, 8, kRed);
-    }
+    Surface surface = filledBlockSurface(format, 12, 8, kRed);
     PixelBox cut = blockBox(surface);
     const uint32_t region[6] = {2, 1, 9, 6, 0, 1};
     std::memcpy(cut.box, region, sizeof region);
@@ -117,11 +121,7 @@ TEST(BlockCodec, BottomEdgeBlockRowIsWrittenOnceItsRowsInsideTheBoxArrive) {
 }
 
 TEST(BlockCodec, UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritten) {
-  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
-  {
-    auto codec = makeCodec(blockBox(surface));
-    fill(*codec, 4, kRed);
-  }
+  Surface surface = filledBlockSurface(D3DFMT_DXT1, 4, 4, kRed);
   {
     auto codec = makeCodec(blockBox(surface));
     FloatRow blue = test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
@@ -136,11 +136,7 @@ TEST(BlockCodec, UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritte
 }
 
 TEST(BlockCodec, ColourKeyComparesAtBlockPrecision) {
-  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
-  {
-    auto codec = makeCodec(blockBox(surface));
-    fill(*codec, 4, kRed);
-  }
+  Surface surface = filledBlockSurface(D3DFMT_DXT1, 4, 4, kRed);
   PixelBox box = blockBox(surface);
   // 0xFF, 0x31, 0x19 quantise to (31, 12, 3) in 5:6:5.
   box.colorKey = 0xFFFF3119;
