@@ -47,6 +47,25 @@ void expectPixel(const float *p, const float *colour, const char *what) {
   for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], colour[c], 1e-6) << what << " channel " << c;
 }
 
+TEST(BlockCodec, KnownBlockDecodesToItsFourColours) {
+  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
+  // color0 pure red > color1 pure blue: four colours; row 0 uses codes 0, 1, 2, 3.
+  const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0};
+  std::memcpy(surface.row(0), block, 8);
+  PixelBox box = blockBox(surface);
+  box.box[kBoxLeft] = 1;
+  auto codec = makeCodec(box);
+  float row[12];
+  codec->readRow(0, 0, row);
+  const float blue[4] = {0, 0, 1, 1}, twoThirdsRed[4] = {2 / 3.0f, 0, 1 / 3.0f, 1}, oneThirdRed[4] = {1 / 3.0f, 0, 2 / 3.0f, 1};
+  expectPixel(row, blue, "code 1");
+  expectPixel(row + 4, twoThirdsRed, "code 2");
+  expectPixel(row + 8, oneThirdRed, "code 3");
+  codec->readRow(1, 0, row);
+  const float red[4] = {1, 0, 0, 1};
+  expectPixel(row, red, "code 0");
+}
+
 TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
   for (uint32_t format : {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5}) {
     Surface surface = blockSurface(format, 8, 8);
