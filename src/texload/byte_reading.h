@@ -18,4 +18,10 @@ inline uint32_t readLe32(const uint8_t *p) {
 // fields (and the 32-bit address space) of the record before anything is allocated.
 constexpr uint64_t kMaxImageBytes = 0xFFFFFFFFu;
 
+// Whether count items of unitBytes each fit that limit; asked before multiplying, so that
+// a product of two 32-bit header fields and a unit size can never wrap.
+constexpr bool fitsImageBytes(uint64_t count, uint64_t unitBytes) {
+  return count <= kMaxImageBytes / unitBytes;
+}
+
 }  // namespace kv

@@ -241,7 +241,12 @@ TEST(DdsReader, HeaderSizesThatCannotBeBackedByDataAreRefused) {
   deepVolume.width = deepVolume.height = 1;
   deepVolume.headerFlags |= 0x800000;
   deepVolume.depth = 0xFFFFFFFF;
-  for (const DdsSpec &s : {huge, manyLevels, emptyWidth, deepVolume}) {
+  // 2^31 pixels of 16 bytes a row, 2^29 rows: 2^64 bytes, which must not wrap to 0.
+  DdsSpec wrapping;
+  wrapping.fourCc = D3DFMT_A32B32G32R32F;
+  wrapping.width = 0x80000000u;
+  wrapping.height = 0x20000000u;
+  for (const DdsSpec &s : {huge, manyLevels, emptyWidth, deepVolume, wrapping}) {
     ScopedImage out;
     EXPECT_EQ(readDdsFile(out, ddsFile(s, 64)), E_FAIL);
   }
