@@ -156,15 +156,11 @@ TEST(DdsReader, FieldsComparedDependOnTheFlags) {
   } cases[] = {
       // Luminance: the bit count is not compared, the first mask is.
       {uncompressed(0x20000, 99, 0xFF, 0, 0, 0), D3DFMT_L8},
-      {uncompressed(0x20000, 16, 0xFFFF, 0, 0, 0), D3DFMT_L16},
-      {uncompressed(0x20001, 8, 0xF, 0, 0, 0xF0), D3DFMT_A4L4},
       // The two 10-bit layouts differ only in their masks.
       {uncompressed(0x41, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000), D3DFMT_A2R10G10B10},
       {uncompressed(0x41, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000), D3DFMT_A2B10G10R10},
       {uncompressed(0x40, 32, 0xFFFF, 0xFFFF0000, 0, 0), D3DFMT_G16R16},
       {uncompressed(0x80000, 32, 0xFFFF, 0xFFFF0000, 0, 0), D3DFMT_V16U16},
-      {uncompressed(0x40000, 16, 0x1F, 0x3E0, 0xFC00, 0), D3DFMT_L6V5U5},
-      {uncompressed(0x2, 8, 0, 0, 0, 0xFF), D3DFMT_A8},
       {uncompressed(0x400, 16, 0, 0xFFFF, 0, 0), D3DFMT_D16_LOCKABLE},
       // RGB without alpha ignores the alpha mask.
       {uncompressed(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0x12345678), D3DFMT_X8R8G8B8},
