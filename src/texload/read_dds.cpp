@@ -123,35 +123,39 @@ const DdsFormatEntry *recogniseFormat(const DdsPixelFormat &pf) {
 
 bool isPaletteFormat(uint32_t format) { return format == D3DFMT_P8 || format == D3DFMT_A8P8; }
 
-// Bytes of one row (of 4x4 blocks for DXT formats) and of one slice of a level.
+// Bytes of one row (of 4x4 blocks for DXT formats) and of one slice of a level. A pitch
+// beyond 32 bits gives a slice size beyond them too, without the product wrapping.
 struct LevelLayout {
   uint64_t rowPitch;
   uint64_t sliceBytes;
 };
 
 LevelLayout levelLayout(const DdsFormatEntry &entry, uint32_t w, uint32_t h) {
-  const uint64_t blockRows = (static_cast<uint64_t>(h) + 3) / 4;
-  const uint64_t blockColumns = (static_cast<uint64_t>(w) + 3) / 4;
+  uint64_t pitch = static_cast<uint64_t>(entry.bitsPerPixel / 8) * w;
+  uint64_t rows = h;
   switch (entry.format) {
     case D3DFMT_DXT1:
-      return {blockColumns * 8, blockColumns * 8 * blockRows};
+      pitch = (static_cast<uint64_t>(w) + 3) / 4 * 8;
+      rows = (static_cast<uint64_t>(h) + 3) / 4;
+      break;
     case D3DFMT_DXT2:
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
     case D3DFMT_DXT5:
-      return {blockColumns * 16, blockColumns * 16 * blockRows};
+      pitch = (static_cast<uint64_t>(w) + 3) / 4 * 16;
+      rows = (static_cast<uint64_t>(h) + 3) / 4;
+      break;
     case D3DFMT_YUY2:
     case D3DFMT_UYVY:
     case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8: {
-      const uint64_t pitch = (static_cast<uint64_t>(w) + 1) / 2 * 4;
-      return {pitch, pitch * h};
-    }
-    default: {
-      const uint64_t pitch = static_cast<uint64_t>(entry.bitsPerPixel / 8) * w;
-      return {pitch, pitch * h};
-    }
+    case D3DFMT_G8R8_G8B8:
+      pitch = (static_cast<uint64_t>(w) + 1) / 2 * 4;
+      break;
+    default:
+      break;
   }
+  if (!fitsImageBytes(pitch, 1)) return {pitch, pitch};
+  return {pitch, pitch * rows};
 }
 
 uint32_t halve(uint32_t value) { return value > 1 ? value / 2 : 1; }
@@ -212,8 +216,9 @@ HRESULT readDds(DecodedImage &image, const uint8_t *data, uint32_t size) {
         record = next;
       }
       const LevelLayout layout = levelLayout(*entry, w, h);
+      if (layout.sliceBytes > kMaxImageBytes) return E_FAIL;
       const uint64_t levelBytes = layout.sliceBytes * d;
-      if (layout.sliceBytes > kMaxImageBytes || levelBytes > size - position) return E_FAIL;
+      if (levelBytes > size - position) return E_FAIL;
       record->format = entry->format;
       record->rowPitch = static_cast<uint32_t>(layout.rowPitch);
       record->slicePitch = static_cast<uint32_t>(layout.sliceBytes);
