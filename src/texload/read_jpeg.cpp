@@ -21,13 +21,9 @@ struct JpegDecode {
   bool allocatingRow;  // the library's row buffer is being made: a memory failure is ours to report
 };
 
-// One row of library samples into the record: grey bytes as they are, colour pixels as
+// Colour rows from the library in its own byte order, red, green, blue: into the record's
 // blue, green, red, 0.
-void storeRow(const JSAMPLE *samples, uint8_t *row, uint32_t width, int components) {
-  if (components == 1) {
-    std::memcpy(row, samples, width);
-    return;
-  }
+void storeColourRow(const JSAMPLE *samples, uint8_t *row, uint32_t width) {
   for (uint32_t x = 0; x < width; ++x, samples += 3, row += 4) {
     row[0] = samples[2];
     row[1] = samples[1];
@@ -36,18 +32,35 @@ void storeRow(const JSAMPLE *samples, uint8_t *row, uint32_t width, int componen
   }
 }
 
+// Colour rows the library wrote as blue, green, red and a fourth byte of its own: that byte
+// becomes 0.
+void clearFourthBytes(uint8_t *row, uint32_t width) {
+  for (uint32_t x = 0; x < width; ++x) row[4 * size_t(x) + 3] = 0;
+}
+
 // Steps after the decompressor exists. Any fatal library error leaves through the recovery
 // point set by readJpeg.
 HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t size) {
   jpeg_decompress_struct &decompressor = d.decompressor;
+  // No working-memory limit is set: the installed library has no backing store to spill
+  // to, so a limit would only make large progressive images fail.
   installJpegMemorySource(decompressor, data, size);
   jpeg_read_header(&decompressor, TRUE);
   if (!isMmxUsable()) decompressor.dct_method = JDCT_IFAST;
+#if defined(JCS_EXTENSIONS)
+  // Where the library can, it writes colour pixels straight in the record's byte order.
+  if (decompressor.out_color_space == JCS_RGB) decompressor.out_color_space = JCS_EXT_BGRX;
+#endif
   d.errors.headerRead = true;
   jpeg_start_decompress(&decompressor);
 
   const int components = decompressor.output_components;
-  if (components != 1 && components != 3) return E_FAIL;
+#if defined(JCS_EXTENSIONS)
+  const bool bgrx = decompressor.out_color_space == JCS_EXT_BGRX;
+#else
+  const bool bgrx = false;
+#endif
+  if (components != 1 && components != 3 && !bgrx) return E_FAIL;  // CMYK and YCCK
   const uint32_t width = decompressor.output_width, height = decompressor.output_height;
   const uint32_t rowPitch = components == 1 ? width : width * 4;  // width is at most 65500
   const uint64_t bytes = uint64_t(rowPitch) * height;
@@ -63,14 +76,21 @@ HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t
   image.pixels = allocateImageBuffer(static_cast<size_t>(bytes));
   if (!image.pixels) return E_OUTOFMEMORY;
   image.ownsPixels = 1;
-  d.allocatingRow = true;
-  JSAMPARRAY samples = decompressor.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&decompressor), JPOOL_IMAGE,
-                                                       width * static_cast<JDIMENSION>(components), 1);
-  d.allocatingRow = false;
+  // Grey and BGRX rows go straight into the record; RGB rows pass through one row of samples.
+  JSAMPARRAY samples = nullptr;
+  if (components == 3) {
+    d.allocatingRow = true;
+    samples = decompressor.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&decompressor), JPOOL_IMAGE, width * 3, 1);
+    d.allocatingRow = false;
+  }
   while (decompressor.output_scanline < height) {
-    const uint32_t y = decompressor.output_scanline;
-    if (jpeg_read_scanlines(&decompressor, samples, 1) != 1) return E_FAIL;
-    storeRow(samples[0], image.pixels + size_t(y) * rowPitch, width, components);
+    uint8_t *row = image.pixels + size_t(decompressor.output_scanline) * rowPitch;
+    JSAMPROW target = samples ? samples[0] : row;
+    if (jpeg_read_scanlines(&decompressor, &target, 1) != 1) return E_FAIL;
+    if (samples)
+      storeColourRow(samples[0], row, width);
+    else if (bgrx)
+      clearFourthBytes(row, width);
   }
   jpeg_finish_decompress(&decompressor);
   return S_OK;
