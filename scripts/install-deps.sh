@@ -9,7 +9,7 @@ packages=()
 for kind in "${@:-test}"; do
   case $kind in
     demo) packages+=("${library[@]}") ;;
-    test) packages+=("${library[@]}" libgtest-dev libbenchmark-dev "${windows[@]}") ;;
+    test) packages+=("${library[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;

@@ -12,6 +12,17 @@ ControlState &control() {
   return *state;
 }
 
+bool takeLockRefusal(const void *surface) {
+  auto &refused = control().refusedLocks;
+  if (refused.empty()) return false;
+  auto it = refused.find(surface);
+  if (it == refused.end()) return false;
+  if (it->second > 0 && --it->second == 0) refused.erase(it);
+  return true;
+}
+
+void forgetLockRefusal(const void *surface) { control().refusedLocks.erase(surface); }
+
 DWORD vertexProcessingFlag(DWORD behaviorFlags) {
   const DWORD flags = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
                                        D3DCREATE_MIXED_VERTEXPROCESSING);

@@ -4,6 +4,7 @@
 
 #include <d3d9.h>
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -25,10 +26,19 @@ struct ControlState {
   std::optional<D3DPRESENT_PARAMETERS> lastPresentParameters;
   std::vector<Device *> liveDevices;
   int liveResources = 0;
+  // Copy-operation faults and surfaces that refuse their next LockRect calls (-1: all).
+  bool failUpdateSurface = false;
+  bool failStretchRect = false;
+  std::map<const void *, int> refusedLocks;
   bool environmentRead = false;
 };
 
 ControlState &control();
+
+// True when this surface must refuse the current LockRect (uses up one refusal).
+bool takeLockRefusal(const void *surface);
+// A destroyed surface leaves the refusal list.
+void forgetLockRefusal(const void *surface);
 
 // Reads KVPOLYGON_D3D9_FAULTS once per process, at the first Direct3DCreate9.
 void readEnvironmentFaultsOnce();

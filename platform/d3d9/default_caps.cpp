@@ -73,13 +73,14 @@ D3DCAPS9 defaultCaps() {
   caps.MaxVertexShaderConst = 0;
   caps.PixelShaderVersion = 0;
   caps.PixelShader1xMaxValue = 0.f;
-  caps.DevCaps2 = 0;
+  caps.DevCaps2 = D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
   caps.MasterAdapterOrdinal = 0;
   caps.AdapterOrdinalInGroup = 0;
   caps.NumberOfAdaptersInGroup = 1;
   caps.DeclTypes = 0;
   caps.NumSimultaneousRTs = 1;
-  caps.StretchRectFilterCaps = 0;  // no copies between surfaces
+  caps.StretchRectFilterCaps =
+      D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
   return caps;
 }
 

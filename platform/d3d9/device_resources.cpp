@@ -1,4 +1,5 @@
-// Resource creation and the device-side copy GetRenderTargetData.
+// Resource creation and the device-side copy GetRenderTargetData (the other copies are in
+// device_copies.cpp).
 #include <cstring>
 
 #include "d3d9/call_log.h"
@@ -137,28 +138,6 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9 *pRenderTarget, IDirect3DS
   // Same format and size give the same pitch and the same number of bytes.
   std::memcpy(dest->storage().bits(), source->storage().bits(), size_t(source->storage().byteSize()));
   return D3D_OK;
-}
-
-// Copies between resources are not offered by this runtime: they fail as invalid calls.
-HRESULT Device::UpdateSurface(IDirect3DSurface9 *, const RECT *, IDirect3DSurface9 *, const POINT *) {
-  KVD3D_LOG("UpdateSurface");
-  return D3DERR_INVALIDCALL;
-}
-
-HRESULT Device::UpdateTexture(IDirect3DBaseTexture9 *, IDirect3DBaseTexture9 *) {
-  KVD3D_LOG("UpdateTexture");
-  return D3DERR_INVALIDCALL;
-}
-
-HRESULT Device::StretchRect(IDirect3DSurface9 *, const RECT *, IDirect3DSurface9 *, const RECT *,
-                            D3DTEXTUREFILTERTYPE Filter) {
-  KVD3D_LOG("StretchRect", Filter);
-  return D3DERR_INVALIDCALL;
-}
-
-HRESULT Device::ColorFill(IDirect3DSurface9 *, const RECT *, D3DCOLOR color) {
-  KVD3D_LOG("ColorFill", color);
-  return D3DERR_INVALIDCALL;
 }
 
 }  // namespace kvd3d

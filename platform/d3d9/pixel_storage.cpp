@@ -1,8 +1,11 @@
 #include "d3d9/pixel_storage.h"
 
+#include <cstring>
 #include <new>
 
 namespace kvd3d {
+
+constexpr BYTE kDiscardedByte = 0xDD;
 
 HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, UINT depth) {
   UINT pitch = 0;
@@ -75,6 +78,10 @@ HRESULT PixelStorage::lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags
   out->pBits = address(left, top, front);
   locked_ = true;
   return D3D_OK;
+}
+
+void PixelStorage::discardContents() {
+  if (bits_) std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
 }
 
 HRESULT PixelStorage::unlock() {

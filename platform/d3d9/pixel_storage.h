@@ -32,13 +32,18 @@ class PixelStorage {
   HRESULT lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags);
   HRESULT lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags);
   HRESULT unlock();
+  // After a discarding lock the old contents are gone; the stand-in makes that visible by
+  // filling the level with a pattern, so that nobody relies on them.
+  void discardContents();
 
   // For copies made by the device itself (they never go through the lock rules).
   uint64_t byteSize() const { return uint64_t(slicePitch_) * depth_; }
+  // Whether a region's edges lie on storage-block boundaries or on the level's edge.
+  bool regionAligned(UINT left, UINT top, UINT right, UINT bottom) const;
+  // First byte of the storage block holding texel (left, top) of slice front.
+  BYTE *address(UINT left, UINT top, UINT front) const;
 
  private:
-  bool regionAligned(UINT left, UINT top, UINT right, UINT bottom) const;
-  BYTE *address(UINT left, UINT top, UINT front) const;
 
   const FormatInfo *info_ = nullptr;
   UINT width_ = 0, height_ = 0, depth_ = 0;

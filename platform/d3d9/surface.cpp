@@ -46,6 +46,7 @@ Surface::Surface(Device *device, const D3DSURFACE_DESC &desc, bool lockable, Own
 }
 
 Surface::~Surface() {
+  forgetLockRefusal(this);
   if (owner_ == Owner::application) {
     device_->untrack(this);
     --control().liveResources;
@@ -124,7 +125,12 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC *pDesc) {
 
 HRESULT Surface::lock(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags) {
   if (!out || !lockable_) return D3DERR_INVALIDCALL;
-  return storage_.lockRect(out, rect, flags);
+  if (takeLockRefusal(this)) return D3DERR_INVALIDCALL;
+  // Only dynamic resources may be discarded.
+  if ((flags & D3DLOCK_DISCARD) && !(desc_.Usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
+  HRESULT hr = storage_.lockRect(out, rect, flags);
+  if (SUCCEEDED(hr) && (flags & D3DLOCK_DISCARD)) storage_.discardContents();
+  return hr;
 }
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT *pLockedRect, const RECT *pRect, DWORD Flags) {

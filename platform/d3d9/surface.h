@@ -58,6 +58,8 @@ class Surface final : public IDirect3DSurface9, public TrackedResource {
   HRESULT unlock() { return storage_.unlock(); }
 
   const D3DSURFACE_DESC &desc() const { return desc_; }
+  // A level or face of a texture (its count is the container's).
+  bool isTextureLevel() const { return owner_ == Owner::container; }
   PixelStorage &storage() { return storage_; }
   const PixelStorage &storage() const { return storage_; }
   Device *device() const { return device_; }

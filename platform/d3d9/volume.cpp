@@ -63,7 +63,10 @@ HRESULT Volume::GetDesc(D3DVOLUME_DESC *pDesc) {
 
 HRESULT Volume::LockBox(D3DLOCKED_BOX *pLockedVolume, const D3DBOX *pBox, DWORD Flags) {
   if (!pLockedVolume || !lockable_) return D3DERR_INVALIDCALL;
-  return storage_.lockBox(pLockedVolume, pBox, Flags);
+  if ((Flags & D3DLOCK_DISCARD) && !(desc_.Usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
+  HRESULT hr = storage_.lockBox(pLockedVolume, pBox, Flags);
+  if (SUCCEEDED(hr) && (Flags & D3DLOCK_DISCARD)) storage_.discardContents();
+  return hr;
 }
 
 HRESULT Volume::UnlockBox() { return storage_.unlock(); }

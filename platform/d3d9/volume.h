@@ -28,6 +28,9 @@ class Volume final : public IDirect3DVolume9 {
   STDMETHOD(UnlockBox)() override;
 
   const PixelStorage &storage() const { return storage_; }
+  PixelStorage &storage() { return storage_; }
+  const D3DVOLUME_DESC &desc() const { return desc_; }
+  Device *device() const { return device_; }
   ~Volume() = default;
 
  private:

@@ -22,14 +22,13 @@ class VolumeTexture final : public TextureBase<IDirect3DVolumeTexture9> {
   STDMETHOD(AddDirtyBox)(const D3DBOX *pDirtyBox) override;
 
   raster::TextureView view() const override { return {}; }
+  Volume *level(UINT index) const { return index < levels_.size() ? levels_[index].get() : nullptr; }
 
  private:
   VolumeTexture(Device *device, DWORD usage, D3DFORMAT format, D3DPOOL pool, UINT levelCount)
       : TextureBase(device, D3DRTYPE_VOLUMETEXTURE, IID_IDirect3DVolumeTexture9, usage, format, pool,
                     levelCount) {}
   ~VolumeTexture() override = default;
-
-  Volume *level(UINT index) const { return index < levels_.size() ? levels_[index].get() : nullptr; }
 
   std::vector<std::unique_ptr<Volume>> levels_;
   std::vector<D3DVOLUME_DESC> descs_;

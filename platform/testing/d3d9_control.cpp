@@ -4,6 +4,7 @@
 #include "d3d9/control_state.h"
 #include "d3d9/default_caps.h"
 #include "d3d9/device.h"
+#include "d3d9/surface.h"
 
 namespace kvtest {
 
@@ -19,7 +20,25 @@ void d3d9Reset() {
   state.callLog.clear();
   state.drawnWorlds.clear();
   state.lastPresentParameters.reset();
+  state.failUpdateSurface = false;
+  state.failStretchRect = false;
+  state.refusedLocks.clear();
   kvd3d::gCallLogOn = false;
+}
+
+void d3d9FailUpdateSurface(bool fail) { control().failUpdateSurface = fail; }
+
+void d3d9FailStretchRect(bool fail) { control().failStretchRect = fail; }
+
+void d3d9RefuseLockRect(IDirect3DSurface9 *surface, int times) {
+  auto *ours = dynamic_cast<kvd3d::Surface *>(surface);
+  if (!ours) return;
+  const void *key = ours;
+  if (times == 0) {
+    control().refusedLocks.erase(key);
+  } else {
+    control().refusedLocks[key] = times < 0 ? -1 : times;
+  }
 }
 
 void d3d9FailCreate(bool fail) { control().failCreate = fail; }

@@ -36,6 +36,14 @@ void d3d9ResetCaps();
 // resources of the format can no longer be made outside the scratch pool.
 void d3d9RefuseFormat(D3DFORMAT format, bool refuse);
 
+// Copy-operation faults: UpdateSurface or StretchRect answers D3DERR_INVALIDCALL.
+void d3d9FailUpdateSurface(bool fail);
+void d3d9FailStretchRect(bool fail);
+// The surface (a texture level, render target or plain surface of the stand-in) refuses its
+// next `times` LockRect calls with D3DERR_INVALIDCALL, as a driver that cannot map it would;
+// -1 refuses every lock, 0 lifts the refusal.
+void d3d9RefuseLockRect(IDirect3DSurface9 *surface, int times);
+
 // Call log: one line per call, "Name(arg, arg, ...)"; integers in decimal, floats with %g,
 // pointers as "ptr" or "null". Off by default.
 void d3d9EnableCallLog(bool on);

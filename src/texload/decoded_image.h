@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gfx/platform.h"
+#include "pixel/formats/private_formats.h"
 
 #include <cstdint>
 
@@ -21,17 +22,11 @@ enum class ImageFileFormat : uint32_t {
   Pfm = 8,
 };
 
-// 16-bit images without a Direct3D 9 counterpart, produced by the PNG reader.
-// FMT_R16G16B16: three little-endian samples stored blue, green, red (48 bits a pixel).
-// FMT_A16L16: two little-endian samples stored luminance, alpha (32 bits a pixel).
-constexpr uint32_t FMT_R16G16B16 = 0x36315220;  // " R16"
-constexpr uint32_t FMT_A16L16 = 0x36314C41;     // "AL16"
-
 // No reader accepted the data.
 constexpr HRESULT ERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59);
 
 struct DecodedImage {
-  uint32_t format = 0;               // D3DFORMAT number, or one of the private codes above
+  uint32_t format = 0;               // D3DFORMAT number, or FMT_R16G16B16 / FMT_A16L16
   uint8_t *pixels = nullptr;         // first byte of the top row (first slice for volumes)
   uint8_t *palette = nullptr;        // 256 entries of red, green, blue, alpha; or null
   uint32_t width = 0, height = 0, depth = 0;
@@ -55,7 +50,8 @@ void clearDecodedImage(DecodedImage &image);
 void releaseDecodedImage(DecodedImage &image);
 
 // Buffers that a record may own are allocated here and freed by releaseDecodedImage.
-// Returns null when memory runs out.
+// They start zero-filled, so bytes a reader leaves unwritten (row padding, pixels a
+// run-length stream skips) never show old heap contents. Returns null when memory runs out.
 uint8_t *allocateImageBuffer(size_t bytes);
 void freeImageBuffer(uint8_t *buffer);
 

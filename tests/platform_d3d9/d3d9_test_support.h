@@ -18,6 +18,7 @@ class Ref {
   explicit Ref(T *p) : p_(p) {}
   Ref(const Ref &) = delete;
   Ref &operator=(const Ref &) = delete;
+  Ref(Ref &&other) noexcept : p_(other.p_) { other.p_ = nullptr; }
   ~Ref() { reset(); }
   T *get() const { return p_; }
   T *operator->() const { return p_; }

@@ -1,0 +1,116 @@
+// The linear filters: two taps per axis, bilinear for surfaces and trilinear for volumes.
+#include <utility>
+
+#include "pixel/convert/conversion_job.h"
+#include "pixel/convert/resampling_tables.h"
+
+namespace kv {
+namespace {
+
+// Source rows held in buffers, each tagged with the (row, slice) it holds. Asking for a set
+// of rows moves buffers that already hold one into place (the window sliding by one swaps
+// instead of reading again) and reads only the rows missing.
+template <size_t N>
+class RowWindow {
+ public:
+  bool allocate(uint32_t width) {
+    for (Slot &slot : slots_) {
+      slot.pixels = allocatePixels(width);
+      if (!slot.pixels) return false;
+    }
+    return true;
+  }
+
+  void fetch(PixelCodec &source, const int32_t (&rows)[N], const int32_t (&slices)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+      if (holds(i, rows[i], slices[i])) continue;
+      for (size_t j = i + 1; j < N; ++j)
+        if (holds(j, rows[i], slices[i])) {
+          std::swap(slots_[i], slots_[j]);
+          break;
+        }
+    }
+    for (size_t i = 0; i < N; ++i) {
+      if (holds(i, rows[i], slices[i])) continue;
+      source.readRow(uint32_t(rows[i]), uint32_t(slices[i]), slots_[i].pixels.get());
+      slots_[i].row = rows[i];
+      slots_[i].slice = slices[i];
+    }
+  }
+
+  const float *operator[](size_t i) const { return slots_[i].pixels.get(); }
+
+ private:
+  struct Slot {
+    std::unique_ptr<float[]> pixels;
+    int32_t row = -1, slice = -1;
+  };
+  bool holds(size_t i, int32_t row, int32_t slice) const { return slots_[i].row == row && slots_[i].slice == slice; }
+  Slot slots_[N];
+};
+
+// wy0 * (wx0 * A[x0] + wx1 * A[x1]) + wy1 * (wx0 * B[x0] + wx1 * B[x1]), channel by channel.
+void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const float *a, const float *b, float weight,
+               float *out, bool accumulate) {
+  const size_t width = xTaps.size();
+  for (size_t x = 0; x < width; ++x) {
+    const LinearTap &t = xTaps[x];
+    const float *a0 = a + size_t(t.first) * 4, *a1 = a + size_t(t.second) * 4;
+    const float *b0 = b + size_t(t.first) * 4, *b1 = b + size_t(t.second) * 4;
+    float *p = out + x * 4;
+    for (int c = 0; c < 4; ++c) {
+      const float value = yTap.firstWeight * (t.firstWeight * a0[c] + t.secondWeight * a1[c]) +
+                          yTap.secondWeight * (t.firstWeight * b0[c] + t.secondWeight * b1[c]);
+      p[c] = accumulate ? p[c] + weight * value : value;
+    }
+  }
+}
+
+}  // namespace
+
+HRESULT linear2D(ConversionJob &job) {
+  if (filterCode(job.flags) != FilterLinear) return E_FAIL;
+  PixelCodec &src = *job.source, &dst = *job.destination;
+  if (src.depth() != 1 || dst.depth() != 1) return E_FAIL;
+  std::vector<LinearTap> xTaps, yTaps;
+  if (!buildLinearTaps(src.width(), dst.width(), !(job.flags & MirrorU), xTaps) ||
+      !buildLinearTaps(src.height(), dst.height(), !(job.flags & MirrorV), yTaps))
+    return E_OUTOFMEMORY;
+  RowWindow<2> window;
+  auto out = allocatePixels(dst.width());
+  if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
+  for (uint32_t y = 0; y < dst.height(); ++y) {
+    const LinearTap &tap = yTaps[y];
+    window.fetch(src, {tap.first, tap.second}, {0, 0});
+    blendRows(xTaps, tap, window[0], window[1], 1.f, out.get(), false);
+    dst.writeRow(y, 0, out.get());
+  }
+  return S_OK;
+}
+
+HRESULT linear3D(ConversionJob &job) {
+  if (filterCode(job.flags) != FilterLinear) return E_FAIL;
+  PixelCodec &src = *job.source, &dst = *job.destination;
+  std::vector<LinearTap> xTaps, yTaps, zTaps;
+  if (!buildLinearTaps(src.width(), dst.width(), !(job.flags & MirrorU), xTaps) ||
+      !buildLinearTaps(src.height(), dst.height(), !(job.flags & MirrorV), yTaps) ||
+      !buildLinearTaps(src.depth(), dst.depth(), !(job.flags & MirrorW), zTaps))
+    return E_OUTOFMEMORY;
+  RowWindow<4> window;
+  auto out = allocatePixels(dst.width());
+  if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
+  for (uint32_t z = 0; z < dst.depth(); ++z) {
+    const LinearTap &zt = zTaps[z];
+    for (uint32_t y = 0; y < dst.height(); ++y) {
+      const LinearTap &yt = yTaps[y];
+      window.fetch(src, {yt.first, yt.second, yt.first, yt.second}, {zt.first, zt.first, zt.second, zt.second});
+      blendRows(xTaps, yt, window[0], window[1], 1.f, out.get(), false);
+      for (size_t i = 0; i < size_t(dst.width()) * 4; ++i) out[i] *= zt.firstWeight;
+      blendRows(xTaps, yt, window[2], window[3], zt.secondWeight, out.get(), true);
+      dst.writeRow(y, z, out.get());
+    }
+  }
+  return S_OK;
+}
+
+}  // namespace kv

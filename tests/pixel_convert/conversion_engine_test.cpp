@@ -1,0 +1,177 @@
+// convertPixels and the implementations that do not blend across ratios: the flags, the
+// straight copy, the same-size conversion, the none, point and box filters.
+#include <gtest/gtest.h>
+
+#include "convert_support.h"
+#include "pixel/convert/filter_flags.h"
+
+namespace kv_test {
+namespace {
+
+using namespace kv;
+
+TEST(ConvertPixels, FlagsOutsideTheKnownCodesAndSwitchesAreRejected) {
+  Image source = argbImage(2, 2), destination = argbImage(1, 1);
+  EXPECT_EQ(convert(destination, source, FilterLinear | MirrorU), S_OK);
+  for (uint32_t bad : {0x103u, 0x800003u, 0u, 6u, 0x10000u, 0xFFFFFFFFu})
+    EXPECT_EQ(convert(destination, source, bad), D3DERR_INVALIDCALL) << std::hex << bad;
+}
+
+TEST(ConvertPixels, BoxesOutsideTheirMemoryOrEmptyAreRejected) {
+  Image source = argbImage(4, 4), destination = argbImage(4, 4);
+  PixelBox wide = source.box();
+  wide.box[kBoxRight] = 5;
+  EXPECT_EQ(convertPixels(destination.box(), wide, FilterPoint), D3DERR_INVALIDCALL);
+  PixelBox empty = destination.box();
+  empty.box[kBoxTop] = empty.box[kBoxBottom] = 2;
+  EXPECT_EQ(convertPixels(empty, source.box(), FilterPoint), D3DERR_INVALIDCALL);
+  PixelBox unknown = source.box();
+  unknown.format = 0x12345678;
+  EXPECT_EQ(convertPixels(destination.box(), unknown, FilterPoint), E_FAIL);
+}
+
+TEST(ConvertPixels, SameFormatAndSizeCopiesTheBytesOfTheBoxOnly) {
+  Image source = argbImage(5, 3), destination = argbImage(7, 5);
+  source.randomize(1);
+  destination.randomize(2);
+  const Image before = destination;
+  PixelBox inner = destination.box();
+  inner.box[kBoxLeft] = 1;
+  inner.box[kBoxTop] = 2;
+  inner.box[kBoxRight] = 6;
+  inner.box[kBoxBottom] = 5;
+  ASSERT_EQ(convertPixels(inner, source.box(), FilterTriangle | Dither), S_OK);
+  for (uint32_t y = 0; y < 5; ++y)
+    for (uint32_t x = 0; x < 7; ++x) {
+      const bool inside = x >= 1 && x < 6 && y >= 2;
+      const uint32_t expected = inside ? source.word(x - 1, y - 2) : Image(before).word(x, y);
+      EXPECT_EQ(destination.word(x, y), expected) << x << "," << y;
+    }
+}
+
+TEST(ConvertPixels, TwoGammaEncodedEndsOfOneSizeAreCopiedWithoutDecoding) {
+  Image source = argbImage(4, 4), destination = argbImage(4, 4), halved = argbImage(2, 2);
+  source.randomize(3);
+  ASSERT_EQ(convert(destination, source, FilterTriangle | GammaIn | GammaOut), S_OK);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 4; ++x) EXPECT_EQ(destination.word(x, y), source.word(x, y));
+  ASSERT_EQ(convert(halved, source, FilterPoint | GammaIn | GammaOut), S_OK);
+  EXPECT_EQ(halved.word(1, 1), source.word(2, 2)) << "point sampling passes the bytes unchanged";
+  Image x8(D3DFMT_X8R8G8B8, 4, 4, 4);
+  ASSERT_EQ(convert(x8, source, FilterNone | GammaIn | GammaOut), S_OK);
+  EXPECT_EQ(x8.word(3, 1), source.word(3, 1) & 0x00ffffffu) << "converted, not gamma-treated";
+}
+
+TEST(ConvertPixels, SameSizeConversionPacksEveryPixel) {
+  Image source = argbImage(3, 2), destination(D3DFMT_R5G6B5, 2, 3, 2);
+  source.setWord(2, 1, 0xffff0000u);
+  source.setWord(0, 0, 0xff00ff00u);
+  ASSERT_EQ(convert(destination, source, FilterLinear), S_OK);
+  EXPECT_EQ(destination.word(2, 1), 0xf800u);
+  EXPECT_EQ(destination.word(0, 0), 0x07e0u);
+}
+
+TEST(ResampleNone, PadsTheDestinationWithTransparentBlack) {
+  Image source = floatImage(2, 2), destination = floatImage(3, 3);
+  source.randomizeFloats(4);
+  destination.randomizeFloats(5);
+  ASSERT_EQ(convert(destination, source, FilterNone), S_OK);
+  for (uint32_t y = 0; y < 3; ++y)
+    for (uint32_t x = 0; x < 3; ++x)
+      for (int c = 0; c < 4; ++c) {
+        const float expected = x < 2 && y < 2 ? source.floats(x, y)[c] : 0.f;
+        EXPECT_EQ(destination.floats(x, y)[c], expected) << x << "," << y;
+      }
+}
+
+TEST(ResampleNone, PaddingStaysZeroUnderErrorDiffusion) {
+  Image source = argbImage(1, 1), destination = argbImage(4, 2);
+  source.setWord(0, 0, 0x80808080u);
+  ASSERT_EQ(convert(destination, source, FilterNone | DitherDiffusion), S_OK);
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 4; ++x)
+      if (x || y) {
+        EXPECT_EQ(destination.word(x, y), 0u) << x << "," << y;
+      }
+}
+
+TEST(ResamplePoint, ThreeToTwoTakesColumnsZeroAndOne) {
+  Image source = argbImage(3, 3, 3), destination = argbImage(2, 2, 2);
+  for (uint32_t z = 0; z < 3; ++z)
+    for (uint32_t y = 0; y < 3; ++y)
+      for (uint32_t x = 0; x < 3; ++x) source.setWord(x, y, 0xff000000u | z << 16 | y << 8 | x, z);
+  ASSERT_EQ(convert(destination, source, FilterPoint), S_OK);
+  for (uint32_t z = 0; z < 2; ++z)
+    for (uint32_t y = 0; y < 2; ++y)
+      for (uint32_t x = 0; x < 2; ++x) EXPECT_EQ(destination.word(x, y, z), 0xff000000u | z << 16 | y << 8 | x);
+}
+
+TEST(BoxHalve, FiveByFiveToTwoByTwoIgnoresTheLastRowAndColumn) {
+  for (uint32_t format : {uint32_t(D3DFMT_A8R8G8B8), uint32_t(D3DFMT_A32B32G32R32F)}) {
+    const uint32_t bytes = format == D3DFMT_A8R8G8B8 ? 4 : 16;
+    Image source(format, bytes, 5, 5), destination(format, bytes, 2, 2);
+    Image reference = floatImage(5, 5);
+    reference.randomizeFloats(6);
+    if (format == D3DFMT_A8R8G8B8) {
+      ASSERT_EQ(convert(source, reference, FilterPoint), S_OK);
+      ASSERT_EQ(convert(reference, source, FilterPoint), S_OK);  // the values the bytes hold
+    } else {
+      source.bytes = reference.bytes;
+    }
+    ASSERT_EQ(convert(destination, source, FilterBox), S_OK);
+    Image result = floatImage(2, 2);
+    ASSERT_EQ(convert(result, destination, FilterPoint), S_OK);
+    const float step = format == D3DFMT_A8R8G8B8 ? 1.f / 255 : 1e-6f;
+    for (uint32_t y = 0; y < 2; ++y)
+      for (uint32_t x = 0; x < 2; ++x)
+        for (int c = 0; c < 4; ++c) {
+          const float mean = (reference.floats(2 * x, 2 * y)[c] + reference.floats(2 * x + 1, 2 * y)[c] +
+                              reference.floats(2 * x, 2 * y + 1)[c] + reference.floats(2 * x + 1, 2 * y + 1)[c]) /
+                             4;
+          EXPECT_NEAR(result.floats(x, y)[c], mean, step) << format << " " << x << "," << y;
+        }
+  }
+}
+
+TEST(BoxHalve, OneByOneIsCopiedAndFourByFourToThreeFallsThroughToTheTentFilter) {
+  Image one = argbImage(1, 1), oneOut = argbImage(1, 1);
+  one.setWord(0, 0, 0x12345678u);
+  ASSERT_EQ(convert(oneOut, one, FilterBox), S_OK);
+  EXPECT_EQ(oneOut.word(0, 0), 0x12345678u);
+
+  Image source = floatImage(4, 4), boxed = floatImage(3, 3), tent = floatImage(3, 3);
+  source.randomizeFloats(7);
+  ASSERT_EQ(convert(boxed, source, FilterBox), S_OK);
+  ASSERT_EQ(convert(tent, source, FilterTriangle), S_OK);
+  EXPECT_EQ(boxed.bytes, tent.bytes);
+}
+
+TEST(BoxHalve, VolumesAverageEightPixelsAndThinSidesKeepTheirPixel) {
+  Image source = floatImage(4, 1, 3), destination = floatImage(2, 1, 1);
+  source.randomizeFloats(8);
+  ASSERT_EQ(convert(destination, source, FilterBox), S_OK);
+  for (uint32_t x = 0; x < 2; ++x)
+    for (int c = 0; c < 4; ++c) {
+      const float sum = source.floats(2 * x, 0, 0)[c] + source.floats(2 * x + 1, 0, 0)[c] +
+                        source.floats(2 * x, 0, 1)[c] + source.floats(2 * x + 1, 0, 1)[c];
+      EXPECT_NEAR(destination.floats(x, 0)[c], sum / 4, 1e-6f) << "the rows 2y + 1 alias the rows 2y";
+    }
+  Image column = floatImage(1, 6), half = floatImage(1, 3);
+  column.randomizeFloats(9);
+  ASSERT_EQ(convert(half, column, FilterBox), S_OK);
+  EXPECT_NEAR(half.floats(0, 2)[1], (column.floats(0, 4)[1] + column.floats(0, 5)[1]) / 2, 1e-6f);
+}
+
+TEST(BoxHalve, KeyedPixelsCountAsTransparentBlackOnTheIntegerPathToo) {
+  Image source = argbImage(2, 2), destination = argbImage(1, 1);
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 2; ++x) source.setWord(x, y, 0xff808080u);
+  source.setWord(1, 1, 0xffff00ffu);
+  PixelBox keyed = source.box();
+  keyed.colorKey = 0xffff00ffu;
+  ASSERT_EQ(convertPixels(destination.box(), keyed, FilterBox), S_OK);
+  EXPECT_EQ(destination.word(0, 0), 0xbf606060u);
+}
+
+}  // namespace
+}  // namespace kv_test
