@@ -9,6 +9,11 @@
 
 namespace kv {
 
+// Special values of the size, level and format arguments of the texture loader.
+constexpr UINT VALUE_DEFAULT = 0xFFFFFFFFu;
+constexpr UINT VALUE_DEFAULT_NONPOW2 = 0xFFFFFFFEu;
+constexpr UINT VALUE_FROM_FILE = 0xFFFFFFFDu;
+
 // How far `candidate` is from `wanted` as a substitute: lower is closer; -1 when the
 // candidate cannot stand in at all (forbidden class, or every wanted channel missing).
 int64_t formatDistance(const PixelFormatInfo &wanted, const PixelFormatInfo &candidate);
