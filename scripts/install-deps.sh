@@ -16,7 +16,7 @@ for kind in "${@:-test}"; do
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
-    i386) packages+=("${library[@]}" "${i386[@]}" "${windows[@]}") ;;
+    i386) packages+=("${library[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac
 done
