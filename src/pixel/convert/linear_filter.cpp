@@ -66,16 +66,23 @@ void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const
   }
 }
 
+// The tap tables of x, y and (for volumes) z, each wrapping unless its mirror bit is set.
+bool buildJobTaps(const ConversionJob &job, bool withDepth, std::vector<LinearTap> (&taps)[3]) {
+  const PixelCodec &src = *job.source, &dst = *job.destination;
+  return buildLinearTaps(src.width(), dst.width(), !(job.flags & MirrorU), taps[0]) &&
+         buildLinearTaps(src.height(), dst.height(), !(job.flags & MirrorV), taps[1]) &&
+         (!withDepth || buildLinearTaps(src.depth(), dst.depth(), !(job.flags & MirrorW), taps[2]));
+}
+
 }  // namespace
 
 HRESULT linear2D(ConversionJob &job) {
   if (filterCode(job.flags) != FilterLinear) return E_FAIL;
   PixelCodec &src = *job.source, &dst = *job.destination;
   if (src.depth() != 1 || dst.depth() != 1) return E_FAIL;
-  std::vector<LinearTap> xTaps, yTaps;
-  if (!buildLinearTaps(src.width(), dst.width(), !(job.flags & MirrorU), xTaps) ||
-      !buildLinearTaps(src.height(), dst.height(), !(job.flags & MirrorV), yTaps))
-    return E_OUTOFMEMORY;
+  std::vector<LinearTap> taps[3];
+  if (!buildJobTaps(job, false, taps)) return E_OUTOFMEMORY;
+  const std::vector<LinearTap> &xTaps = taps[0], &yTaps = taps[1];
   RowWindow<2> window;
   auto out = allocatePixels(dst.width());
   if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
@@ -91,11 +98,9 @@ HRESULT linear2D(ConversionJob &job) {
 HRESULT linear3D(ConversionJob &job) {
   if (filterCode(job.flags) != FilterLinear) return E_FAIL;
   PixelCodec &src = *job.source, &dst = *job.destination;
-  std::vector<LinearTap> xTaps, yTaps, zTaps;
-  if (!buildLinearTaps(src.width(), dst.width(), !(job.flags & MirrorU), xTaps) ||
-      !buildLinearTaps(src.height(), dst.height(), !(job.flags & MirrorV), yTaps) ||
-      !buildLinearTaps(src.depth(), dst.depth(), !(job.flags & MirrorW), zTaps))
-    return E_OUTOFMEMORY;
+  std::vector<LinearTap> taps[3];
+  if (!buildJobTaps(job, true, taps)) return E_OUTOFMEMORY;
+  const std::vector<LinearTap> &xTaps = taps[0], &yTaps = taps[1], &zTaps = taps[2];
   RowWindow<4> window;
   auto out = allocatePixels(dst.width());
   if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
