@@ -245,6 +245,20 @@ TEST(PackedFormats, InvertedBoxConvertsNothing) {
   EXPECT_EQ(std::count(surface.bytes.begin(), surface.bytes.end(), 0), static_cast<long>(surface.bytes.size()));
 }
 
+TEST(PackedFormats, RowsOutsideTheBoxReadZeroAndAreNeverWritten) {
+  Surface surface(D3DFMT_A8R8G8B8, 2, 2, 8, 2);
+  PixelBox box = surface.box();
+  box.box[kBoxBottom] = 1;
+  box.box[kBoxBack] = 1;
+  auto codec = makeCodec(box);
+  float row[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  codec->writeRow(1, 0, row);
+  codec->writeRow(0, 1, row);
+  EXPECT_EQ(std::count(surface.bytes.begin(), surface.bytes.end(), 0), static_cast<long>(surface.bytes.size()));
+  codec->readRow(5, 0, row);
+  for (float v : row) EXPECT_EQ(v, 0.0f);
+}
+
 // The vector routines and the reference loops agree bit for bit, including values out of
 // range, not-a-numbers, and widths that leave a remainder.
 class VectorRoutines : public ::testing::TestWithParam<uint32_t> {
@@ -281,8 +295,14 @@ TEST_P(VectorRoutines, MatchTheReferenceLoops) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(HotFormats, VectorRoutines,
-                         ::testing::Values(D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_L8));
+INSTANTIATE_TEST_SUITE_P(UnsignedFormatsUpToFourBytes, VectorRoutines,
+                         ::testing::Values(D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
+                                           D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_R3G3B2,
+                                           D3DFMT_A8R3G3B2, D3DFMT_A8, D3DFMT_A2B10G10R10, D3DFMT_A2R10G10B10,
+                                           D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, D3DFMT_G16R16, D3DFMT_L8, D3DFMT_A8L8,
+                                           D3DFMT_A4L4, D3DFMT_L16, D3DFMT_D16_LOCKABLE, FMT_A16L16,
+                                           // no vector routine: both paths take the loop
+                                           D3DFMT_V8U8));
 
 }  // namespace
 }  // namespace kv

@@ -34,6 +34,7 @@ class BlockCodec final : public PixelCodec {
   }
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     const uint32_t py = box_[kBoxTop] + y;
     const uint32_t blockRow = py >> 2;
@@ -58,6 +59,7 @@ class BlockCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
     const uint32_t py = box_[kBoxTop] + y;
@@ -145,12 +147,7 @@ class BlockCodec final : public PixelCodec {
 
 std::unique_ptr<PixelCodec> makeBlockCodec(const PixelBox &box, bool &outOfMemory) {
   if (dxtBlockBytes(box.format) == 0) return nullptr;
-  std::unique_ptr<BlockCodec> codec(new (std::nothrow) BlockCodec(box));
-  if (!codec || !codec->allocateCaches()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<BlockCodec>(box, &BlockCodec::allocateCaches, outOfMemory);
 }
 
 }  // namespace kv

@@ -28,6 +28,7 @@ class FloatCodec final : public PixelCodec {
       : PixelCodec(box, ValueRange::Float, layout.channels * (layout.half ? 16u : 32u)), layout_(layout) {}
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     const uint8_t *in = rowAddress(y, z);
     const uint32_t n = layout_.channels;
     for (uint32_t x = 0; x < width_; ++x, in += bytesPerPixel_) {
@@ -45,6 +46,7 @@ class FloatCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
     uint8_t *out = rowAddress(y, z);

@@ -1,7 +1,7 @@
 // The packed integer formats: RGB, alpha, luminance, the signed formats and the 16-bit
-// integer formats, all through one table of bit layouts. A8R8G8B8, X8R8G8B8, R5G6B5 and
-// L8 have vector routines for the common case (no dithering, no diffusion); the loops here
-// are the reference they agree with.
+// integer formats, all through one table of bit layouts. The unsigned layouts of 1, 2 and
+// 4 bytes have vector routines for the common case (no dithering, no diffusion); the
+// loops here are the reference they agree with.
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -60,30 +60,50 @@ constexpr PackedLayout kLayouts[] = {
     {D3DFMT_Q16W16V16U16, 8, kSN, 4, {s(0, 16, 0), s(16, 16, 1), s(32, 16, 2), s(48, 16, 3)}, {0, 1, 2, 3}, {1, 1, 1, 1}, false, false},
 };
 
-// Pixel words are little-endian, as on every processor this library builds for.
-inline uint64_t loadWord(const uint8_t *p, uint32_t bytes) {
+// Pixel words are little-endian, as on every processor this library builds for. The
+// size is a template argument so that the copies become plain loads and stores.
+template <uint32_t Bytes>
+inline uint64_t loadWord(const uint8_t *p) {
   uint64_t word = 0;
-  std::memcpy(&word, p, bytes);
+  std::memcpy(&word, p, Bytes);
   return word;
 }
 
-inline void storeWord(uint8_t *p, uint64_t word, uint32_t bytes) { std::memcpy(p, &word, bytes); }
+template <uint32_t Bytes>
+inline void storeWord(uint8_t *p, uint64_t word) {
+  std::memcpy(p, &word, Bytes);
+}
+
+// Runs body.operator()<Bytes>() for the pixel size of a layout.
+template <typename Body>
+void withPixelBytes(uint32_t bytes, Body &&body) {
+  switch (bytes) {
+    case 1: body.template operator()<1>(); break;
+    case 2: body.template operator()<2>(); break;
+    case 3: body.template operator()<3>(); break;
+    case 4: body.template operator()<4>(); break;
+    case 6: body.template operator()<6>(); break;
+    default: body.template operator()<8>(); break;
+  }
+}
 
 inline uint64_t fieldMask(const PackedField &field) { return (uint64_t{1} << field.bits) - 1; }
 
 class PackedCodec final : public PixelCodec {
  public:
   PackedCodec(const PixelBox &box, const PackedLayout &layout)
-      : PixelCodec(box, layout.range, layout.bytesPerPixel * 8u), layout_(layout), fast_(fastPackedKindOf(layout.format)) {}
+      : PixelCodec(box, layout.range, layout.bytesPerPixel * 8u), layout_(layout), fast_(fastPackedKindOf(layout)) {}
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     const uint8_t *in = rowAddress(y, z);
-    if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
+    if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
     finishReadRow(row);
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     float *values = prepareRowForPacking(row);
     if (layout_.luminance) {
@@ -91,7 +111,7 @@ class PackedCodec final : public PixelCodec {
     }
     uint8_t *out = rowAddress(y, z);
     const bool plain = ditherTable_ == kPlainDitherTable && !diffusionRow_;
-    if (plain && fast_ != FastPackedKind::None && fastPackRow(fast_, values, width_, out)) return;
+    if (plain && fast_ != FastPackedKind::None && fastPackRow(fast_, layout_, values, width_, out)) return;
     packFieldsRow(layout_, values, width_, y, ditherOffsets(y, z), diffusionRow_.get(), out);
   }
 
@@ -118,33 +138,35 @@ void unpackFieldsRow(const PackedLayout &layout, const uint8_t *in, uint32_t wid
     reciprocal[f] = 1.0f / static_cast<float>(fieldMaximum(layout.fields[f]));
     mask[f] = fieldMask(layout.fields[f]);
   }
-  const uint32_t bytes = layout.bytesPerPixel;
-  for (uint32_t x = 0; x < width; ++x, in += bytes) {
-    const uint64_t word = loadWord(in, bytes);
-    float fieldValue[4];
-    for (uint32_t f = 0; f < layout.fieldCount; ++f) {
-      const PackedField &field = layout.fields[f];
-      const uint64_t raw = (word >> field.shift) & mask[f];
-      if (field.isSigned) {
-        const int64_t half = int64_t{1} << (field.bits - 1);
-        int64_t v = raw >= static_cast<uint64_t>(half) ? static_cast<int64_t>(raw) - 2 * half : static_cast<int64_t>(raw);
-        // The most negative value reads like its neighbour, so the range is symmetric.
-        if (v == -half) v = -(half - 1);
-        fieldValue[f] = static_cast<float>(v) * reciprocal[f];
-      } else {
-        fieldValue[f] = static_cast<float>(raw) * reciprocal[f];
+  withPixelBytes(layout.bytesPerPixel, [&]<uint32_t Bytes>() {
+    const uint8_t *at = in;
+    for (uint32_t x = 0; x < width; ++x, at += Bytes) {
+      const uint64_t word = loadWord<Bytes>(at);
+      float fieldValue[4];
+      for (uint32_t f = 0; f < layout.fieldCount; ++f) {
+        const PackedField &field = layout.fields[f];
+        const uint64_t raw = (word >> field.shift) & mask[f];
+        if (field.isSigned) {
+          const int64_t half = int64_t{1} << (field.bits - 1);
+          int64_t v = raw >= static_cast<uint64_t>(half) ? static_cast<int64_t>(raw) - 2 * half : static_cast<int64_t>(raw);
+          // The most negative value reads like its neighbour, so the range is symmetric.
+          if (v == -half) v = -(half - 1);
+          fieldValue[f] = static_cast<float>(v) * reciprocal[f];
+        } else {
+          fieldValue[f] = static_cast<float>(raw) * reciprocal[f];
+        }
+      }
+      float *p = row + 4 * x;
+      for (int c = 0; c < 4; ++c) {
+        const int8_t f = layout.channelField[c];
+        p[c] = f >= 0 ? fieldValue[f] : layout.constants[c];
+      }
+      if (layout.derivedBlue) {
+        const float t = 1.0f - p[0] * p[0] - p[1] * p[1];
+        p[2] = t > 0.0f ? std::sqrt(t) : 0.0f;
       }
     }
-    float *p = row + 4 * x;
-    for (int c = 0; c < 4; ++c) {
-      const int8_t f = layout.channelField[c];
-      p[c] = f >= 0 ? fieldValue[f] : layout.constants[c];
-    }
-    if (layout.derivedBlue) {
-      const float t = 1.0f - p[0] * p[0] - p[1] * p[1];
-      p[2] = t > 0.0f ? std::sqrt(t) : 0.0f;
-    }
-  }
+  });
 }
 
 void packFieldsRow(const PackedLayout &layout, float *values, uint32_t width, uint32_t y, const float *ditherOffsets,
@@ -164,40 +186,41 @@ void packFieldsRow(const PackedLayout &layout, float *values, uint32_t width, ui
     minimum[f] = field.isSigned ? -maximum[f] : 0.0f;
     mask[f] = fieldMask(field);
   }
-  const uint32_t bytes = layout.bytesPerPixel;
   // Even rows run left to right, odd rows right to left; k counts processed pixels.
   const bool forward = (y & 1) == 0;
   const ptrdiff_t step = forward ? 4 : -4;
   float carry[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-  for (uint32_t k = 0; k < width; ++k) {
-    const uint32_t x = forward ? k : width - 1 - k;
-    const float *p = values + 4 * static_cast<size_t>(x);
-    const float offset = ditherOffsets[k & 3];
-    uint64_t word = 0;
-    for (uint32_t f = 0; f < count; ++f) {
-      const PackedField &field = layout.fields[f];
-      const float scaled = (p[field.channel] + carry[f]) * maximum[f];
-      // Rounds down after adding the offset: for the positive values of unsigned fields
-      // this is truncation, and a negative signed value gets the same rounding as its
-      // mirror image, so -1 stores -M and -0.5 in 8 bits stores -63.
-      float q = std::floor(scaled + offset);
-      if (diffusionRow) {
-        // The error is taken before clamping; the guard entries at both ends take the
-        // spill of the first and last pixel.
-        const float e = (scaled - q) * reciprocal[f];
-        float *here = diffusionRow + 4 * (static_cast<size_t>(x) + 1) + field.channel;
-        here[-step] += e * 0.1875f;
-        here[0] += e * 0.3125f;
-        here[step] += e * 0.0625f;
-        carry[f] = e * 0.4375f;
+  withPixelBytes(layout.bytesPerPixel, [&]<uint32_t Bytes>() {
+    for (uint32_t k = 0; k < width; ++k) {
+      const uint32_t x = forward ? k : width - 1 - k;
+      const float *p = values + 4 * static_cast<size_t>(x);
+      const float offset = ditherOffsets[k & 3];
+      uint64_t word = 0;
+      for (uint32_t f = 0; f < count; ++f) {
+        const PackedField &field = layout.fields[f];
+        const float scaled = (p[field.channel] + carry[f]) * maximum[f];
+        // Rounds down after adding the offset. For non-negative sums this is truncation;
+        // negative signed values get the same nearest-level rounding rather than a pull
+        // toward zero, so -1 stores -M (not -M + 1) and -0.5 in 8 bits stores -63.
+        float q = std::floor(scaled + offset);
+        if (diffusionRow) {
+          // The error is taken before clamping; the guard entries at both ends take the
+          // spill of the first and last pixel.
+          const float e = (scaled - q) * reciprocal[f];
+          float *here = diffusionRow + 4 * (static_cast<size_t>(x) + 1) + field.channel;
+          here[-step] += e * 0.1875f;
+          here[0] += e * 0.3125f;
+          here[step] += e * 0.0625f;
+          carry[f] = e * 0.4375f;
+        }
+        if (!(q > minimum[f])) q = minimum[f];  // also turns a not-a-number into the minimum
+        if (q > maximum[f]) q = maximum[f];
+        const int32_t level = static_cast<int32_t>(q);
+        word |= (static_cast<uint64_t>(static_cast<uint32_t>(level)) & mask[f]) << field.shift;
       }
-      if (!(q > minimum[f])) q = minimum[f];  // also turns a not-a-number into the minimum
-      if (q > maximum[f]) q = maximum[f];
-      const int32_t level = static_cast<int32_t>(q);
-      word |= (static_cast<uint64_t>(static_cast<uint32_t>(level)) & mask[f]) << field.shift;
+      storeWord<Bytes>(out + static_cast<size_t>(x) * Bytes, word);
     }
-    storeWord(out + static_cast<size_t>(x) * bytes, word, bytes);
-  }
+  });
 }
 
 std::unique_ptr<PixelCodec> makePackedCodec(const PixelBox &box, bool &outOfMemory) {

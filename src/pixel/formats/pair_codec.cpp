@@ -62,6 +62,7 @@ class PairCodec final : public PixelCodec {
   }
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     holdRow(y, z, true);
     const float *from = cache_.get() + 4 * static_cast<size_t>(offset_);
@@ -70,6 +71,7 @@ class PairCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     const float *values = prepareRowForPacking(row);
     // A pair only partly inside the box keeps its outside pixel: decode the row first.
@@ -191,12 +193,7 @@ class PairCodec final : public PixelCodec {
 std::unique_ptr<PixelCodec> makePairCodec(const PixelBox &box, bool &outOfMemory) {
   if (box.format != kFormatYuy2 && box.format != kFormatUyvy && box.format != kFormatRgbg && box.format != kFormatGrgb)
     return nullptr;
-  std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(box));
-  if (!codec || !codec->allocateCache()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<PairCodec>(box, &PairCodec::allocateCache, outOfMemory);
 }
 
 }  // namespace kv

@@ -29,6 +29,7 @@ class PaletteCodec final : public PixelCodec {
   }
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, row)) return;
     const uint8_t *in = rowAddress(y, z);
     const bool withAlpha = format_ == D3DFMT_A8P8;
     for (uint32_t x = 0; x < width_; ++x) {
@@ -41,6 +42,7 @@ class PaletteCodec final : public PixelCodec {
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
+    if (rowOutsideBox(y, z, nullptr)) return;
     if (width_ == 0) return;
     float *values = prepareRowForPacking(row);
     uint8_t *out = rowAddress(y, z);
@@ -80,12 +82,7 @@ class PaletteCodec final : public PixelCodec {
 
 std::unique_ptr<PixelCodec> makePaletteCodec(const PixelBox &box, bool &outOfMemory) {
   if (box.format != D3DFMT_P8 && box.format != D3DFMT_A8P8) return nullptr;
-  std::unique_ptr<PaletteCodec> codec(new (std::nothrow) PaletteCodec(box));
-  if (!codec || !codec->convertPalette()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<PaletteCodec>(box, &PaletteCodec::convertPalette, outOfMemory);
 }
 
 }  // namespace kv

@@ -233,7 +233,7 @@ void PixelCodec::prepareColorKeyThroughRows() {
   // diffusion stays out too, so the key leaves nothing behind for the first real row.
   alignas(16) uint8_t pixel[16] = {};
   uint8_t *const savedData = data_;
-  const uint32_t savedWidth = width_, savedKey = colorKey_;
+  const uint32_t savedWidth = width_, savedHeight = height_, savedDepth = depth_, savedKey = colorKey_;
   const float *const savedDither = ditherTable_;
   const bool savedGamma = gamma_;
   const ValueRange savedOther = otherRange_;
@@ -241,7 +241,7 @@ void PixelCodec::prepareColorKeyThroughRows() {
   std::unique_ptr<float[]> savedDiffusion = std::move(diffusionRow_);
 
   data_ = pixel;
-  width_ = 1;
+  width_ = height_ = depth_ = 1;
   colorKey_ = 0;
   ditherTable_ = kPlainDitherTable;
   gamma_ = false;
@@ -255,6 +255,8 @@ void PixelCodec::prepareColorKeyThroughRows() {
 
   data_ = savedData;
   width_ = savedWidth;
+  height_ = savedHeight;
+  depth_ = savedDepth;
   colorKey_ = savedKey;
   ditherTable_ = savedDither;
   gamma_ = savedGamma;

@@ -6,6 +6,7 @@
 // Unsigned formats read to [0, 1], signed formats to [-1, 1], floating formats unbounded.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -72,6 +73,8 @@ class PixelCodec {
   uint32_t width() const { return width_; }
   uint32_t height() const { return height_; }
   uint32_t depth() const { return depth_; }
+  uint32_t bytesPerPixel() const { return bytesPerPixel_; }  // 0 for block and pair formats
+  bool hasBitCount() const { return hasBitCount_; }
   bool gamma() const { return gamma_; }
   bool bothGamma() const { return bothGamma_; }
   ValueRange otherRange() const { return otherRange_; }
@@ -101,6 +104,14 @@ class PixelCodec {
   // The dither offsets of row y, slice z: entry j is the offset of the j-th processed pixel
   // modulo 4.
   const float *ditherOffsets(uint32_t y, uint32_t z) const { return ditherTable_ + (y & 3) * 8 + (z & 3); }
+
+  // Rows outside the box are never touched: reading one gives zeros, writing one does
+  // nothing.
+  bool rowOutsideBox(uint32_t y, uint32_t z, float *row) const {
+    if (y < height_ && z < depth_) return false;
+    if (row) std::fill(row, row + static_cast<size_t>(width_) * 4, 0.0f);
+    return true;
+  }
 
   // Address of pixel 0 of row y, slice z (formats with a bit count).
   uint8_t *rowAddress(uint32_t y, uint32_t z) const {
