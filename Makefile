@@ -1,20 +1,32 @@
 # Quick start: `make demo` builds and runs the demo; `make test` builds and runs every test.
-PRESET ?= default
-JOBS   ?= $(shell nproc)
+#   PRESET=default|ci|asan|clang   the CMake preset (build folder build or build-<preset>)
+PRESET       ?= default
+JOBS         ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+BUILD_DIR    := build$(if $(filter default,$(PRESET)),,-$(PRESET))
+# Which packages a preset needs (scripts/install-deps.sh).
+DEPS_KIND    := $(if $(filter clang,$(PRESET)),clang test,test)
+SEEDS        := $(wildcard ../shared/testdata)
 
-.PHONY: all deps build demo test test-asan bench clean
+.PHONY: all deps configure build demo test test-asan windows clang fuzz bench clean
 
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS_KIND)
 
-build: deps
+configure:
 	cmake --preset $(PRESET) >/dev/null
+
+build: deps configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
-demo: build
-	./build$(if $(filter asan,$(PRESET)),-asan,)/tools/kvpoly-demo out
+# Only what the demo needs: the libraries and the demo itself.
+demo:
+	@scripts/install-deps.sh demo
+	$(MAKE) --no-print-directory configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target kvpoly-demo
+	./$(BUILD_DIR)/tools/kvpoly-demo out
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
@@ -22,10 +34,31 @@ test: build
 test-asan:
 	$(MAKE) test PRESET=asan
 
+# The 32-bit Windows DLL alone, with its export check (build-windows/kvPolygon.dll).
+windows:
+	@scripts/install-deps.sh windows
+	JOBS=$(JOBS) scripts/build-windows-dll.sh build-windows
+
+clang:
+	$(MAKE) test PRESET=clang
+
+# Builds every fuzz/*_fuzz.cpp target and runs each for FUZZ_SECONDS, its corpus kept in
+# build-fuzz/corpus/<target>, seeded from the shared test images when they are there.
+fuzz:
+	@scripts/install-deps.sh fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/fuzz/kvfuzz_*; do \
+	  [ -x "$$f" ] || continue; \
+	  corpus=build-fuzz/corpus/$$(basename $$f); mkdir -p $$corpus; \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ $$corpus $(SEEDS); \
+	done
+
 bench: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 	@for b in build/bench/kvbench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
 clean:
-	rm -rf build build-asan out
+	rm -rf build build-* out

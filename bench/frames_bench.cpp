@@ -1,6 +1,8 @@
 // Frames per second of the whole library, through the exports as a host calls them:
-// N quads of the benchmark scene, drawPaint into a host image each frame. A memcpy of
-// the frame's bytes runs in the same program as the baseline.
+// N quads of the benchmark scene textured with the 256 x 256 checker (loaded with
+// loadTexture, bound with setupTextures), drawPaint into a host image each frame; and
+// loadTexture itself for small and large images. Memcpy of the same bytes runs in the
+// same program as the baseline.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -18,7 +20,10 @@ constexpr int kW = 544, kH = 416;
 struct Exports {
   int (*create)();
   void (*dispose)();
+  int (*loadTexture)(const char *, uint32_t, int, int);
+  int (*clearTextures)();
   uint32_t (*makePolygon)(int, const float *);
+  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
   int (*setupTranslate)(uint32_t, const float *, int);
   int (*setupRotX)(uint32_t, const float *, int);
   int (*setupRotY)(uint32_t, const float *, int);
@@ -35,7 +40,11 @@ const Exports *library() {
     if (!lib) return nullptr;
     e.create = reinterpret_cast<int (*)()>(dlsym(lib, "create"));
     e.dispose = reinterpret_cast<void (*)()>(dlsym(lib, "dispose"));
+    e.loadTexture = reinterpret_cast<int (*)(const char *, uint32_t, int, int)>(dlsym(lib, "loadTexture"));
+    e.clearTextures = reinterpret_cast<int (*)()>(dlsym(lib, "clearTextures"));
     e.makePolygon = reinterpret_cast<uint32_t (*)(int, const float *)>(dlsym(lib, "makePolygon"));
+    e.setupTextures =
+        reinterpret_cast<int (*)(uint32_t, const char *, unsigned, const float *)>(dlsym(lib, "setupTextures"));
     e.setupTranslate = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupTranslate"));
     e.setupRotX = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupRotX"));
     e.setupRotY = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupRotY"));
@@ -47,12 +56,38 @@ const Exports *library() {
   return &e;
 }
 
-// Quad i of the benchmark scene: turned a little about each axis, spread over a box.
-void buildScene(const Exports &kv, int count) {
+constexpr int kTextureSize = 256;
+
+// The scene's checker, as a host image: 32-texel cells, opaque ones and ones whose alpha
+// runs along a gradient (the device-level benchmark's texture, rows in host order).
+uint32_t checkerImage(int size) {
+  const uint32_t image = kvhost_image_create(size, size);
+  if (!image) return 0;
+  uint32_t *p = kvhost_image_pixels(image);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const bool opaque = ((x / 32) + (y / 32)) % 2 == 0;
+      const uint32_t alpha = opaque ? 255 : 40 + (x % 32) * 6;
+      p[static_cast<size_t>(size - 1 - y) * size + x] =
+          alpha << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y & 0xFF) << 8 | uint32_t((x + y) & 0xFF);
+    }
+  return image;
+}
+
+// Quad i of the benchmark scene: turned a little about each axis, spread over a box, the
+// checker repeated twice across it.
+bool buildScene(const Exports &kv, int count) {
   kv.clearPolygons();
+  kv.clearTextures();
+  const uint32_t checker = checkerImage(kTextureSize);
+  const bool loaded = checker && kv.loadTexture("checker", checker, kTextureSize, kTextureSize) == 1;
+  kvhost_image_destroy(checker);
+  if (!loaded) return false;
   const float corners[8] = {-128, -128, -128, 128, 128, -128, 128, 128};
+  const float uv[8] = {0, 0, 0, 2, 2, 0, 2, 2};
   for (int i = 0; i < count; ++i) {
     const uint32_t n = kv.makePolygon(1, corners);
+    kv.setupTextures(n, "checker", 0, uv);
     const float ax = 0.35f * std::sin(1.3f * i), ay = 0.45f * std::sin(0.7f * i + 0.5f), az = 0.6f * std::sin(0.37f * i);
     const float move[3] = {static_cast<float>(((37 * i + 5) % 11 - 5) * 40), static_cast<float>(((53 * i + 4) % 9 - 4) * 40),
                            static_cast<float>(((29 * i + 3) % 7 - 3) * 40)};
@@ -61,6 +96,7 @@ void buildScene(const Exports &kv, int count) {
     kv.setupRotZ(n, &az, 0);
     kv.setupTranslate(n, move, 0);
   }
+  return true;
 }
 
 void BM_DrawPaint(benchmark::State &state) {
@@ -69,7 +105,11 @@ void BM_DrawPaint(benchmark::State &state) {
     state.SkipWithError("library or scene unavailable");
     return;
   }
-  buildScene(*kv, static_cast<int>(state.range(0)));
+  if (!buildScene(*kv, static_cast<int>(state.range(0)))) {
+    state.SkipWithError("the checker texture could not be loaded");
+    kv->dispose();
+    return;
+  }
   const uint32_t image = kvhost_image_create(kW, kH);
   for (auto _ : state) {
     if (kv->drawPaint(image, kW, kH) != 0) {
@@ -82,6 +122,41 @@ void BM_DrawPaint(benchmark::State &state) {
   kv->dispose();
 }
 BENCHMARK(BM_DrawPaint)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// loadTexture of a size x size host image: the BMP image, the entry's copy, decoding and
+// every level of the chain.
+void BM_LoadTexture(benchmark::State &state) {
+  const Exports *kv = library();
+  if (!kv || !kv->create()) {
+    state.SkipWithError("library or scene unavailable");
+    return;
+  }
+  const int size = static_cast<int>(state.range(0));
+  const uint32_t image = checkerImage(size);
+  for (auto _ : state) {
+    if (kv->loadTexture("load", image, size, size) != 1) {
+      state.SkipWithError("loadTexture failed");
+      break;
+    }
+    state.PauseTiming();
+    kv->clearTextures();
+    state.ResumeTiming();
+  }
+  kvhost_image_destroy(image);
+  kv->dispose();
+}
+BENCHMARK(BM_LoadTexture)->Arg(256)->Arg(2048)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Baseline of the loads: a memcpy of the image's bytes.
+void BM_ImageMemcpyBaseline(benchmark::State &state) {
+  const size_t bytes = static_cast<size_t>(state.range(0)) * state.range(0) * 4;
+  std::vector<uint8_t> a(bytes, 1), b(bytes);
+  for (auto _ : state) {
+    std::memcpy(b.data(), a.data(), bytes);
+    benchmark::DoNotOptimize(b.data());
+  }
+}
+BENCHMARK(BM_ImageMemcpyBaseline)->Arg(256)->Arg(2048)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Baseline: copying one frame's bytes, as the read-back must do at least once.
 void BM_FrameMemcpyBaseline(benchmark::State &state) {

@@ -1,9 +1,9 @@
-# Collects the C++ sources below the given folders (those that exist).
+# Collects the C and C++ sources below the given folders of the project (those that exist).
 function(kv_glob out)
   set(result)
   foreach(dir IN LISTS ARGN)
-    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir})
-      file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
+      file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.c)
       list(APPEND result ${found})
     endif()
   endforeach()

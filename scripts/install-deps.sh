@@ -1,9 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs when run as root; otherwise names what is missing.
+# Installs the Debian packages that a kind of build needs when run as root; otherwise names
+# what is missing.
+#   scripts/install-deps.sh [demo|test|windows|clang|fuzz]...   (default: test)
 set -euo pipefail
-packages=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev libstb-dev g++-mingw-w64-i686)
+library=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev)
+windows=(g++-mingw-w64-i686-win32)
+packages=()
+for kind in "${@:-test}"; do
+  case $kind in
+    demo) packages+=("${library[@]}") ;;
+    test) packages+=("${library[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
+    windows) packages+=(cmake make "${windows[@]}") ;;
+    clang) packages+=("${library[@]}" libgtest-dev clang) ;;
+    fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
+    *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
+  esac
+done
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ void registrySetRaw(HKEY root, const char *keyPath, const char *valueName, DWORD
 void registryRemoveKey(HKEY root, const char *keyPath);
 // Reads the KVPOLYGON_REG_<ValueName>=<number> variables again (done once at first use).
 void registrySeedFromEnvironment();
+
+// Message boxes and debugger output keep only their most recent records, this many of each.
+constexpr size_t kRecordsKept = 256;
 
 // Message boxes: every MessageBoxA call is recorded (and still written to standard error).
 struct MessageBoxCall {

@@ -3,12 +3,13 @@
 
 #include <cstdio>
 
+#include "recent_records.h"
 #include "testing/win32_control.h"
 
 namespace {
 
 struct DebugOutputState {
-  std::vector<std::string> lines;
+  kvwin32::RecentRecords<std::string> lines;
   bool echo = true;
 };
 
@@ -21,13 +22,13 @@ DebugOutputState &state() {
 
 extern "C" void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {
   if (!lpOutputString) return;
-  state().lines.emplace_back(lpOutputString);
+  state().lines.add(lpOutputString);
   if (state().echo) std::fputs(lpOutputString, stderr);
 }
 
 namespace kvtest {
 
-std::vector<std::string> debugOutput() { return state().lines; }
+std::vector<std::string> debugOutput() { return state().lines.list(); }
 void clearDebugOutput() { state().lines.clear(); }
 void setDebugOutputEcho(bool echo) { state().echo = echo; }
 

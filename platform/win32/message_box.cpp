@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "recent_records.h"
 #include "testing/win32_control.h"
 
 namespace {
@@ -18,8 +19,8 @@ HWND &foregroundWindow() {
   return window;
 }
 
-std::vector<kvtest::MessageBoxCall> &messageBoxLog() {
-  static std::vector<kvtest::MessageBoxCall> log;
+kvwin32::RecentRecords<kvtest::MessageBoxCall> &messageBoxLog() {
+  static kvwin32::RecentRecords<kvtest::MessageBoxCall> log;
   return log;
 }
 
@@ -31,13 +32,13 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
   const char *text = lpText ? lpText : "";
   const char *caption = lpCaption ? lpCaption : "Error";
   std::fprintf(stderr, "%s: %s\n", caption, text);
-  messageBoxLog().push_back({hWnd, text, caption, uType});
+  messageBoxLog().add({hWnd, text, caption, uType});
   return IDOK;
 }
 
 namespace kvtest {
 
-std::vector<MessageBoxCall> messageBoxes() { return messageBoxLog(); }
+std::vector<MessageBoxCall> messageBoxes() { return messageBoxLog().list(); }
 void clearMessageBoxes() { messageBoxLog().clear(); }
 void setForegroundWindow(HWND window) { foregroundWindow() = window; }
 HWND defaultForegroundWindow() { return reinterpret_cast<HWND>(&g_window); }

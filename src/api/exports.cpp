@@ -60,7 +60,7 @@ unsigned KVPOLYGON_CALLEE setWindowSize(unsigned width, unsigned height) {
 int KVPOLYGON_CALLEE loadTexture(const char *name, uint32_t image, int width, int height) {
   return withScene(0, [&](KvPolygonSet &scene) {
     const uint32_t *pixels = kv::hostImagePixels(image);
-    if (!kv::hostPixelsReachable(pixels, width, height)) return 0;
+    if (!kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::Read)) return 0;
     return kv::loadTexture(scene, name, pixels, width, height);
   });
 }
@@ -117,7 +117,7 @@ int KVPOLYGON_CALLER clearPolygons(void) {
 int32_t KVPOLYGON_CALLEE drawPaint(uint32_t image, int width, int height) {
   return withScene(kFailFrame, [&](KvPolygonSet &scene) {
     uint32_t *pixels = kv::hostImagePixels(image);
-    if (!kv::hostPixelsReachable(pixels, width, height)) return kFailFrame;
+    if (!kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::ReadWrite)) return kFailFrame;
     return static_cast<int32_t>(kv::drawPaint(scene, pixels, width, height));
   });
 }

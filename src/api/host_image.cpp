@@ -3,28 +3,128 @@
 #include <cstring>
 
 #if defined(__linux__)
-#include <sys/uio.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace kv {
 
 namespace {
 
-// Copies size bytes from address, or reports false where the memory cannot be read. On
-// Linux the kernel does the reading, so a bad address from the host is an error, not a
-// crash; elsewhere the host's addresses are taken as given.
+#if defined(__linux__)
+
+// The kernel reads and writes the host's memory on the library's behalf, so a bad address
+// from the host is an error code, not a crash. process_vm_readv / process_vm_writev do it
+// for many scattered pieces in one call; where a sandbox refuses them, a pipe does the same
+// (the kernel reports a bad address in a pipe's write or read as EFAULT).
+
+KernelCopy g_kernelRead = &process_vm_readv;
+KernelCopy g_kernelWrite = &process_vm_writev;
+bool g_kernelCopyRefused = false;  // refused once: the sandbox will not change its mind
+
+// Segments per call: the kernel takes at most 1024 (UIO_MAXIOV).
+constexpr size_t kMaxSegments = 1024;
+
+size_t totalLength(const iovec *segments, size_t count) {
+  size_t total = 0;
+  for (size_t i = 0; i < count; ++i) total += segments[i].iov_len;
+  return total;
+}
+
+// A pipe that closes itself; large enough for one batch (the kernel's default is 64 KiB).
+struct Pipe {
+  int ends[2] = {-1, -1};
+  Pipe() {
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) ends[0] = ends[1] = -1;
+  }
+  ~Pipe() {
+    if (ends[0] >= 0) close(ends[0]);
+    if (ends[1] >= 0) close(ends[1]);
+  }
+  bool open() const { return ends[0] >= 0; }
+};
+
+// Moves the bytes of the from segments into the to segments through a pipe.
+bool copyThroughPipe(const iovec *to, size_t toCount, const iovec *from, size_t fromCount) {
+  const size_t total = totalLength(from, fromCount);
+  Pipe pipe;
+  if (!pipe.open()) return false;
+  const ssize_t written = writev(pipe.ends[1], from, static_cast<int>(fromCount));
+  if (written < 0 || static_cast<size_t>(written) != total) return false;
+  const ssize_t read = readv(pipe.ends[0], to, static_cast<int>(toCount));
+  return read >= 0 && static_cast<size_t>(read) == total;
+}
+
+enum class Direction { FromHost, ToHost };
+
+// One kernel copy between this process's local segments and the host's remote ones. True
+// when every byte was moved.
+bool kernelCopy(Direction direction, const iovec *local, size_t localCount, const iovec *remote, size_t remoteCount) {
+  const size_t total = totalLength(remote, remoteCount);
+  if (!g_kernelCopyRefused) {
+    const KernelCopy copy = direction == Direction::FromHost ? g_kernelRead : g_kernelWrite;
+    const ssize_t moved = copy(getpid(), local, localCount, remote, remoteCount, 0);
+    if (moved >= 0) return static_cast<size_t>(moved) == total;
+    if (errno != ENOSYS && errno != EPERM) return false;
+    g_kernelCopyRefused = true;
+  }
+  return direction == Direction::FromHost ? copyThroughPipe(local, localCount, remote, remoteCount)
+                                          : copyThroughPipe(remote, remoteCount, local, localCount);
+}
+
 bool readMemory(uintptr_t address, void *out, size_t size) {
   if (address == 0) return false;
-#if defined(__linux__)
   iovec local{out, size};
   iovec remote{reinterpret_cast<void *>(address), size};
-  return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+  return kernelCopy(Direction::FromHost, &local, 1, &remote, 1);
+}
+
+size_t pageSize() {
+  static const size_t size = [] {
+    const long s = sysconf(_SC_PAGESIZE);
+    return s > 0 ? static_cast<size_t>(s) : size_t(4096);
+  }();
+  return size;
+}
+
+// Probes one byte of every page of [address, address + bytes): one read of all of them
+// and, for ReadWrite, one write of the same bytes back, per batch of pages.
+bool rangeAccessible(uintptr_t address, size_t bytes, PixelAccess access) {
+  const uintptr_t page = pageSize();
+  const uintptr_t last = address + (bytes - 1);
+  uintptr_t probe = address;
+  for (;;) {
+    iovec remote[kMaxSegments];
+    unsigned char values[kMaxSegments];
+    size_t count = 0;
+    bool more = true;
+    while (count < kMaxSegments && more) {
+      remote[count++] = iovec{reinterpret_cast<void *>(probe), 1};
+      const uintptr_t next = (probe & ~(page - 1)) + page;
+      more = next != 0 && next <= last;  // next == 0: the range ends at the top of memory
+      probe = next;
+    }
+    iovec local{values, count};
+    if (!kernelCopy(Direction::FromHost, &local, 1, remote, count)) return false;
+    if (access == PixelAccess::ReadWrite && !kernelCopy(Direction::ToHost, &local, 1, remote, count)) return false;
+    if (!more) return true;
+  }
+}
+
 #else
+
+// Elsewhere the host's addresses are taken as given.
+bool readMemory(uintptr_t address, void *out, size_t size) {
+  if (address == 0) return false;
   std::memcpy(out, reinterpret_cast<const void *>(address), size);
   return true;
-#endif
 }
+
+bool rangeAccessible(uintptr_t, size_t, PixelAccess) { return true; }
+
+#endif
 
 // The 32-bit pointer word at byte offset of the record at address; 0 for none.
 uintptr_t wordAt(uintptr_t address, uintptr_t offset) {
@@ -45,13 +145,21 @@ uint32_t *hostImagePixels(uint32_t handle) {
   return reinterpret_cast<uint32_t *>(pixels);
 }
 
-bool hostPixelsReachable(const uint32_t *pixels, int width, int height) {
+bool hostPixelsReachable(const uint32_t *pixels, int width, int height, PixelAccess access) {
   if (!pixels || width <= 0 || height <= 0) return false;
   const uint64_t count = uint64_t(width) * uint64_t(height);
   const uintptr_t first = reinterpret_cast<uintptr_t>(pixels);
-  if (count - 1 > (UINTPTR_MAX - first) / 4) return false;
-  uint32_t probe;
-  return readMemory(first, &probe, 4) && readMemory(first + static_cast<uintptr_t>((count - 1) * 4), &probe, 4);
+  const uint64_t bytes = count * 4;  // below 2^64: both factors are below 2^31
+  if (bytes - 1 > UINTPTR_MAX - first) return false;
+  return rangeAccessible(first, static_cast<size_t>(bytes), access);
 }
+
+#if defined(__linux__)
+void setKernelCopyForTesting(KernelCopy read, KernelCopy write) {
+  g_kernelRead = read ? read : &process_vm_readv;
+  g_kernelWrite = write ? write : &process_vm_writev;
+  g_kernelCopyRefused = false;
+}
+#endif
 
 }  // namespace kv

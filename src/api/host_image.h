@@ -1,7 +1,13 @@
 // Reaching a host image's pixels through the host's object layout.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#if defined(__linux__)
+#include <sys/types.h>
+#include <sys/uio.h>
+#endif
 
 namespace kv {
 
@@ -11,9 +17,22 @@ namespace kv {
 // platform's pointers.
 uint32_t *hostImagePixels(uint32_t handle);
 
-// Whether width x height pixels from pixels on lie in readable memory, as far as the
-// platform can tell cheaply (the first and the last pixel are checked). False for a
-// non-positive size.
-bool hostPixelsReachable(const uint32_t *pixels, int width, int height);
+// What a call does with a host image's pixels.
+enum class PixelAccess { Read, ReadWrite };
+
+// Whether width x height pixels from pixels on lie in memory the process can read (and,
+// for ReadWrite, write). On Linux every page of the range is probed through the kernel,
+// with the probed bytes written back unchanged; a range that runs on into another mapped
+// allocation cannot be told from the image. Elsewhere only the arguments are checked.
+// False for a null pointer or a non-positive size.
+bool hostPixelsReachable(const uint32_t *pixels, int width, int height, PixelAccess access);
+
+#if defined(__linux__)
+// The kernel's cross-process copy calls (process_vm_readv, process_vm_writev). Tests put
+// stand-ins in their place to exercise the path taken where a sandbox refuses them; null
+// restores the real calls.
+using KernelCopy = ssize_t (*)(pid_t, const iovec *, unsigned long, const iovec *, unsigned long, unsigned long);
+void setKernelCopyForTesting(KernelCopy read, KernelCopy write);
+#endif
 
 }  // namespace kv

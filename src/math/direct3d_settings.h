@@ -6,9 +6,10 @@
 
 namespace kv {
 
-// 1 when valueName exists under the Direct3D settings key with the expected type and
-// exactly fills the buffer, and has been copied into it; else 0 and the buffer is left
-// as it was. The key is opened and closed on every call.
+// 1 when valueName exists under the Direct3D settings key with the expected type and fits
+// the buffer, and has been copied into it (a shorter value zero-extended to the whole
+// buffer); else 0 and the buffer is left as it was. The key is opened and closed on every
+// call.
 BOOL readDirect3DSetting(DWORD expectedType, const char *valueName, void *buffer, DWORD size);
 
 // 1 when MMX code may be used, else 0. "DisableMMX" (non-zero) is honoured on every

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "math/processor_detection.h"
+#include "math/table/processor_detection.h"
 
 namespace kv::test_hooks {
 

@@ -30,7 +30,9 @@ struct Plane {
 
 using Viewport = D3DVIEWPORT9;
 
-// Where one element of a vertex lies, for the vertex blending operation.
+// Where one element of a vertex lies, for the vertex blending operation. The position
+// element counts x, y, z and the blend weights that follow them (3 to 6 floats); the
+// normal element is 3 floats.
 struct VertexElement {
   UINT offset;          // byte offset inside the vertex
   UINT componentCount;  // number of 32-bit floats

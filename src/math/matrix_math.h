@@ -1,6 +1,5 @@
 // The matrix operations of the math table beyond the scene's builders (scene_math.h).
-// Each continues through its slot; until an operation's routines are written its slot
-// holds a placeholder that writes nothing.
+// Each continues through its slot.
 #pragma once
 
 #include "math/math_types.h"

@@ -1,5 +1,4 @@
-// The quaternion operations of the math table. Each continues through its slot; until
-// an operation's routines are written its slot holds a placeholder that writes nothing.
+// The quaternion operations of the math table. Each continues through its slot.
 #pragma once
 
 #include "math/math_types.h"

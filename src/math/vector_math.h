@@ -1,6 +1,5 @@
 // The vector and plane operations of the math table beyond the scene's vec3Normalize.
-// Each continues through its slot; until an operation's routines are written its slot
-// holds a placeholder (placeholder_routine.h) that writes nothing.
+// Each continues through its slot.
 #pragma once
 
 #include "math/math_types.h"
@@ -34,9 +33,13 @@ Vector3 *vec3Barycentric(Vector3 *out, const Vector3 *p1, const Vector3 *p2, con
 Vector4 *vec4Barycentric(Vector4 *out, const Vector4 *p1, const Vector4 *p2, const Vector4 *p3, float f, float g);
 Vector3 *vec3Project(Vector3 *out, const Vector3 *v, const Viewport *viewport, const Matrix *projection,
                      const Matrix *view, const Matrix *world);
+// Null, with nothing written, when the matrices present cannot be inverted or the
+// viewport has no width, height or depth range (the array form likewise).
 Vector3 *vec3Unproject(Vector3 *out, const Vector3 *v, const Viewport *viewport, const Matrix *projection,
                        const Matrix *view, const Matrix *world);
 
+// The strided arrays: independent byte strides (0 repeats an element), elements in index
+// order, each read before its result is stored, so out may lie over in.
 Vector4 *vec2TransformArray(Vector4 *out, UINT outStride, const Vector2 *in, UINT inStride, const Matrix *m,
                             UINT count);
 Vector2 *vec2TransformPointArray(Vector2 *out, UINT outStride, const Vector2 *in, UINT inStride, const Matrix *m,
@@ -57,6 +60,9 @@ Vector3 *vec3UnprojectArray(Vector3 *out, UINT outStride, const Vector3 *in, UIN
                             const Viewport *viewport, const Matrix *projection, const Matrix *view,
                             const Matrix *world, UINT count);
 
+// Blends each vertex's position (and normal) by palette matrices 0 to W, W being the
+// number of weights after x, y, z in the position element (see docs/math.md); null for
+// a layout that does not fit the stride.
 void *blendVertices(const Matrix *palette, const Matrix *normalPalette, const void *verticesIn, void *verticesOut,
                     UINT vertexCount, UINT vertexStride, const VertexElement *position, const VertexElement *normal,
                     const float *blendWeights);

@@ -80,10 +80,13 @@ class NumberHashMap {
     }
   }
 
-  // Deletes every element and returns to the initial bucket count.
-  void clear() {
-    std::vector<std::vector<Entry>> fresh(kInitialBuckets);
-    buckets_.swap(fresh);
+  // Deletes every element and returns to the initial bucket count. Allocates nothing (the
+  // first buckets are kept and the rest dropped), so it works with memory exhausted and can
+  // run inside destructors.
+  void clear() noexcept {
+    for (auto &bucket : buckets_) bucket.clear();
+    if (buckets_.size() > kInitialBuckets)
+      buckets_.erase(buckets_.begin() + static_cast<std::ptrdiff_t>(kInitialBuckets), buckets_.end());
     count_ = 0;
   }
 

@@ -39,7 +39,7 @@ void releaseDecodedImage(DecodedImage &image) {
 }
 
 uint8_t *allocateImageBuffer(size_t bytes) {
-  return static_cast<uint8_t *>(std::malloc(bytes ? bytes : 1));
+  return static_cast<uint8_t *>(std::calloc(bytes ? bytes : 1, 1));
 }
 
 void freeImageBuffer(uint8_t *buffer) { std::free(buffer); }

@@ -50,7 +50,8 @@ void clearDecodedImage(DecodedImage &image);
 void releaseDecodedImage(DecodedImage &image);
 
 // Buffers that a record may own are allocated here and freed by releaseDecodedImage.
-// Returns null when memory runs out.
+// They start zero-filled, so bytes a reader leaves unwritten (row padding, pixels a
+// run-length stream skips) never show old heap contents. Returns null when memory runs out.
 uint8_t *allocateImageBuffer(size_t bytes);
 void freeImageBuffer(uint8_t *buffer);
 

@@ -4,14 +4,7 @@
 
 namespace kv {
 
-HRESULT readBmp(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readPpm(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readDds(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
 HRESULT readJpeg(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
 HRESULT readPng(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readPfm(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readHdr(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readTga(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-HRESULT readDib(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
 
 }  // namespace kv

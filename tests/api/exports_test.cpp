@@ -1,11 +1,21 @@
 // The library's surface as a host meets it: exactly fifteen exported names, and bad
 // input answered with failure values instead of crashes.
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "api/library_under_test.h"
 #include "testing/d3d9_control.h"
@@ -91,22 +101,91 @@ TEST_F(BadInput, HandlesLeadingIntoUnmappedMemoryFail) {
   EXPECT_EQ(kv.loadTexture("t", image.handle(), 8, 8), 0);
 }
 
+// Low pages holding a host image object at the start of the first page, its records behind
+// it and its pixels at the given offset; then each page gets its own protection.
+class LowPages {
+ public:
+  LowPages(std::vector<int> protections, size_t pixelOffset) : length_(protections.size() * 4096) {
+    void *low = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    EXPECT_NE(low, MAP_FAILED);
+    base_ = static_cast<unsigned char *>(low);
+    const uint32_t bitmap = word(base_ + 32), info = word(base_ + 48), pixels = word(base_ + pixelOffset);
+    std::memcpy(base_ + 16, &bitmap, 4);
+    std::memcpy(base_ + 32 + 8, &info, 4);
+    std::memcpy(base_ + 48 + 16, &pixels, 4);
+    for (size_t i = 0; i < protections.size(); ++i) EXPECT_EQ(mprotect(base_ + i * 4096, 4096, protections[i]), 0);
+  }
+  ~LowPages() { munmap(base_, length_); }
+  uint32_t handle() const { return word(base_) / 2; }
+  const unsigned char *page(size_t i) const { return base_ + i * 4096; }
+
+ private:
+  static uint32_t word(const void *p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+  size_t length_;
+  unsigned char *base_;
+};
+
+constexpr int kReadWrite = PROT_READ | PROT_WRITE;
+
 TEST_F(BadInput, APixelArrayShorterThanTheSizeGivenFails) {
-  // Two low pages, the second unreadable; the pixels end 16 bytes before it.
-  void *low = mmap(nullptr, 8192, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
-  ASSERT_NE(low, MAP_FAILED);
-  ASSERT_EQ(mprotect(static_cast<char *>(low) + 4096, 4096, PROT_NONE), 0);
-  auto *base = static_cast<unsigned char *>(low);
-  auto word = [](const void *p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
-  const uint32_t bitmap = word(base + 32), info = word(base + 48), pixels = word(base + 4096 - 16);
-  std::memcpy(base + 16, &bitmap, 4);
-  std::memcpy(base + 32 + 8, &info, 4);
-  std::memcpy(base + 48 + 16, &pixels, 4);
-  const uint32_t handle = word(base) / 2;
-  EXPECT_EQ(kv.drawPaint(handle, 2, 2), 0);       // 16 bytes: fits
-  EXPECT_EQ(kv.drawPaint(handle, 4, 4), kFail);   // 64 bytes: runs into the unreadable page
-  EXPECT_EQ(kv.loadTexture("t", handle, 4, 4), 0);
-  munmap(low, 8192);
+  // The pixels end 16 bytes before an unreadable page.
+  LowPages pages({kReadWrite, PROT_NONE}, 4096 - 16);
+  EXPECT_EQ(kv.drawPaint(pages.handle(), 2, 2), 0);       // 16 bytes: fits
+  EXPECT_EQ(kv.drawPaint(pages.handle(), 4, 4), kFail);   // 64 bytes: runs into the unreadable page
+  EXPECT_EQ(kv.loadTexture("t", pages.handle(), 4, 4), 0);
+}
+
+TEST_F(BadInput, AHeightTwoRowsTooLargeOverAnUnmappedPageFails) {
+  // Rows of one page each: two real rows, then a hole, then memory that is not the image.
+  // Both the first and the last pixel of the stated range are readable.
+  LowPages pages({kReadWrite, kReadWrite, kReadWrite, PROT_NONE, kReadWrite}, 4096);
+  EXPECT_EQ(kv.drawPaint(pages.handle(), 1024, 2), 0);
+  EXPECT_EQ(kv.drawPaint(pages.handle(), 1024, 4), kFail);
+  EXPECT_EQ(kv.loadTexture("t", pages.handle(), 1024, 4), 0);
+}
+
+TEST_F(BadInput, AFrameRunningIntoReadOnlyMemoryFailsAndWritesNothing) {
+  LowPages pages({kReadWrite, kReadWrite, PROT_READ}, 4096);
+  const std::vector<unsigned char> before(pages.page(2), pages.page(2) + 4096);
+  EXPECT_EQ(kv.drawPaint(pages.handle(), 1024, 2), kFail);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), pages.page(2)));
+}
+
+// Forbids the kernel's cross-process copy calls in this process, as seccomp sandboxes do.
+bool forbidCrossProcessCopies() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_readv, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_writev, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The host in its sandbox: frames still succeed, and bad images still fail without a crash.
+[[noreturn]] void sandboxedHost(const KvPolygonExports &kv) {
+  if (!forbidCrossProcessCopies()) std::_Exit(2);
+  char byte = 0, copy = 0;
+  iovec local{&copy, 1}, remote{&byte, 1};
+  if (process_vm_readv(getpid(), &local, 1, &remote, 1, 0) != -1 || errno != EPERM) std::_Exit(3);
+  {
+    HostImage frame(64, 48);
+    if (kv.drawPaint(frame.handle(), 64, 48) != 0) std::_Exit(4);
+    LowPages hole({kReadWrite, kReadWrite, kReadWrite, PROT_NONE, kReadWrite}, 4096);
+    if (kv.drawPaint(hole.handle(), 1024, 4) != kFail) std::_Exit(5);
+    if (kv.loadTexture("t", hole.handle(), 1024, 4) != 0) std::_Exit(6);
+    LowPages readOnly({kReadWrite, kReadWrite, PROT_READ}, 4096);
+    if (kv.drawPaint(readOnly.handle(), 1024, 2) != kFail) std::_Exit(7);
+  }
+  kv.dispose();
+  std::exit(0);
+}
+
+TEST_F(BadInput, ASandboxThatForbidsCrossProcessCopiesStillGetsFramesAndRefusals) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the filter stays with the child alone
+  EXPECT_EXIT(sandboxedHost(kv), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(BadInput, NonPositiveFrameSizesFail) {

@@ -11,7 +11,7 @@ namespace {
 
 class Direct3DSettings : public MathStateTest {};
 
-TEST_F(Direct3DSettings, ReadsOnlyFourByteDwordsAndLeavesTheBufferAloneOtherwise) {
+TEST_F(Direct3DSettings, ReadsDwordsAndLeavesTheBufferAloneOtherwise) {
   DWORD value = 0xAAAAAAAA;
   EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, "DisableMMX", &value, 4), 0);  // no key at all
   EXPECT_EQ(value, 0xAAAAAAAAu);
@@ -28,13 +28,24 @@ TEST_F(Direct3DSettings, ReadsOnlyFourByteDwordsAndLeavesTheBufferAloneOtherwise
   const uint64_t wide = 1;
   kvtest::registrySetRaw(HKEY_LOCAL_MACHINE, kDirect3DKey, "Wide", REG_DWORD, &wide, 8);
   EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, "Wide", &value, 4), 0);
-  const uint16_t narrow = 1;
-  kvtest::registrySetRaw(HKEY_LOCAL_MACHINE, kDirect3DKey, "Narrow", REG_DWORD, &narrow, 2);
-  EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, "Narrow", &value, 4), 0);
   EXPECT_EQ(value, 0xAAAAAAAAu);
 
   EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, nullptr, &value, 4), 0);
   EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, "DisableMMX", nullptr, 4), 0);
+}
+
+TEST_F(Direct3DSettings, ShortDwordsAreZeroExtendedOverTheWholeWord) {
+  const unsigned char bytes[3] = {0x01, 0x02, 0x03};
+  for (DWORD length = 0; length <= 3; ++length) {
+    kvtest::registrySetRaw(HKEY_LOCAL_MACHINE, kDirect3DKey, "Short", REG_DWORD, bytes, length);
+    DWORD value = 0xAAAAAAAA;
+    EXPECT_EQ(kv::readDirect3DSetting(REG_DWORD, "Short", &value, 4), 1) << length;
+    const DWORD expected[4] = {0, 0x01, 0x0201, 0x030201};
+    EXPECT_EQ(value, expected[length]) << length;
+  }
+  const unsigned char on = 1;  // a one-byte DisableMMX is honoured
+  kvtest::registrySetRaw(HKEY_LOCAL_MACHINE, kDirect3DKey, "DisableMMX", REG_DWORD, &on, 1);
+  EXPECT_EQ(kv::isMmxUsable(), 0);
 }
 
 TEST_F(Direct3DSettings, MmxIsUsedWhenTheProcessorHasItUntilTheRegistryForbidsIt) {

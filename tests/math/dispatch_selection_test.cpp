@@ -189,27 +189,33 @@ TEST_F(DispatchSelection, NoSlotIsEverNull) {
   }
 }
 
-TEST_F(DispatchSelection, SlotsWhoseOperationsAreNotWrittenLeaveTheirOutputsAlone) {
+TEST_F(DispatchSelection, EveryEntryReachesAWrittenRoutineThroughItsStub) {
   setSetting("DisablePSGP", 1);
   kv::Matrix m = kv::identityMatrix();
+  m.m[3][0] = 5.0f;
   kv::Vector4 out{7.0f, 7.0f, 7.0f, 7.0f};
   const kv::Vector2 v{1.0f, 2.0f};
   EXPECT_EQ(kv::vec2Transform(&out, &v, &m), &out);
-  EXPECT_EQ(out.x, 7.0f);
+  EXPECT_EQ(out.x, 6.0f);
+  EXPECT_EQ(out.w, 1.0f);
 
   float determinant = 5.0f;
-  kv::Matrix inverse = m;
+  kv::Matrix inverse;
   EXPECT_EQ(kv::matrixInverse(&inverse, &determinant, &m), &inverse);
-  EXPECT_EQ(determinant, 5.0f);
-  EXPECT_NE(kv::matrixDeterminant(&m), kv::matrixDeterminant(&m));  // not a number
+  EXPECT_EQ(determinant, 1.0f);
+  EXPECT_EQ(inverse.m[3][0], -5.0f);
+  EXPECT_EQ(kv::matrixDeterminant(&m), 1.0f);
   kv::Vector3 scale{}, translation{};
   kv::Quaternion rotation{};
-  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), E_NOTIMPL);
+  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), S_OK);
+  EXPECT_EQ(translation.x, 5.0f);
 
   kv::Vector3 patch[1] = {{9.0f, 9.0f, 9.0f}};
-  const kv::Vector3 corners[3] = {};
-  EXPECT_EQ(kv::evaluateTrianglePatch(corners, corners, &v, 1, patch), patch);
-  EXPECT_EQ(patch[0].x, 9.0f);
+  const kv::Vector3 corners[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  const kv::Vector3 normals[3] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+  const kv::Vector2 atCornerOne{0.0f, 1.0f};
+  EXPECT_EQ(kv::evaluateTrianglePatch(corners, normals, &atCornerOne, 1, patch), patch);
+  EXPECT_NEAR(patch[0].y, 1.0f, 1e-6f);
 }
 
 TEST(ProcessorDetection, SimdSupportReadsLeafOneOnly) {

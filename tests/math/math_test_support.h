@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "math/dispatch_table.h"
+#include "math/table/dispatch_table.h"
 #include "math/math_test_hooks.h"
-#include "math/processor_detection.h"
-#include "math/routine_sets.h"
+#include "math/table/processor_detection.h"
+#include "math/table/routine_sets.h"
 #include "testing/win32_control.h"
 
 namespace kvmathtest {

@@ -6,7 +6,7 @@
 
 #include "math/reciprocal_sqrt.h"
 #include "math/scene_math.h"
-#include "math/sine_cosine.h"
+#include "math/baseline/sine_cosine.h"
 #include "math_test_support.h"
 
 namespace kvmathtest {

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "testing/win32_control.h"
 
@@ -83,6 +84,31 @@ TEST(MessageBox, OneLineOnStandardErrorAndRecorded) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "test2");
   EXPECT_EQ(boxes[0].caption, "test");
+}
+
+TEST(ServiceRecords, OnlyTheMostRecentMessageBoxesAndDebugLinesAreKept) {
+  kvtest::clearMessageBoxes();
+  kvtest::clearDebugOutput();
+  kvtest::setDebugOutputEcho(false);
+  const size_t calls = kvtest::kRecordsKept * 4 + 3;
+  testing::internal::CaptureStderr();
+  for (size_t i = 0; i < calls; ++i) {
+    const std::string text = std::to_string(i);
+    MessageBoxA(nullptr, text.c_str(), "test", MB_OK);
+    OutputDebugStringA(text.c_str());
+  }
+  testing::internal::GetCapturedStderr();
+  kvtest::setDebugOutputEcho(true);
+  const auto boxes = kvtest::messageBoxes();
+  const auto lines = kvtest::debugOutput();
+  ASSERT_EQ(boxes.size(), kvtest::kRecordsKept);
+  ASSERT_EQ(lines.size(), kvtest::kRecordsKept);
+  EXPECT_EQ(boxes.front().text, std::to_string(calls - kvtest::kRecordsKept));
+  EXPECT_EQ(boxes.back().text, std::to_string(calls - 1));
+  EXPECT_EQ(lines.front(), std::to_string(calls - kvtest::kRecordsKept));
+  EXPECT_EQ(lines.back(), std::to_string(calls - 1));
+  kvtest::clearMessageBoxes();
+  kvtest::clearDebugOutput();
 }
 
 TEST(ForegroundWindow, FixedAndNonNullUnlessATestSaysOtherwise) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "failing_allocator.h"
 #include "scene/kv_polygon_set.h"
 
 namespace {
@@ -207,3 +208,35 @@ TEST(PolygonTransforms, NullArgumentsAndUnknownNumbersChangeNothing) {
 }
 
 }  // namespace
+
+// Emptying the store must work with no memory left: dispose runs it inside a destructor,
+// and clearPolygons must still restart the numbering.
+TEST(PolygonStoreWithoutMemory, ClearPolygonsEmptiesTheStoreAndRestartsTheNumbers) {
+  kv::KvPolygonSet scene;
+  for (int i = 0; i < 40; ++i) ASSERT_NE(scene.makePolygon(i % 2 == 0, kQuad), 0u);
+  ASSERT_EQ(scene.polygons().bucketCount(), 64u);
+  {
+    kvtest::FailAllocations exhausted;
+    scene.clearPolygons();
+    EXPECT_EQ(scene.makePolygon(false, kTriangle), 0u);  // the allocator really refuses
+    EXPECT_GT(kvtest::FailAllocations::refused(), 0);
+  }
+  EXPECT_EQ(scene.polygons().size(), 0u);
+  EXPECT_EQ(scene.polygons().bucketCount(), 8u);
+  EXPECT_EQ(scene.polygonCounter(), 0u);
+  EXPECT_EQ(scene.makePolygon(false, kTriangle), 1u);
+  std::vector<uint32_t> order;
+  for (int i = 0; i < 32; ++i) scene.makePolygon(false, kTriangle);
+  scene.polygons().forEach([&](uint32_t n, const kv::KvPolygon *) { order.push_back(n); });
+  EXPECT_EQ(order.size(), 33u);
+  EXPECT_EQ(scene.polygons().bucketCount(), 64u);  // grows as a fresh store does
+}
+
+TEST(PolygonStoreWithoutMemory, DestroyingTheSceneAllocatesNothing) {
+  auto scene = std::make_unique<kv::KvPolygonSet>();
+  for (int i = 0; i < 40; ++i) ASSERT_NE(scene->makePolygon(true, kQuad), 0u);
+  addEntry(*scene, "t", 1);
+  kvtest::FailAllocations exhausted;
+  scene.reset();  // would end the program if emptying the store needed memory
+  EXPECT_EQ(kvtest::FailAllocations::refused(), 0);
+}

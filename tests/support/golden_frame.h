@@ -1,10 +1,14 @@
 // Golden frames: PNG files kept beside the tests, compared with a tolerance per channel.
 // Run a test program with KV_UPDATE_GOLDEN=1 to write the files anew (then look at them).
+// When a frame differs, the actual frame and a difference image are written to the build
+// folder (failed-frames/<name>.actual.png and <name>.diff.png) and the failure names them.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +76,42 @@ inline bool readGolden(const std::string &path, Frame *out) {
   return ok;
 }
 
+#ifndef KV_FAILED_FRAMES_DIR
+#define KV_FAILED_FRAMES_DIR "failed-frames"
+#endif
+
+// Opaque, so that any viewer shows it: pixels within tolerance as a dim grey copy of the
+// golden frame, differing pixels red, brighter the larger the difference.
+inline Frame differenceImage(const Frame &actual, const Frame &expected, int tolerance) {
+  Frame diff{actual.width, actual.height, std::vector<uint32_t>(actual.pixels.size())};
+  for (size_t i = 0; i < actual.pixels.size(); ++i) {
+    int worst = 0, sum = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const int e = static_cast<int>((expected.pixels[i] >> shift) & 0xFF);
+      worst = std::max(worst, std::abs(static_cast<int>((actual.pixels[i] >> shift) & 0xFF) - e));
+      if (shift < 24) sum += e;
+    }
+    const uint32_t grey = static_cast<uint32_t>(sum / 12);
+    diff.pixels[i] = worst > tolerance ? 0xFF000000u | static_cast<uint32_t>(128 + worst / 2) << 16
+                                       : 0xFF000000u | grey << 16 | grey << 8 | grey;
+  }
+  return diff;
+}
+
+// Writes the actual frame (and, for frames of the golden size, the difference image) and
+// says where they are.
+inline std::string keepFailedFrame(const std::string &name, const Frame &actual, const Frame *expected, int tolerance) {
+  const std::string dir = KV_FAILED_FRAMES_DIR;
+  mkdir(dir.c_str(), 0777);
+  const std::string actualPath = dir + "/" + name + ".actual.png";
+  std::string where = writeGolden(actualPath, actual) ? "; actual frame: " + actualPath : "; cannot write " + actualPath;
+  if (expected) {
+    const std::string diffPath = dir + "/" + name + ".diff.png";
+    if (writeGolden(diffPath, differenceImage(actual, *expected, tolerance))) where += ", difference: " + diffPath;
+  }
+  return where;
+}
+
 // Compares a frame with its golden file, allowing `tolerance` per channel.
 inline ::testing::AssertionResult matchesGolden(const std::string &name, const Frame &actual, int tolerance = 1) {
   const std::string path = goldenPath(name);
@@ -84,7 +124,8 @@ inline ::testing::AssertionResult matchesGolden(const std::string &name, const F
   if (!readGolden(path, &expected)) return ::testing::AssertionFailure() << "cannot read golden frame " << path;
   if (expected.width != actual.width || expected.height != actual.height)
     return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << ", golden "
-                                         << expected.width << "x" << expected.height;
+                                         << expected.width << "x" << expected.height
+                                         << keepFailedFrame(name, actual, nullptr, tolerance);
   size_t bad = 0;
   std::string first;
   for (size_t i = 0; i < actual.pixels.size(); ++i) {
@@ -102,7 +143,9 @@ inline ::testing::AssertionResult matchesGolden(const std::string &name, const F
       }
     }
   }
-  if (bad) return ::testing::AssertionFailure() << bad << " pixels differ by more than " << tolerance << "; " << first;
+  if (bad)
+    return ::testing::AssertionFailure() << bad << " pixels differ by more than " << tolerance << "; " << first
+                                         << keepFailedFrame(name, actual, &expected, tolerance);
   return ::testing::AssertionSuccess();
 }
 

@@ -1,6 +1,7 @@
-// kvpoly-demo: a small host program. It loads the library as a host does, builds a scene
-// of overlapping triangles and quads, animates their transforms, writes every frame as a
-// PNG file and reports the frame rate.
+// kvpoly-demo: a small host program. It loads the library as a host does, gives it a few
+// pictures of its own as textures, builds a scene of overlapping textured triangles and
+// quads (some translucent, one with a second texture on stage 1), animates their
+// transforms, writes every frame as a PNG file and reports the frame rate.
 //
 //   kvpoly-demo [output folder] [frames]
 #include <dlfcn.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_textures.h"
 #include "kvhost.h"
 #include "png_writer.h"
 
@@ -26,7 +28,9 @@ struct Exports {
   int (*create)();
   void (*dispose)();
   unsigned (*setWindowSize)(unsigned, unsigned);
+  int (*loadTexture)(const char *, uint32_t, int, int);
   uint32_t (*makePolygon)(int, const float *);
+  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
   int (*setupTranslate)(uint32_t, const float *, int);
   int (*setupScale)(uint32_t, const float *, int);
   int (*setupRotX)(uint32_t, const float *, int);
@@ -52,6 +56,7 @@ bool load(Exports &e) {
   }
   return bind(library, "create", e.create) && bind(library, "dispose", e.dispose) &&
          bind(library, "setWindowSize", e.setWindowSize) && bind(library, "makePolygon", e.makePolygon) &&
+         bind(library, "loadTexture", e.loadTexture) && bind(library, "setupTextures", e.setupTextures) &&
          bind(library, "setupTranslate", e.setupTranslate) && bind(library, "setupScale", e.setupScale) &&
          bind(library, "setupRotX", e.setupRotX) && bind(library, "setupRotY", e.setupRotY) &&
          bind(library, "setupRotZ", e.setupRotZ) && bind(library, "drawPaint", e.drawPaint);
@@ -64,16 +69,47 @@ struct Shape {
   float spin;        // how fast it turns
 };
 
-// A ring of quads and triangles at different depths, overlapping one another.
+constexpr const char *kTextureNames[] = {"photo", "checker", "glyphs"};
+
+// Paints the demo's pictures into a host image and loads each under its name.
+bool loadTextures(const Exports &kv) {
+  using Painter = void (*)(uint32_t *);
+  const Painter painters[] = {demo::paintPhoto, demo::paintChecker, demo::paintGlyphs, demo::paintVignette};
+  const char *names[] = {kTextureNames[0], kTextureNames[1], kTextureNames[2], "vignette"};
+  const uint32_t image = kvhost_image_create(demo::kTextureSize, demo::kTextureSize);
+  if (!image) return false;
+  bool ok = true;
+  for (int i = 0; i < 4 && ok; ++i) {
+    painters[i](kvhost_image_pixels(image));
+    ok = kv.loadTexture(names[i], image, demo::kTextureSize, demo::kTextureSize) == 1;
+    if (!ok) std::fprintf(stderr, "kvpoly-demo: texture %s could not be loaded\n", names[i]);
+  }
+  kvhost_image_destroy(image);
+  return ok;
+}
+
+// A ring of textured quads and triangles at different depths, overlapping one another,
+// behind a large photo; the photo is shaded by a vignette on stage 1.
 std::vector<Shape> buildScene(const Exports &kv) {
   static const float quad[8] = {-60, 60, -60, -60, 60, 60, 60, -60};
   static const float triangle[6] = {0, 80, -70, -40, 70, -40};
+  static const float quadUv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+  static const float triangleUv[6] = {0.5f, 0, 0, 1, 1, 1};
+  static const float backdrop[8] = {-240, 180, -240, -180, 240, 180, 240, -180};
   std::vector<Shape> shapes;
+  Shape back{};
+  back.quad = true;
+  back.number = kv.makePolygon(1, backdrop);
+  kv.setupTextures(back.number, "photo", 0, quadUv);
+  kv.setupTextures(back.number, "vignette", 1, quadUv);
+  back.z = 260.0f;
+  shapes.push_back(back);
   for (int i = 0; i < 12; ++i) {
     const float a = static_cast<float>(i) * 6.2831853f / 12.0f;
     Shape s{};
     s.quad = i % 3 != 0;
     s.number = kv.makePolygon(s.quad ? 1 : 0, s.quad ? quad : triangle);
+    kv.setupTextures(s.number, kTextureNames[i % 3], 0, s.quad ? quadUv : triangleUv);
     s.x = 170.0f * std::cos(a);
     s.y = 120.0f * std::sin(a);
     s.z = 150.0f * std::sin(2.0f * a);
@@ -85,7 +121,10 @@ std::vector<Shape> buildScene(const Exports &kv) {
 
 void animate(const Exports &kv, const std::vector<Shape> &shapes, int frame) {
   const float t = static_cast<float>(frame) * 0.08f;
+  const float backdrop[3] = {0.0f, 0.0f, shapes.front().z};
+  kv.setupTranslate(shapes.front().number, backdrop, 0);
   for (const Shape &s : shapes) {
+    if (&s == &shapes.front()) continue;
     const float scale[3] = {1.0f + 0.25f * std::sin(t + s.x), 1.0f, 1.0f};
     const float ax = 0.6f * std::sin(t * s.spin), ay = t * s.spin, az = 0.3f * t;
     const float move[3] = {s.x, s.y, s.z + 80.0f * std::sin(t + s.y)};
@@ -116,8 +155,9 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "kvpoly-demo: no memory for the frame\n");
     return 1;
   }
+  if (!loadTextures(kv)) return 1;
   const std::vector<Shape> shapes = buildScene(kv);
-  std::printf("scene: %zu polygons (%d quads), back buffer %dx%d\n", shapes.size(),
+  std::printf("scene: %zu textured polygons (%d quads), back buffer %dx%d\n", shapes.size(),
               static_cast<int>(std::count_if(shapes.begin(), shapes.end(), [](const Shape &s) { return s.quad; })),
               kWidth, kHeight);
 

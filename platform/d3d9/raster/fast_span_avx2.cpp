@@ -8,13 +8,14 @@
 
 #include <cstring>
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+// Each routine carries its own target attribute instead of a file-wide pragma, so that
+// every compiler we build with (gcc and clang) accepts the AVX2 intrinsics in it.
+#define KV_AVX2 __attribute__((target("avx2")))
 
 namespace kvd3d::raster {
 namespace {
 
-inline __m256i floorToTexel8(__m256 t) {
+KV_AVX2 inline __m256i floorToTexel8(__m256 t) {
   const __m256 limit = _mm256_set1_ps(1073741824.0f);
   t = _mm256_max_ps(t, _mm256_sub_ps(_mm256_setzero_ps(), limit));
   t = _mm256_min_ps(t, limit);
@@ -23,11 +24,11 @@ inline __m256i floorToTexel8(__m256 t) {
   return _mm256_add_epi32(i, _mm256_castps_si256(up));
 }
 
-inline __m256i divide255(__m256i biased) {
+KV_AVX2 inline __m256i divide255(__m256i biased) {
   return _mm256_srli_epi16(_mm256_mulhi_epu16(biased, _mm256_set1_epi16(-32639)), 7);
 }
 
-inline __m256i modulate8(__m256i a, __m256i b) {
+KV_AVX2 inline __m256i modulate8(__m256i a, __m256i b) {
   const __m256i zero = _mm256_setzero_si256(), bias = _mm256_set1_epi16(127);
   const __m256i lo = divide255(
       _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero)), bias));
@@ -36,26 +37,29 @@ inline __m256i modulate8(__m256i a, __m256i b) {
   return _mm256_packus_epi16(lo, hi);
 }
 
-inline __m256i blendSrcAlpha(__m256i src, __m256i dst) {
-  const __m256i zero = _mm256_setzero_si256(), bias = _mm256_set1_epi16(127), full = _mm256_set1_epi16(255);
-  auto half = [&](__m256i s, __m256i d) {
-    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
-    const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, a)));
-    return divide255(_mm256_add_epi16(sum, bias));
-  };
-  const __m256i lo = half(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(dst, zero));
-  const __m256i hi = half(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(dst, zero));
+// One half (four pixels widened to 16 bits a channel) of the source-alpha blend.
+KV_AVX2 inline __m256i blendHalf(__m256i s, __m256i d) {
+  const __m256i bias = _mm256_set1_epi16(127), full = _mm256_set1_epi16(255);
+  const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
+  const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, a)));
+  return divide255(_mm256_add_epi16(sum, bias));
+}
+
+KV_AVX2 inline __m256i blendSrcAlpha(__m256i src, __m256i dst) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i lo = blendHalf(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(dst, zero));
+  const __m256i hi = blendHalf(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(dst, zero));
   return _mm256_packus_epi16(lo, hi);
 }
 
-inline __m256i loadDepth(const uint16_t *p, int n) {
+KV_AVX2 inline __m256i loadDepth(const uint16_t *p, int n) {
   if (n == 8) return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)));
   alignas(16) uint16_t buffer[8] = {};
   std::memcpy(buffer, p, static_cast<size_t>(n) * 2);
   return _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i *>(buffer)));
 }
 
-inline void storeDepth(uint16_t *p, int n, __m256i v) {
+KV_AVX2 inline void storeDepth(uint16_t *p, int n, __m256i v) {
   const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
   const __m128i words = _mm256_castsi256_si128(packed);
   if (n == 8) {
@@ -67,14 +71,14 @@ inline void storeDepth(uint16_t *p, int n, __m256i v) {
   std::memcpy(p, buffer, static_cast<size_t>(n) * 2);
 }
 
-inline __m256i loadColor(const uint32_t *p, int n) {
+KV_AVX2 inline __m256i loadColor(const uint32_t *p, int n) {
   if (n == 8) return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
   alignas(32) uint32_t buffer[8] = {};
   std::memcpy(buffer, p, static_cast<size_t>(n) * 4);
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(buffer));
 }
 
-inline void storeColor(uint32_t *p, int n, __m256i v) {
+KV_AVX2 inline void storeColor(uint32_t *p, int n, __m256i v) {
   if (n == 8) {
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
     return;
@@ -89,12 +93,12 @@ struct CoordPlane {
   __m256 value, row, dx;
 };
 
-inline CoordPlane coordPlane(const TriangleSetup &tri, const SpanRow &row, int attr) {
+KV_AVX2 inline CoordPlane coordPlane(const TriangleSetup &tri, const SpanRow &row, int attr) {
   return CoordPlane{tri.attrConstant[attr], _mm256_set1_ps(tri.attrQ[attr].ref), _mm256_set1_ps(row.attrQ[attr]),
                     _mm256_set1_ps(tri.attrQ[attr].dx)};
 }
 
-inline __m256 interpolate(const CoordPlane &p, __m256 fx, __m256 rq) {
+KV_AVX2 inline __m256 interpolate(const CoordPlane &p, __m256 fx, __m256 rq) {
   if (p.constant) return p.value;
   return _mm256_mul_ps(_mm256_add_ps(p.row, _mm256_mul_ps(p.dx, fx)), rq);
 }
@@ -105,7 +109,7 @@ struct TexturePlane {
   __m256i maskU, maskV, pitchAndOne, alphaOr;
 };
 
-inline TexturePlane texturePlane(const DirectTexture &t) {
+KV_AVX2 inline TexturePlane texturePlane(const DirectTexture &t) {
   return TexturePlane{reinterpret_cast<const int *>(t.bits),
                       _mm256_set1_ps(t.width),
                       _mm256_set1_ps(t.height),
@@ -115,7 +119,7 @@ inline TexturePlane texturePlane(const DirectTexture &t) {
                       _mm256_set1_epi32(static_cast<int>(t.alphaOr))};
 }
 
-inline __m256i fetchTexels(const TexturePlane &t, __m256 u, __m256 v) {
+KV_AVX2 inline __m256i fetchTexels(const TexturePlane &t, __m256 u, __m256 v) {
   const __m256i iu = _mm256_and_si256(floorToTexel8(_mm256_mul_ps(u, t.width)), t.maskU);
   const __m256i iv = _mm256_and_si256(floorToTexel8(_mm256_mul_ps(v, t.height)), t.maskV);
   const __m256i offset = _mm256_madd_epi16(_mm256_or_si256(_mm256_slli_epi32(iv, 16), iu), t.pitchAndOne);
@@ -132,7 +136,7 @@ struct SpanConstants {
 };
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
-inline void shadeGroup(const SpanConstants &k, int x, int n, __m256 fx, __m256i live) {
+KV_AVX2 inline void shadeGroup(const SpanConstants &k, int x, int n, __m256 fx, __m256i live) {
   __m256i z = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
   if constexpr (kDepth != DepthMode::Off) {
     __m256 zf = _mm256_add_ps(k.zRow, _mm256_mul_ps(k.zDx, fx));
@@ -165,7 +169,7 @@ inline void shadeGroup(const SpanConstants &k, int x, int n, __m256 fx, __m256i 
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
-void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0, int x1) {
+KV_AVX2 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0, int x1) {
   SpanConstants k;
   k.color = colorRow(ctx.target, row.y);
   k.depth = kDepth != DepthMode::Off ? depthRow(ctx.target, row.y) : nullptr;
@@ -219,8 +223,6 @@ SpanRoutine specialisedSpanAvx2(const PipelineKey &k) {
 }
 
 }  // namespace kvd3d::raster
-
-#pragma GCC pop_options
 
 namespace kvd3d::raster {
 bool processorHasAvx2() {

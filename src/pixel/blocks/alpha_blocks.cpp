@@ -32,10 +32,10 @@ struct AlphaChoice {
 
 // The code of alpha a in a block whose written endpoints are e0 (step 0) and e1 (last
 // step); six-step blocks send alphas nearer to 0 or 1 than to their ends to codes 6, 7.
-AlphaChoice chooseAlphaCode(float a, float e0, float e1, int steps) {
+// t is a's position on the palette (0 when e0 = e1).
+AlphaChoice chooseAlphaCode(float a, float t, float e0, float e1, int steps) {
   const bool six = steps == 6;
   const float last = static_cast<float>(steps - 1);
-  const float t = e0 == e1 ? 0.0f : (a - e0) * last / (e1 - e0);
   int step;
   if (t <= 0.0f) {
     if (six && a <= e0 * 0.5f) return {kAlphaCodeZero, 0.0f};
@@ -95,19 +95,24 @@ void encodeExplicitAlpha(const float pixels[16][4], bool dither, uint8_t *block)
   });
 }
 
-void encodeInterpolatedAlpha(const float pixels[16][4], bool dither, uint8_t *block) {
-  float given[16], alphas[16];
-  alphasOf(pixels, given);
-  float lowest = given[0], highest = given[0];
-  quantiseChannel(given, dither, [&](int p, float a) {
-    alphas[p] = truncated(a * 255.0f + 0.5f) / 255.0f;
-    if (alphas[p] < lowest) {
-      lowest = alphas[p];
-    } else if (alphas[p] > highest) {
-      highest = alphas[p];
+void encodeInterpolatedAlpha(const BlockKernels &kernels, const float pixels[16][4], bool dither, uint8_t *block) {
+  float alphas[16];
+  if (dither) {
+    float given[16];
+    alphasOf(pixels, given);
+    quantiseChannel(given, true, [&alphas](int p, float a) { return alphas[p] = truncated(a * 255.0f + 0.5f) / 255.0f; });
+  } else {
+    kernels.quantiseAlphas(pixels, alphas);
+  }
+  // Both start from pixel 0 as given, before rounding.
+  float lowest = pixels[0][3], highest = pixels[0][3];
+  for (float a : alphas) {
+    if (a < lowest) {
+      lowest = a;
+    } else if (a > highest) {
+      highest = a;
     }
-    return alphas[p];
-  });
+  }
   std::memset(block, 0, 8);
   if (lowest == 1.0f) {
     block[0] = block[1] = 255;
@@ -115,16 +120,21 @@ void encodeInterpolatedAlpha(const float pixels[16][4], bool dither, uint8_t *bl
   }
   const int steps = lowest == 0.0f || highest == 1.0f ? 6 : 8;
   float lo, hi;
-  fitAlphaEndpoints(alphas, steps, &lo, &hi);
+  fitAlphaEndpoints(kernels, alphas, steps, &lo, &hi);
   const auto toByte = [](float v) { return static_cast<uint8_t>(static_cast<int32_t>(v * 255.0f + 0.5f)); };
   // The decoder tells the modes apart by the order of the endpoints.
   block[0] = steps == 6 ? toByte(lo) : toByte(hi);
   block[1] = steps == 6 ? toByte(hi) : toByte(lo);
   if (steps == 8 && block[0] == block[1]) return;
   const float e0 = static_cast<float>(block[0]) / 255.0f, e1 = static_cast<float>(block[1]) / 255.0f;
+  const float last = static_cast<float>(steps - 1);
+  float position[kBlockPixels] = {};
+  if (!dither && e0 != e1) kernels.palettePositions(alphas, e0, last, e1 - e0, position);
   uint64_t codes = 0;
   quantiseChannel(alphas, dither, [&](int p, float a) {
-    const AlphaChoice choice = chooseAlphaCode(a, e0, e1, steps);
+    // Diffused errors move the alpha, so its position is taken again.
+    const float t = !dither || e0 == e1 ? position[p] : palettePosition(a, e0, last, e1 - e0);
+    const AlphaChoice choice = chooseAlphaCode(a, t, e0, e1, steps);
     codes |= static_cast<uint64_t>(choice.code) << (3 * p);
     return choice.value;
   });

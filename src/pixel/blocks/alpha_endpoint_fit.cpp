@@ -30,7 +30,7 @@ void startingRange(const float alphas[16], bool six, float *lo, float *hi) {
 
 }  // namespace
 
-void fitAlphaEndpoints(const float alphas[16], int steps, float *loOut, float *hiOut) {
+void fitAlphaEndpoints(const BlockKernels &kernels, const float alphas[16], int steps, float *loOut, float *hiOut) {
   const bool six = steps == 6;
   const AlphaSteps &table = alphaStepsFor(steps);
   const float last = static_cast<float>(steps - 1);
@@ -39,10 +39,11 @@ void fitAlphaEndpoints(const float alphas[16], int steps, float *loOut, float *h
   for (int round = 0; round < 8 && hi - lo >= 1.0f / 256.0f; ++round) {
     float palette[8];
     for (int s = 0; s < steps; ++s) palette[s] = lo * table.low[s] + hi * table.high[s];
+    float position[kBlockPixels];
+    kernels.palettePositions(alphas, lo, last, hi - lo, position);
     float towardsLo = 0.0f, towardsHi = 0.0f, weightLo = 0.0f, weightHi = 0.0f;
     for (int p = 0; p < kBlockPixels; ++p) {
-      const float a = alphas[p];
-      const float t = (a - lo) * last / (hi - lo);
+      const float a = alphas[p], t = position[p];
       int step;
       if (t < 0.0f) {
         // Alphas nearer to 0 than to lo are coded as exact 0 and do not pull lo.

@@ -6,6 +6,7 @@
 #include "pixel/blocks/block_layout.h"
 #include "pixel/blocks/colour_block.h"
 #include "pixel/blocks/premultiplied_alpha.h"
+#include "pixel/blocks/single_precision_scope.h"
 
 namespace kv {
 
@@ -24,6 +25,7 @@ uint32_t dxtBlockBytes(uint32_t format) {
 }
 
 void decodeDxtBlock(uint32_t format, const uint8_t *block, float pixels[16][4]) {
+  [[maybe_unused]] const SinglePrecisionScope singlePrecision;
   switch (format) {
     case D3DFMT_DXT1:
       decodeColourBlock(block, pixels);
@@ -52,6 +54,7 @@ void encodeDxtBlock(uint32_t format, const float pixels[16][4], bool dither, uin
 void encodeDxtBlockWith(const BlockKernels &kernels, uint32_t format, const float pixels[16][4], bool dither,
                         uint8_t *block) {
   if (dxtBlockBytes(format) == 0) return;
+  [[maybe_unused]] const SinglePrecisionScope singlePrecision;
   // The blocks hold [0, 1] only; clamping first keeps every code in range and every
   // fit finite, whatever the caller hands in (not-a-number becomes 0).
   float own[16][4];
@@ -75,7 +78,7 @@ void encodeDxtBlockWith(const BlockKernels &kernels, uint32_t format, const floa
       break;
     default:
       if (format == D3DFMT_DXT4) premultiplyAlpha(own);
-      encodeInterpolatedAlpha(own, dither, block);
+      encodeInterpolatedAlpha(kernels, own, dither, block);
       encodeColourBlock(kernels, own, false, dither, block + 8);
       break;
   }

@@ -1,6 +1,6 @@
 // The reference set of the colour encoder's loops, one lane at a time.
 #include "pixel/blocks/block_lanes.h"
-#include "pixel/blocks/colour_lane_kernels.h"
+#include "pixel/blocks/block_lane_kernels.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 // where SSE2 is part of the target (every x86-64 build); the 32-bit Windows build keeps
 // the plain set.
 #include "pixel/blocks/block_lanes.h"
-#include "pixel/blocks/colour_lane_kernels.h"
+#include "pixel/blocks/block_lane_kernels.h"
 
 namespace kv {
 

@@ -48,6 +48,10 @@ struct PlainLanes {
   friend void lanesToInts(PlainLanes a, int32_t out[4]) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<int32_t>(a.v[i]);
   }
+  // Four RGBA pixels to one lane set per channel.
+  static void loadChannels(const float pixels[4][4], PlainLanes out[4]) {
+    for (int c = 0; c < 4; ++c) out[c] = {{pixels[0][c], pixels[1][c], pixels[2][c], pixels[3][c]}};
+  }
   // The lanes added in one fixed order, (0 + 2) + (1 + 3).
   float sum() const { return (v[0] + v[2]) + (v[1] + v[3]); }
   // Folded in the same pairs as the sum, with the minimum's and maximum's tie rule.
@@ -68,6 +72,15 @@ struct Sse2Lanes {
   static Sse2Lanes load(const float *p) { return {_mm_loadu_ps(p)}; }
   static Sse2Lanes splat(float x) { return {_mm_set1_ps(x)}; }
   void store(float *p) const { _mm_storeu_ps(p, v); }
+  static void loadChannels(const float pixels[4][4], Sse2Lanes out[4]) {
+    __m128 p0 = _mm_loadu_ps(pixels[0]), p1 = _mm_loadu_ps(pixels[1]);
+    __m128 p2 = _mm_loadu_ps(pixels[2]), p3 = _mm_loadu_ps(pixels[3]);
+    _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
+    out[0] = {p0};
+    out[1] = {p1};
+    out[2] = {p2};
+    out[3] = {p3};
+  }
 
   friend Sse2Lanes operator+(Sse2Lanes a, Sse2Lanes b) { return {_mm_add_ps(a.v, b.v)}; }
   friend Sse2Lanes operator-(Sse2Lanes a, Sse2Lanes b) { return {_mm_sub_ps(a.v, b.v)}; }

@@ -17,20 +17,20 @@ Rgb unweighted(Rgb c) {
 
 bool isTransparent(const float pixel[4]) { return pixel[3] < 0.5f; }
 
-// Each channel to its 5, 6 or 5 bits, then weighted for the fit.
-void quantiseColours(const float pixels[16][4], bool dither, WeightedColours *out) {
+// Each channel to its 5, 6 or 5 bits with the errors diffused, then weighted for the fit.
+void quantiseColoursDithered(const float pixels[16][4], WeightedColours *out) {
   static constexpr float kLevels[3] = {31.0f, 63.0f, 31.0f};
   float *const channels[3] = {out->r, out->g, out->b};
   BlockDiffusion<3> diffusion;
   for (int p = 0; p < kBlockPixels; ++p) {
-    float v[3] = {pixels[p][0], pixels[p][1], pixels[p][2]};
-    if (dither) diffusion.addCollected(p, pixels[p], v);
+    float v[3];
+    diffusion.addCollected(p, pixels[p], v);
     float q[3], error[3];
     for (int c = 0; c < 3; ++c) {
       q[c] = truncated(v[c] * kLevels[c] + 0.5f) / kLevels[c];
       error[c] = v[c] - q[c];
     }
-    if (dither) diffusion.spread(p, error);
+    diffusion.spread(p, error);
     const Rgb w = weighted({q[0], q[1], q[2]});
     channels[0][p] = w.r;
     channels[1][p] = w.g;
@@ -97,7 +97,11 @@ void encodeColourBlock(const BlockKernels &kernels, const float pixels[16][4], b
   }
   const int steps = transparent ? 3 : 4;
   WeightedColours colours;
-  quantiseColours(pixels, dither, &colours);
+  if (dither) {
+    quantiseColoursDithered(pixels, &colours);
+  } else {
+    kernels.quantiseColours(pixels, &colours);
+  }
   Rgb x, y;
   kernels.fitColourEndpoints(colours, steps, &x, &y);
   uint16_t colour0 = packR5G6B5(unweighted(x)), colour1 = packR5G6B5(unweighted(y));

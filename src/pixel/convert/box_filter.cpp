@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "math/direct3d_settings.h"
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/raw_pixels.h"
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <random>
 
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/raw_pixels.h"
 

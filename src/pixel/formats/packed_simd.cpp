@@ -9,7 +9,7 @@
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define KV_PIXEL_HAS_SSE2 1
 #include <emmintrin.h>
-#include "math/processor_detection.h"
+#include "math/table/processor_detection.h"
 #if defined(__GNUC__)
 #define KV_PIXEL_SSE2 __attribute__((target("sse2")))
 #else

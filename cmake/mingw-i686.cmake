@@ -1,0 +1,21 @@
+# Cross-compiles for 32-bit Windows with MinGW-w64 (Debian package g++-mingw-w64-i686-win32;
+# the posix flavour or the plain names serve as well).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(KV_MINGW_PREFIX i686-w64-mingw32)
+foreach(lang C CXX)
+  if(lang STREQUAL C)
+    set(tool gcc)
+  else()
+    set(tool g++)
+  endif()
+  find_program(KV_MINGW_${lang} NAMES ${KV_MINGW_PREFIX}-${tool}-win32 ${KV_MINGW_PREFIX}-${tool}-posix
+                                       ${KV_MINGW_PREFIX}-${tool} REQUIRED)
+  set(CMAKE_${lang}_COMPILER ${KV_MINGW_${lang}})
+endforeach()
+set(CMAKE_RC_COMPILER ${KV_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KV_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
