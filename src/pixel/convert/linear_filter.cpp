@@ -1,7 +1,7 @@
 // The linear filters: two taps per axis, bilinear for surfaces and trilinear for volumes.
 #include <utility>
 
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/resampling_tables.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "math/simd_routines.h"
+#include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/resampling_tables.h"
 
