@@ -14,11 +14,10 @@ constexpr uint32_t kPaletteBytes = 1024;
 constexpr uint32_t kHeaderFlagVolume = 0x800000;
 constexpr uint32_t kCaps2AllFaces = 0xFC00;
 
-// Pixel format flags the reader tests by name. The others (alpha pixels 0x1, alpha only
-// 0x2, RGB 0x40, luminance 0x20000, bump luminance 0x40000, bump du/dv 0x80000) only
-// enter the comparison sets below.
+// The one pixel format flag the reader tests by name. The others (alpha pixels 0x1, alpha
+// only 0x2, palette 0x20, RGB 0x40, luminance 0x20000, bump luminance 0x40000, bump du/dv
+// 0x80000) only enter the format table and the comparison sets below.
 constexpr uint32_t kPfFourCc = 0x4;
-constexpr uint32_t kPfPalette8 = 0x20;
 
 // Which header fields a row must match, by the pixel format flags that give them meaning.
 // Luminance is missing from the bit-count set: luminance rows are told apart by masks.
@@ -59,7 +58,7 @@ constexpr DdsFormatEntry kDdsFormatTable[] = {
     {D3DFMT_G16R16, 0x40, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0, 32},
     {D3DFMT_A2R10G10B10, 0x41, 0, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 32},
     {D3DFMT_A8P8, 0x21, 0, 16, 0, 0, 0, 0xFF00, 16},
-    {D3DFMT_P8, 0x20, 0, 8, 0, 0, 0, 0, 8},
+    {D3DFMT_P8, 0x20 /* palette */, 0, 8, 0, 0, 0, 0, 8},
     {D3DFMT_L8, 0x20000, 0, 8, 0xFF, 0, 0, 0, 8},
     {D3DFMT_A8L8, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00, 16},
     {D3DFMT_A4L4, 0x20001, 0, 8, 0xF, 0, 0, 0xF0, 8},
