@@ -185,7 +185,24 @@ long residentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 TEST_F(Textures, LoadDrawClearCyclesKeepResidentMemoryFlat) {
+  if (kAddressSanitizer) {
+    // Its quarantine holds freed blocks back, so resident memory grows by design there;
+    // in that build the leak checker is what proves nothing is kept.
+    GTEST_SKIP() << "resident memory is not meaningful under AddressSanitizer";
+  }
   HostImage picture(128, 128), frame(kW, kH);
   paint(picture, [](int x, int y) { return 0xFF000000u | uint32_t(x << 16) | uint32_t(y << 8); });
   const uint32_t number = kv.makePolygon(1, kCentreQuad);
