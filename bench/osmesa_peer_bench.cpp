@@ -1,0 +1,290 @@
+// Frames per second of the benchmark scene through the exports (textured quads, drawPaint
+// with read-back into a host image) beside the same scene drawn by Mesa's off-screen
+// software renderer (llvmpipe), in one run: N = 1, 10, 100, 1000 quads, each side with one
+// thread and with its default thread count. llvmpipe reads LP_NUM_THREADS when it starts,
+// so its frames are drawn by child processes of this program (it re-executes itself with
+// the environment set); ours are drawn in-process with KVPOLYGON_D3D9_THREADS set before
+// the device is made. A table of ratios follows the benchmark output.
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "kvhost.h"
+#include "math/scene_math.h"
+#include "render/camera.h"
+
+namespace {
+
+constexpr int kW = 544, kH = 416;
+constexpr int kTextureSize = 256;
+const int kCounts[] = {1, 10, 100, 1000};
+std::string gSelf;  // this program, for the child processes
+
+// The scene's quad i: the same angles and offsets as the frame-drawing benchmark.
+struct QuadPlacement {
+  float ax, ay, az, move[3];
+};
+QuadPlacement placement(int i) {
+  return {0.35f * std::sin(1.3f * i),
+          0.45f * std::sin(0.7f * i + 0.5f),
+          0.6f * std::sin(0.37f * i),
+          {static_cast<float>(((37 * i + 5) % 11 - 5) * 40), static_cast<float>(((53 * i + 4) % 9 - 4) * 40),
+           static_cast<float>(((29 * i + 3) % 7 - 3) * 40)}};
+}
+
+// The checker in memory order (row 0 first), ARGB in a 32-bit word.
+uint32_t checkerTexel(int x, int y) {
+  const bool opaque = ((x / 32) + (y / 32)) % 2 == 0;
+  const uint32_t alpha = opaque ? 255 : 40 + (x % 32) * 6;
+  return alpha << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y & 0xFF) << 8 | uint32_t((x + y) & 0xFF);
+}
+
+// ---- ours, through the exports -------------------------------------------------------
+
+struct Exports {
+  int (*create)();
+  void (*dispose)();
+  int (*loadTexture)(const char *, uint32_t, int, int);
+  uint32_t (*makePolygon)(int, const float *);
+  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
+  int (*setupTranslate)(uint32_t, const float *, int);
+  int (*setupRotX)(uint32_t, const float *, int);
+  int (*setupRotY)(uint32_t, const float *, int);
+  int (*setupRotZ)(uint32_t, const float *, int);
+  int32_t (*drawPaint)(uint32_t, int, int);
+};
+
+template <typename F>
+bool bind(void *lib, const char *name, F &out) {
+  out = reinterpret_cast<F>(dlsym(lib, name));
+  return out != nullptr;
+}
+
+const Exports *library() {
+  static Exports e{};
+  static bool ok = [] {
+    void *lib = dlopen(KV_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    return lib && bind(lib, "create", e.create) && bind(lib, "dispose", e.dispose) &&
+           bind(lib, "loadTexture", e.loadTexture) && bind(lib, "makePolygon", e.makePolygon) &&
+           bind(lib, "setupTextures", e.setupTextures) && bind(lib, "setupTranslate", e.setupTranslate) &&
+           bind(lib, "setupRotX", e.setupRotX) && bind(lib, "setupRotY", e.setupRotY) &&
+           bind(lib, "setupRotZ", e.setupRotZ) && bind(lib, "drawPaint", e.drawPaint);
+  }();
+  return ok ? &e : nullptr;
+}
+
+bool buildOurScene(const Exports &kv, int count) {
+  const uint32_t checker = kvhost_image_create(kTextureSize, kTextureSize);
+  if (!checker) return false;
+  uint32_t *p = kvhost_image_pixels(checker);
+  for (int y = 0; y < kTextureSize; ++y)  // host images run bottom row first
+    for (int x = 0; x < kTextureSize; ++x) p[static_cast<size_t>(kTextureSize - 1 - y) * kTextureSize + x] = checkerTexel(x, y);
+  const bool loaded = kv.loadTexture("checker", checker, kTextureSize, kTextureSize) == 1;
+  kvhost_image_destroy(checker);
+  if (!loaded) return false;
+  const float corners[8] = {-128, -128, -128, 128, 128, -128, 128, 128};
+  const float uv[8] = {0, 0, 0, 2, 2, 0, 2, 2};
+  for (int i = 0; i < count; ++i) {
+    const uint32_t n = kv.makePolygon(1, corners);
+    kv.setupTextures(n, "checker", 0, uv);
+    const QuadPlacement q = placement(i);
+    kv.setupRotX(n, &q.ax, 0);
+    kv.setupRotY(n, &q.ay, 0);
+    kv.setupRotZ(n, &q.az, 0);
+    kv.setupTranslate(n, q.move, 0);
+  }
+  return true;
+}
+
+std::map<std::string, double> gFps;  // "ours/1/10" etc., for the ratio table
+
+void BM_Ours(benchmark::State &state, bool singleThread) {
+  // The stand-in device reads the variable when it is made (create below).
+  if (singleThread)
+    setenv("KVPOLYGON_D3D9_THREADS", "1", 1);
+  else
+    unsetenv("KVPOLYGON_D3D9_THREADS");
+  const int count = static_cast<int>(state.range(0));
+  const Exports *kv = library();
+  if (!kv || !kv->create()) {
+    state.SkipWithError("library unavailable");
+    return;
+  }
+  if (!buildOurScene(*kv, count)) {
+    state.SkipWithError("scene unavailable");
+    kv->dispose();
+    return;
+  }
+  const uint32_t image = kvhost_image_create(kW, kH);
+  for (auto _ : state)
+    if (kv->drawPaint(image, kW, kH) != 0) {
+      state.SkipWithError("drawPaint failed");
+      break;
+    }
+  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  kvhost_image_destroy(image);
+  kv->dispose();
+  unsetenv("KVPOLYGON_D3D9_THREADS");
+}
+
+// ---- the peer, in a child process ----------------------------------------------------
+
+// Draws frames for about `seconds` after a warm-up and prints "frames seconds".
+int peerChild(int count, double seconds) {
+  std::vector<uint32_t> frame(static_cast<size_t>(kW) * kH);
+  OSMesaContext ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (!ctx || !OSMesaMakeCurrent(ctx, frame.data(), GL_UNSIGNED_BYTE, kW, kH)) return 1;
+  std::vector<uint32_t> texels(static_cast<size_t>(kTextureSize) * kTextureSize);
+  for (int y = 0; y < kTextureSize; ++y)
+    for (int x = 0; x < kTextureSize; ++x) texels[static_cast<size_t>(y) * kTextureSize + x] = checkerTexel(x, y);
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  // ARGB words are B, G, R, A bytes in memory.
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kTextureSize, kTextureSize, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glColor4f(1, 1, 1, 1);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_CULL_FACE);
+  glViewport(0, 0, kW, kH);
+  glClearColor(0, 0, 0, 0);
+  glClearDepth(1.0);
+
+  // Row-vector matrices (v x M) read column-major by GL are the same transforms.
+  const kv::Matrix view = kv::cameraView();
+  const kv::Matrix projection = kv::cameraProjection(kW, kH);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixf(&projection.m[0][0]);
+  std::vector<kv::Matrix> worldView(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const QuadPlacement q = placement(i);
+    kv::Matrix rx, ry, rz, t, w = kv::identityMatrix();
+    kv::matrixRotationX(&rx, q.ax);
+    kv::matrixRotationY(&ry, q.ay);
+    kv::matrixRotationZ(&rz, q.az);
+    kv::matrixTranslation(&t, q.move[0], q.move[1], q.move[2]);
+    kv::matrixMultiply(&w, &w, &rx);
+    kv::matrixMultiply(&w, &w, &ry);
+    kv::matrixMultiply(&w, &w, &rz);
+    kv::matrixMultiply(&w, &w, &t);
+    kv::matrixMultiply(&worldView[static_cast<size_t>(i)], &w, &view);
+  }
+  glMatrixMode(GL_MODELVIEW);
+  const float corners[4][4] = {{-128, -128, 0, 0}, {-128, 128, 0, 2}, {128, -128, 2, 0}, {128, 128, 2, 2}};
+  auto drawFrame = [&] {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (const kv::Matrix &m : worldView) {
+      glLoadMatrixf(&m.m[0][0]);
+      glBegin(GL_TRIANGLE_STRIP);
+      for (const auto &c : corners) {
+        glTexCoord2f(c[2], c[3]);
+        glVertex3f(c[0], c[1], 0);
+      }
+      glEnd();
+    }
+    glFinish();  // the frame is in `frame` now
+  };
+  for (int i = 0; i < 3; ++i) drawFrame();
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  long frames = 0;
+  double elapsed = 0;
+  do {
+    drawFrame();
+    ++frames;
+    elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+  } while (elapsed < seconds);
+  std::printf("%ld %.9f\n", frames, elapsed);
+  OSMesaDestroyContext(ctx);
+  return 0;
+}
+
+void BM_Llvmpipe(benchmark::State &state, bool singleThread) {
+  const int count = static_cast<int>(state.range(0));
+  const std::string command = std::string(singleThread ? "LP_NUM_THREADS=0 " : "") + "'" + gSelf +
+                              "' --peer-child " + std::to_string(count) + " 2>/dev/null";
+  for (auto _ : state) {
+    FILE *child = popen(command.c_str(), "r");
+    long frames = 0;
+    double seconds = 0;
+    const bool read = child && std::fscanf(child, "%ld %lf", &frames, &seconds) == 2;
+    const int status = child ? pclose(child) : -1;
+    if (!read || status != 0 || frames <= 0 || seconds <= 0) {
+      state.SkipWithError("the OSMesa child failed");
+      return;
+    }
+    state.SetIterationTime(seconds / static_cast<double>(frames));
+    state.counters["frames/s"] = static_cast<double>(frames) / seconds;
+  }
+}
+
+// Remembers every run's frames per second for the ratio table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run> &runs) override {
+    for (const Run &run : runs) {
+      const auto it = run.counters.find("frames/s");
+      if (it != run.counters.end() && !run.error_occurred) gFps[run.benchmark_name()] = it->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+double fpsOf(const std::string &prefix, int n) {
+  for (const auto &[name, fps] : gFps)
+    if (name.rfind(prefix + "/" + std::to_string(n), 0) == 0) return fps;
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--peer-child") == 0) return peerChild(std::atoi(argv[2]), 1.0);
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  gSelf = length > 0 ? std::string(self, static_cast<size_t>(length)) : std::string(argv[0]);
+  for (int n : kCounts) {
+    // Interleaved per N so that all four figures of a row see the same load on the machine.
+    benchmark::RegisterBenchmark("ours_1thread", BM_Ours, true)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("llvmpipe_1thread", BM_Llvmpipe, true)
+        ->Arg(n)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ours_threads", BM_Ours, false)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("llvmpipe_threads", BM_Llvmpipe, false)
+        ->Arg(n)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::printf("\nframes/s, ours (through the exports, with read-back) / llvmpipe, same run\n");
+  std::printf("%6s %12s %12s %7s %12s %12s %7s\n", "N", "ours 1 thr", "llvmpipe 1", "ratio", "ours all",
+              "llvmpipe all", "ratio");
+  for (int n : kCounts) {
+    const double o1 = fpsOf("ours_1thread", n), l1 = fpsOf("llvmpipe_1thread", n);
+    const double on = fpsOf("ours_threads", n), ln = fpsOf("llvmpipe_threads", n);
+    std::printf("%6d %12.1f %12.1f %6.2fx %12.1f %12.1f %6.2fx\n", n, o1, l1, l1 > 0 ? o1 / l1 : 0.0, on, ln,
+                ln > 0 ? on / ln : 0.0);
+  }
+  return 0;
+}
