@@ -1,6 +1,7 @@
 // Queued drawing shared out between threads gives the same pixels and depth as drawing
 // every call at once on one thread: random scenes through the specialised and the generic
 // routines, clears between draws, textures rebound while draws wait in the queue.
+#include <atomic>
 #include <random>
 
 #include "d3d9/raster/worker_pool.h"
@@ -23,6 +24,7 @@ struct RandomScene {
   std::vector<uint32_t> texels[2];
   std::vector<Call> calls;
   DrawState state = plainState(kW, kH, kSceneFvf);
+  bool lastShared = false;
 
   explicit RandomScene(uint32_t seed) {
     std::mt19937 rng(seed);
@@ -81,12 +83,14 @@ struct RandomScene {
                 D3D_OK);
       s.texture[0] = TextureView{};
     }
+    lastShared = false;
     if (copyAtEnd) {
       copy->assign(canvas.color.size(), 0);
       r.finishAndCopy(canvas.target(), reinterpret_cast<BYTE *>(copy->data()), kW * 4);
     } else {
       r.finish();
     }
+    lastShared = r.lastFinishShared();
     return canvas;
   }
 };
@@ -98,10 +102,37 @@ TEST(ParallelDrawing, RandomScenesMatchOneThreadBitForBit) {
     EXPECT_GT(one.countNot(0x80402010), 10000) << "seed " << seed;
     for (int threads : {2, 3, 5}) {
       const Canvas many = scene.render(threads);
+      EXPECT_TRUE(scene.lastShared);
       EXPECT_TRUE(one.color == many.color) << "seed " << seed << ", " << threads << " threads";
       EXPECT_TRUE(one.depth == many.depth) << "seed " << seed << ", " << threads << " threads";
     }
   }
+}
+
+// One draw of more triangles than the queue holds is drawn in parts, in order.
+TEST(ParallelDrawing, AVeryLongStripMatchesOneThread) {
+  std::vector<TlVertex> strip;
+  for (int i = 0; i < 70002; ++i) {
+    const float x = static_cast<float>(i % 600) * 0.5f + 7.0f, y = (i & 1) ? 10.0f + (i % 211) : 200.0f - (i % 157);
+    strip.push_back({x, y, static_cast<float>(i % 97) / 97.0f, 1, 0x40000000u | (static_cast<DWORD>(i) * 2654435761u >> 8), 0, 0});
+  }
+  DrawState s = plainState(kW, kH);
+  useDiffuseOnly(s);
+  s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
+  s.renderState[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+  s.renderState[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
+  auto render = [&](int threads) {
+    Canvas c(kW, kH);
+    Rasterizer r;
+    r.setThreads(threads);
+    EXPECT_EQ(r.drawPrimitiveUP(s, c.target(), D3DPT_TRIANGLESTRIP, 70000, strip.data(), sizeof(TlVertex)), D3D_OK);
+    r.finish();
+    return c;
+  };
+  const Canvas one = render(1), two = render(2);
+  EXPECT_GT(one.countNot(0), 20000);
+  EXPECT_TRUE(one.color == two.color);
+  EXPECT_TRUE(one.depth == two.depth);
 }
 
 TEST(ParallelDrawing, FinishAndCopyDeliversTheFinishedFrame) {
@@ -133,18 +164,23 @@ TEST(ParallelDrawing, QueuedWorkWaitsForFinishAndIsDroppedWithTheRasterizer) {
   EXPECT_EQ(canvas.count(0xFFFFFFFFu), static_cast<int>(kW * kH));
 }
 
-TEST(ParallelDrawing, PoolRunsEveryWorkerOncePerRun) {
+TEST(ParallelDrawing, PoolSharesEveryPartOutExactlyOnce) {
   kvd3d::raster::WorkerPool pool(3);
   ASSERT_GE(pool.helperCount(), 1);
-  const int workers = 1 + pool.helperCount();
   for (int round = 0; round < 50; ++round) {
-    std::vector<int> seen(static_cast<size_t>(workers), 0);
-    pool.run([&](int worker) { ++seen[static_cast<size_t>(worker)]; }, workers);
-    for (int n : seen) EXPECT_EQ(n, 1);
-    // Fewer workers than helpers: the others sit the run out.
-    std::vector<int> two(2, 0);
-    pool.run([&](int worker) { ++two[static_cast<size_t>(worker)]; }, 2);
-    EXPECT_EQ(two[0] + two[1], 2);
+    constexpr int kParts = 64;
+    std::vector<std::atomic<int>> done(kParts);
+    std::atomic<int> next{0};
+    std::vector<std::atomic<int>> participants(static_cast<size_t>(pool.helperCount()) + 1);
+    pool.run(
+        [&](int who) {
+          ++participants[static_cast<size_t>(who)];
+          for (int p = next.fetch_add(1); p < kParts; p = next.fetch_add(1)) ++done[static_cast<size_t>(p)];
+        },
+        pool.helperCount());
+    for (const auto &d : done) EXPECT_EQ(d.load(), 1);
+    EXPECT_EQ(participants[0].load(), 1);  // the caller always takes part
+    for (const auto &p : participants) EXPECT_LE(p.load(), 1);
   }
 }
 

@@ -26,8 +26,8 @@ namespace kvd3d::raster {
 
 namespace {
 
-constexpr int kBandRows = 16;                  // rows of one band; threads take every n-th band
-constexpr size_t kMaxQueuedTriangles = 1 << 16;  // a longer queue is drawn at once
+constexpr int kBandRows = 16;                  // threads take bands of rows, one at a time
+constexpr size_t kMaxQueuedTriangles = 1 << 16;  // a queue this long is drawn at once
 constexpr uint64_t kParallelPixels = 1 << 15;  // less queued work is drawn by the caller alone
 
 // The rasterizers that queue work, so that pixel memory can be made current before anyone
@@ -41,16 +41,6 @@ Registry &registry() {
   return *r;
 }
 std::atomic<int> gQueuedRasterizers{0};
-
-// Calls fn(y0, y1) for the parts of rows [top, bottom) in the bands this worker owns.
-template <typename Fn>
-void forOwnBands(int top, int bottom, int worker, int workers, Fn &&fn) {
-  if (top >= bottom) return;
-  int band = top / kBandRows;
-  band += ((worker - band % workers) % workers + workers) % workers;
-  for (; band * kBandRows < bottom; band += workers)
-    fn(std::max(top, band * kBandRows), std::min(bottom, (band + 1) * kBandRows));
-}
 
 }  // namespace
 
@@ -97,6 +87,7 @@ struct Rasterizer::Impl {
   std::unique_ptr<WorkerPool> pool;
   const DrawState *drawState = nullptr;  // of the draw being queued
   size_t drawFirst = 0;                  // its first queued triangle
+  bool lastShared = false;               // whether the last finish shared the work out
 
   bool deferring() const { return threads > 1; }
 
@@ -106,17 +97,24 @@ struct Rasterizer::Impl {
     if (deferring()) {
       try {
         triangles.push_back(tri);
-        queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
-        return;
       } catch (const std::bad_alloc &) {
         // No room to queue it: draw what is queued, this draw's triangles so far included,
         // then this one at once.
-        queueDraw(*drawState, drawFirst);
-        flushLocked(nullptr);
-        drawFirst = triangles.size();
+        flushDrawSoFar();
+        walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+        return;
       }
+      queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
+      if (triangles.size() >= kMaxQueuedTriangles) flushDrawSoFar();  // bounds the queue's memory
+      return;
     }
     walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+  }
+
+  void flushDrawSoFar() {
+    queueDraw(*drawState, drawFirst);
+    flushLocked(nullptr);
+    drawFirst = triangles.size();
   }
 
   void noteQueued() {
@@ -144,53 +142,63 @@ struct Rasterizer::Impl {
       return;
     }
     noteQueued();
-    if (triangles.size() > kMaxQueuedTriangles) flushLocked(nullptr);
   }
 
-  void runBands(int worker, int workers, const CopyRequest *copy) const {
+  // Runs the whole queue for rows [y0, y1) only, then copies those rows. Distinct bands
+  // touch distinct pixels, and inside a band the calls keep their order.
+  void runBand(int y0, int y1, const CopyRequest *copy) const {
     for (const Command &c : commands) {
       if (c.clear) {
-        const ClearJob &job = clears[c.index];
-        forOwnBands(job.box.top, job.box.bottom, worker, workers, [&](int y0, int y1) { runClear(job, y0, y1); });
+        runClear(clears[c.index], y0, y1);
         continue;
       }
       const QueuedDraw &d = draws[c.index];
       for (size_t t = d.firstTriangle; t < d.endTriangle; ++t) {
         const TriangleSetup &tri = triangles[t];
-        forOwnBands(tri.yStart, tri.yEnd, worker, workers, [&](int y0, int y1) {
-          walkTriangleRows(tri, y0, y1, [&](const SpanRow &row, int x0, int x1) { d.routine(d.ctx, tri, row, x0, x1); });
-        });
+        const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
+        if (top < bottom)
+          walkTriangleRows(tri, top, bottom, [&](const SpanRow &row, int x0, int x1) { d.routine(d.ctx, tri, row, x0, x1); });
       }
     }
     if (copy) {
       const size_t rowBytes = size_t(copy->target.width) * 4;
-      forOwnBands(0, int(copy->target.height), worker, workers, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y)
-          std::memcpy(copy->dst + ptrdiff_t(y) * copy->dstPitch, colorRow(copy->target, y), rowBytes);
-      });
+      for (int y = y0; y < std::min(y1, int(copy->target.height)); ++y)
+        std::memcpy(copy->dst + ptrdiff_t(y) * copy->dstPitch, colorRow(copy->target, y), rowBytes);
     }
   }
 
   // Draws the queue (and makes the copy) with as many threads as the work is worth.
   void flushLocked(const CopyRequest *copy) {
     if (commands.empty()) {
-      if (copy) runBands(0, 1, copy);
+      if (copy) runBand(0, int(copy->target.height), copy);
       return;
     }
     for (QueuedDraw &d : draws)
       for (int s = 0; s < kMaxStages; ++s)
         if (d.viewIndex[s] >= 0) d.ctx.cascade.stage[s].sampler.view = &d.views[d.viewIndex[s]];
-    int workers = 1;
-    if (threads > 1 && queuedPixels >= kParallelPixels) {
+    int rows = copy ? int(copy->target.height) : 0;
+    for (const ClearJob &c : clears) rows = std::max(rows, c.box.bottom);
+    for (const TriangleSetup &t : triangles) rows = std::max(rows, t.yEnd);
+    const int bands = (rows + kBandRows - 1) / kBandRows;
+    bool shared = false;
+    if (threads > 1 && bands > 1 && queuedPixels >= kParallelPixels) {
       // A forked child has none of its parent's helpers: leave their pool alone, make another.
       if (pool && pool->owner() != getpid()) (void)pool.release();
       if (!pool) pool.reset(new (std::nothrow) WorkerPool(threads - 1));
-      if (pool) workers = 1 + std::min(pool->helperCount(), threads - 1);
+      shared = pool && pool->helperCount() > 0;
     }
-    if (workers > 1)
-      pool->run([&](int worker) { runBands(worker, workers, copy); }, workers);
-    else
-      runBands(0, 1, copy);
+    if (shared) {
+      std::atomic<int> next{0};
+      pool->run(
+          [&](int) {
+            for (int b = next.fetch_add(1); b < bands; b = next.fetch_add(1))
+              runBand(b * kBandRows, (b + 1) * kBandRows, copy);
+          },
+          std::min(pool->helperCount(), bands - 1));
+    } else {
+      runBand(0, rows, copy);
+    }
+    lastShared = shared;
     commands.clear();
     draws.clear();
     clears.clear();
@@ -309,6 +317,7 @@ void Rasterizer::setThreads(int threads) {
 }
 
 int Rasterizer::threads() const { return impl_->threads; }
+bool Rasterizer::lastFinishShared() const { return impl_->lastShared; }
 
 void Rasterizer::finish() {
   std::lock_guard<std::mutex> lock(impl_->queueMutex);

@@ -73,6 +73,8 @@ class Rasterizer {
   void setThreads(int threads);
   int threads() const;
   void finish();
+  // Whether the last finish that had work to do gave some of it to other threads.
+  bool lastFinishShared() const;
   // finish(), then the target's colour rows (width * 4 bytes each) into dst; the threads
   // copy the bands they drew while those are still in their caches.
   void finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch);

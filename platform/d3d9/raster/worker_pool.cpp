@@ -16,7 +16,7 @@ WorkerPool::WorkerPool(int helpers) : owner_(getpid()) {
   pthread_sigmask(SIG_SETMASK, &all, &previous);
   for (int i = 0; i < helpers; ++i) {
     try {
-      threads_.emplace_back([this, i] { helperLoop(i + 1); });
+      threads_.emplace_back([this] { helperLoop(); });
     } catch (const std::system_error &) {
       break;  // a sandbox or a limit refused another thread: work with those there are
     }
@@ -33,34 +33,38 @@ WorkerPool::~WorkerPool() {
   for (std::thread &t : threads_) t.join();
 }
 
-void WorkerPool::run(const std::function<void(int)> &job, int workers) {
+void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = &job;
-    activeHelpers_ = workers - 1;
-    remaining_ = workers - 1;
+    open_ = true;
+    allowed_ = helpers;
+    joined_ = 0;
     ++generation_;
   }
   start_.notify_all();
   job(0);
   std::unique_lock<std::mutex> lock(mutex_);
-  done_.wait(lock, [this] { return remaining_ == 0; });
+  open_ = false;
+  done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
 }
 
-void WorkerPool::helperLoop(int index) {
+void WorkerPool::helperLoop() {
   unsigned long seen = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     start_.wait(lock, [&] { return stop_ || generation_ != seen; });
     if (stop_) return;
     seen = generation_;
-    if (index > activeHelpers_) continue;
+    if (!open_ || joined_ >= allowed_) continue;
+    const int index = ++joined_;
+    ++running_;
     const std::function<void(int)> *job = job_;
     lock.unlock();
     (*job)(index);
     lock.lock();
-    if (--remaining_ == 0) done_.notify_one();
+    if (--running_ == 0) done_.notify_one();
   }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// A small persistent pool of helper threads for the rasterizer: run(job, n) calls job(0) on
-// the calling thread and job(1) .. job(n - 1) on helpers, and returns when all are done.
-// Helpers start blocked for every signal (they only ever wait or draw) and are joined when
-// the pool is destroyed.
+// A small persistent pool of helper threads for the rasterizer. run(job, n) calls job(0) on
+// the calling thread and job(1), job(2) ... on each of up to n helpers that gets to it before
+// the caller's own call has returned; it returns when every call that started has. The job
+// therefore shares its work out as it goes (a counter of parts): a helper the system is slow
+// to wake finds nothing left, and the caller never waits for it. Helpers start with every
+// signal blocked (they only ever wait or draw) and are joined when the pool is destroyed.
 #include <sys/types.h>
 
 #include <condition_variable>
@@ -24,11 +26,10 @@ class WorkerPool {
   int helperCount() const { return static_cast<int>(threads_.size()); }
   // The process the helpers run in: after fork a child has none of them.
   pid_t owner() const { return owner_; }
-  // workers - 1 must not exceed helperCount().
-  void run(const std::function<void(int)> &job, int workers);
+  void run(const std::function<void(int)> &job, int helpers);
 
  private:
-  void helperLoop(int index);
+  void helperLoop();
 
   std::vector<std::thread> threads_;
   pid_t owner_;
@@ -36,8 +37,10 @@ class WorkerPool {
   std::condition_variable start_, done_;
   const std::function<void(int)> *job_ = nullptr;
   unsigned long generation_ = 0;
-  int activeHelpers_ = 0;  // helpers taking part in the current generation
-  int remaining_ = 0;
+  bool open_ = false;  // helpers may still join the current run
+  int allowed_ = 0;    // how many may join it
+  int joined_ = 0;
+  int running_ = 0;
   bool stop_ = false;
 };
 
