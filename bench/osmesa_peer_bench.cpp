@@ -24,93 +24,17 @@
 #include <string>
 #include <vector>
 
+#include "exports_scene.h"
 #include "kvhost.h"
 #include "math/scene_math.h"
 #include "render/camera.h"
 
 namespace {
 
-constexpr int kW = 544, kH = 416;
-constexpr int kTextureSize = 256;
+using namespace kvbench;
 const int kCounts[] = {1, 10, 100, 1000};
 constexpr int kRepetitions = 3;
 std::string gSelf;  // this program, for the child processes
-
-// The scene's quad i: the same angles and offsets as the frame-drawing benchmark.
-struct QuadPlacement {
-  float ax, ay, az, move[3];
-};
-QuadPlacement placement(int i) {
-  return {0.35f * std::sin(1.3f * i),
-          0.45f * std::sin(0.7f * i + 0.5f),
-          0.6f * std::sin(0.37f * i),
-          {static_cast<float>(((37 * i + 5) % 11 - 5) * 40), static_cast<float>(((53 * i + 4) % 9 - 4) * 40),
-           static_cast<float>(((29 * i + 3) % 7 - 3) * 40)}};
-}
-
-// The checker in memory order (row 0 first), ARGB in a 32-bit word.
-uint32_t checkerTexel(int x, int y) {
-  const bool opaque = ((x / 32) + (y / 32)) % 2 == 0;
-  const uint32_t alpha = opaque ? 255 : 40 + (x % 32) * 6;
-  return alpha << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y & 0xFF) << 8 | uint32_t((x + y) & 0xFF);
-}
-
-// ---- ours, through the exports -------------------------------------------------------
-
-struct Exports {
-  int (*create)();
-  void (*dispose)();
-  int (*loadTexture)(const char *, uint32_t, int, int);
-  uint32_t (*makePolygon)(int, const float *);
-  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
-  int (*setupTranslate)(uint32_t, const float *, int);
-  int (*setupRotX)(uint32_t, const float *, int);
-  int (*setupRotY)(uint32_t, const float *, int);
-  int (*setupRotZ)(uint32_t, const float *, int);
-  int32_t (*drawPaint)(uint32_t, int, int);
-};
-
-template <typename F>
-bool bind(void *lib, const char *name, F &out) {
-  out = reinterpret_cast<F>(dlsym(lib, name));
-  return out != nullptr;
-}
-
-const Exports *library() {
-  static Exports e{};
-  static bool ok = [] {
-    void *lib = dlopen(KV_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    return lib && bind(lib, "create", e.create) && bind(lib, "dispose", e.dispose) &&
-           bind(lib, "loadTexture", e.loadTexture) && bind(lib, "makePolygon", e.makePolygon) &&
-           bind(lib, "setupTextures", e.setupTextures) && bind(lib, "setupTranslate", e.setupTranslate) &&
-           bind(lib, "setupRotX", e.setupRotX) && bind(lib, "setupRotY", e.setupRotY) &&
-           bind(lib, "setupRotZ", e.setupRotZ) && bind(lib, "drawPaint", e.drawPaint);
-  }();
-  return ok ? &e : nullptr;
-}
-
-bool buildOurScene(const Exports &kv, int count) {
-  const uint32_t checker = kvhost_image_create(kTextureSize, kTextureSize);
-  if (!checker) return false;
-  uint32_t *p = kvhost_image_pixels(checker);
-  for (int y = 0; y < kTextureSize; ++y)  // host images run bottom row first
-    for (int x = 0; x < kTextureSize; ++x) p[static_cast<size_t>(kTextureSize - 1 - y) * kTextureSize + x] = checkerTexel(x, y);
-  const bool loaded = kv.loadTexture("checker", checker, kTextureSize, kTextureSize) == 1;
-  kvhost_image_destroy(checker);
-  if (!loaded) return false;
-  const float corners[8] = {-128, -128, -128, 128, 128, -128, 128, 128};
-  const float uv[8] = {0, 0, 0, 2, 2, 0, 2, 2};
-  for (int i = 0; i < count; ++i) {
-    const uint32_t n = kv.makePolygon(1, corners);
-    kv.setupTextures(n, "checker", 0, uv);
-    const QuadPlacement q = placement(i);
-    kv.setupRotX(n, &q.ax, 0);
-    kv.setupRotY(n, &q.ay, 0);
-    kv.setupRotZ(n, &q.az, 0);
-    kv.setupTranslate(n, q.move, 0);
-  }
-  return true;
-}
 
 std::map<std::string, double> gFps, gCpu;  // per case, for the ratio table
 
@@ -133,7 +57,7 @@ void BM_Ours(benchmark::State &state, bool singleThread) {
     state.SkipWithError("library unavailable");
     return;
   }
-  if (!buildOurScene(*kv, count)) {
+  if (!buildScene(*kv, count)) {
     state.SkipWithError("scene unavailable");
     kv->dispose();
     return;
@@ -160,9 +84,14 @@ int peerChild(int count, double seconds) {
   std::vector<uint32_t> frame(static_cast<size_t>(kW) * kH);
   OSMesaContext ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
   if (!ctx || !OSMesaMakeCurrent(ctx, frame.data(), GL_UNSIGNED_BYTE, kW, kH)) return 1;
+  // The checker in memory order: the host image's rows run bottom first.
   std::vector<uint32_t> texels(static_cast<size_t>(kTextureSize) * kTextureSize);
+  const uint32_t checker = checkerImage(kTextureSize);
+  if (!checker) return 1;
   for (int y = 0; y < kTextureSize; ++y)
-    for (int x = 0; x < kTextureSize; ++x) texels[static_cast<size_t>(y) * kTextureSize + x] = checkerTexel(x, y);
+    std::memcpy(&texels[static_cast<size_t>(y) * kTextureSize],
+                kvhost_image_pixels(checker) + static_cast<size_t>(kTextureSize - 1 - y) * kTextureSize, kTextureSize * 4);
+  kvhost_image_destroy(checker);
   GLuint texture = 0;
   glGenTextures(1, &texture);
   glBindTexture(GL_TEXTURE_2D, texture);
