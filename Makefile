@@ -55,7 +55,8 @@ fuzz:
 	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ $$corpus $(SEEDS); \
 	done
 
-bench: deps
+bench:
+	@scripts/install-deps.sh $(DEPS_KIND) bench
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 	@for b in build/bench/kvbench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done

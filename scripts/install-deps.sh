@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a kind of build needs when run as root; otherwise names
 # what is missing.
-#   scripts/install-deps.sh [demo|test|windows|clang|fuzz|i386]...   (default: test)
+#   scripts/install-deps.sh [demo|test|windows|clang|fuzz|i386|bench]...   (default: test)
 set -euo pipefail
 library=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev)
 windows=(g++-mingw-w64-i686-win32)
@@ -17,6 +17,7 @@ for kind in "${@:-test}"; do
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
     i386) packages+=("${library[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
+    bench) packages+=("${library[@]}" libbenchmark-dev libosmesa6-dev) ;;  # with Mesa's renderer as the peer
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac
 done

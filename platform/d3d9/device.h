@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "d3d9/pixel_storage.h"
 #include "d3d9/raster/rasterizer.h"
 #include "d3d9/swap_chain.h"
 #include "d3d9/tracked_resource.h"
@@ -31,6 +32,12 @@ class Device final : public IDirect3DDevice9 {
   void untrack(TrackedResource *resource);
   void setHealth(Health health) { health_ = health; }
   const D3DPRESENT_PARAMETERS &presentParameters() const { return parameters_; }
+  StorageRecycler &storageRecycler() { return recycler_; }
+  // Finishes queued drawing first.
+  void setDrawingThreads(int threads) {
+    rasterizer_.finish();
+    rasterizer_.setThreads(threads);
+  }
   Health health() const { return health_; }
 
   // IUnknown
@@ -223,6 +230,7 @@ class Device final : public IDirect3DDevice9 {
 
   raster::DrawState state_;
   raster::Rasterizer rasterizer_;
+  StorageRecycler recycler_;
   BindableTexture *bound_[raster::kMaxSamplers] = {};
 
   D3DMATRIX textureTransforms_[8];

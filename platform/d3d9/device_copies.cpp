@@ -196,6 +196,7 @@ bool sameSize(const PixelStorage &a, const PixelStorage &b) {
 HRESULT Device::UpdateSurface(IDirect3DSurface9 *pSourceSurface, const RECT *pSourceRect,
                               IDirect3DSurface9 *pDestinationSurface, const POINT *pDestPoint) {
   KVD3D_LOG("UpdateSurface");
+  rasterizer_.finish();  // the copy reads or writes pixels queued draws may touch
   if (control().failUpdateSurface) return D3DERR_INVALIDCALL;
   Surface *source = ownSurface(pSourceSurface, this);
   Surface *dest = ownSurface(pDestinationSurface, this);
@@ -221,6 +222,7 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9 *pSourceSurface, const RECT *pSo
 
 HRESULT Device::UpdateTexture(IDirect3DBaseTexture9 *pSourceTexture, IDirect3DBaseTexture9 *pDestinationTexture) {
   KVD3D_LOG("UpdateTexture");
+  rasterizer_.finish();  // the copy reads or writes pixels queued draws may touch
   auto *source = dynamic_cast<BindableTexture *>(pSourceTexture);
   auto *dest = dynamic_cast<BindableTexture *>(pDestinationTexture);
   if (!source || !dest || source == dest || source->owner() != this || dest->owner() != this) return D3DERR_INVALIDCALL;
@@ -263,6 +265,7 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9 *pSourceTexture, IDirect3DBa
 HRESULT Device::StretchRect(IDirect3DSurface9 *pSourceSurface, const RECT *pSourceRect, IDirect3DSurface9 *pDestSurface,
                             const RECT *pDestRect, D3DTEXTUREFILTERTYPE Filter) {
   KVD3D_LOG("StretchRect", Filter);
+  rasterizer_.finish();  // the copy reads or writes pixels queued draws may touch
   if (control().failStretchRect) return D3DERR_INVALIDCALL;
   Surface *source = ownSurface(pSourceSurface, this);
   Surface *dest = ownSurface(pDestSurface, this);
@@ -316,6 +319,7 @@ HRESULT Device::StretchRect(IDirect3DSurface9 *pSourceSurface, const RECT *pSour
 
 HRESULT Device::ColorFill(IDirect3DSurface9 *pSurface, const RECT *pRect, D3DCOLOR color) {
   KVD3D_LOG("ColorFill", color);
+  rasterizer_.finish();  // the copy reads or writes pixels queued draws may touch
   Surface *surface = ownSurface(pSurface, this);
   if (!surface) return D3DERR_INVALIDCALL;
   const SurfaceKind kind = kindOf(*surface);

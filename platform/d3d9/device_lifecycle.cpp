@@ -37,6 +37,7 @@ Device::Device(Direct3D9 *direct3d, const D3DDEVICE_CREATION_PARAMETERS &creatio
     : direct3d_(direct3d), creation_(creation) {
   direct3d_->AddRef();
   control().liveDevices.push_back(this);
+  rasterizer_.setThreads(raster::threadsFromEnvironment());
   for (int i = 0; i < 256; ++i) {
     gamma_.red[i] = gamma_.green[i] = gamma_.blue[i] = WORD(i * 257);
   }
@@ -229,6 +230,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS *pPresentationParameters) {
 
 HRESULT Device::Present(const RECT *, const RECT *, HWND, const RGNDATA *) {
   KVD3D_LOG("Present");
+  rasterizer_.finish();
   if (health_ != Health::ok) return D3DERR_DEVICELOST;
   return inScene_ ? D3DERR_INVALIDCALL : D3D_OK;  // nothing is shown: frames are read back
 }

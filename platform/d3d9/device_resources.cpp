@@ -135,6 +135,13 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9 *pRenderTarget, IDirect3DS
     return D3DERR_INVALIDCALL;
   if (from.Width != to.Width || from.Height != to.Height || from.Format != to.Format) return D3DERR_INVALIDCALL;
   if (source->storage().locked() || dest->storage().locked()) return D3DERR_INVALIDCALL;
+  dest->storage().markOverwritten();
+  if (!backBuffers_.empty() && source == backBuffers_[0]) {
+    // The drawing threads copy the rows they drew while those are still in their caches.
+    rasterizer_.finishAndCopy(renderTarget(), dest->storage().bits(), dest->storage().pitch());
+    return D3D_OK;
+  }
+  rasterizer_.finish();
   // Same format and size give the same pitch and the same number of bytes.
   std::memcpy(dest->storage().bits(), source->storage().bits(), size_t(source->storage().byteSize()));
   return D3D_OK;

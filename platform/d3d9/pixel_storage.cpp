@@ -3,17 +3,67 @@
 #include <cstring>
 #include <new>
 
+#include "d3d9/raster/rasterizer.h"
+
 namespace kvd3d {
 
 constexpr BYTE kDiscardedByte = 0xDD;
 
-HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, UINT depth) {
+namespace {
+constexpr size_t kRecycledEntries = 4;
+}
+
+std::unique_ptr<BYTE[]> StorageRecycler::take(uint64_t bytes) {
+  for (auto it = entries_.begin(); it != entries_.end(); ++it)
+    if (it->bytes == bytes) {
+      std::unique_ptr<BYTE[]> bits = std::move(it->bits);
+      entries_.erase(it);
+      return bits;
+    }
+  return nullptr;
+}
+
+void StorageRecycler::give(std::unique_ptr<BYTE[]> bits, uint64_t bytes) {
+  if (!bits) return;
+  try {
+    if (entries_.size() == kRecycledEntries) entries_.erase(entries_.begin());  // the oldest goes
+    entries_.push_back(Entry{bytes, std::move(bits)});
+  } catch (const std::bad_alloc &) {
+    // not kept: the memory is freed with `bits`
+  }
+}
+
+PixelStorage::~PixelStorage() {
+  // Queued draws may still write here (a render target) or read from here (a texture).
+  if (bits_) kvd3d::raster::finishPendingDrawing();
+}
+
+void PixelStorage::zeroNow() const {
+  zeroPending_ = false;
+  std::memset(bits_.get(), 0, size_t(byteSize()));
+}
+
+void PixelStorage::recycle(StorageRecycler &recycler) {
+  if (!bits_) return;
+  kvd3d::raster::finishPendingDrawing();
+  recycler.give(std::move(bits_), byteSize());
+  zeroPending_ = false;
+}
+
+HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, UINT depth,
+                               StorageRecycler *recycler) {
   UINT pitch = 0;
   if (width == 0 || height == 0 || depth == 0) return D3DERR_INVALIDCALL;
   if (!levelPitch(info, width, pitch)) return E_OUTOFMEMORY;
   const uint64_t slice = uint64_t(pitch) * blockRows(info, height);
   if (slice > kMaxLevelBytes || slice * depth > kMaxLevelBytes) return E_OUTOFMEMORY;
-  bits_.reset(new (std::nothrow) BYTE[size_t(slice * depth)]());
+  if (bits_) kvd3d::raster::finishPendingDrawing();
+  std::unique_ptr<BYTE[]> reused = recycler ? recycler->take(slice * depth) : nullptr;
+  zeroPending_ = reused != nullptr;
+  if (reused)
+    bits_ = std::move(reused);
+  else
+    bits_.reset(new (std::nothrow) BYTE[size_t(slice * depth)]());
   if (!bits_) return E_OUTOFMEMORY;
   info_ = &info;
   width_ = width;
@@ -36,11 +86,12 @@ bool PixelStorage::regionAligned(UINT left, UINT top, UINT right, UINT bottom) c
 BYTE *PixelStorage::address(UINT left, UINT top, UINT front) const {
   const size_t offset = size_t(front) * slicePitch_ + size_t(top / info_->blockHeight) * pitch_ +
                         size_t(left / info_->blockWidth) * info_->blockBytes;
-  return bits_.get() + offset;
+  return bits() + offset;
 }
 
 HRESULT PixelStorage::lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags) {
   if (!out || !bits_) return D3DERR_INVALIDCALL;
+  kvd3d::raster::finishPendingDrawing();
   if (locked_) return D3DERR_INVALIDCALL;
   UINT left = 0, top = 0;
   if (rect) {
@@ -61,6 +112,7 @@ HRESULT PixelStorage::lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flag
 
 HRESULT PixelStorage::lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags) {
   if (!out || !bits_) return D3DERR_INVALIDCALL;
+  kvd3d::raster::finishPendingDrawing();
   if (locked_) return D3DERR_INVALIDCALL;
   UINT left = 0, top = 0, front = 0;
   if (box) {
@@ -81,7 +133,10 @@ HRESULT PixelStorage::lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags
 }
 
 void PixelStorage::discardContents() {
-  if (bits_) std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
+  if (!bits_) return;
+  kvd3d::raster::finishPendingDrawing();
+  zeroPending_ = false;
+  std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
 }
 
 HRESULT PixelStorage::unlock() {

@@ -5,6 +5,7 @@
 #include <d3d9.h>
 
 #include <memory>
+#include <vector>
 
 #include "d3d9/format_table.h"
 
@@ -14,10 +15,35 @@ namespace kvd3d {
 // without touching the heap.
 constexpr uint64_t kMaxLevelBytes = uint64_t(512) << 20;
 
+// Memory of released system-memory surfaces, kept for the next surface of the same size:
+// a frame read back every frame then reuses warm pages instead of mapping fresh ones.
+class StorageRecycler {
+ public:
+  std::unique_ptr<BYTE[]> take(uint64_t bytes);
+  void give(std::unique_ptr<BYTE[]> bits, uint64_t bytes);
+
+ private:
+  struct Entry {
+    uint64_t bytes;
+    std::unique_ptr<BYTE[]> bits;
+  };
+  std::vector<Entry> entries_;
+};
+
 class PixelStorage {
  public:
-  // D3D_OK, E_OUTOFMEMORY (allocation failed or the size is absurd). Memory starts zeroed.
-  HRESULT allocate(const FormatInfo &info, UINT width, UINT height, UINT depth);
+  PixelStorage() = default;
+  ~PixelStorage();
+  PixelStorage(const PixelStorage &) = delete;
+  PixelStorage &operator=(const PixelStorage &) = delete;
+
+  // D3D_OK, E_OUTOFMEMORY (allocation failed or the size is absurd). Memory starts zeroed;
+  // memory taken from `recycler` is zeroed when first touched, unless markOverwritten()
+  // said that every byte is about to be replaced.
+  HRESULT allocate(const FormatInfo &info, UINT width, UINT height, UINT depth, StorageRecycler *recycler = nullptr);
+  // Hands the memory to `recycler`; the storage is empty afterwards.
+  void recycle(StorageRecycler &recycler);
+  void markOverwritten() { zeroPending_ = false; }
 
   const FormatInfo &info() const { return *info_; }
   UINT width() const { return width_; }
@@ -25,7 +51,10 @@ class PixelStorage {
   UINT depth() const { return depth_; }
   INT pitch() const { return INT(pitch_); }
   INT slicePitch() const { return INT(slicePitch_); }
-  BYTE *bits() const { return bits_.get(); }
+  BYTE *bits() const {
+    if (zeroPending_) zeroNow();
+    return bits_.get();
+  }
   bool locked() const { return locked_; }
 
   // Lock of a rectangle of slice 0 (nullptr = whole level) or of a box (nullptr = whole).
@@ -44,12 +73,14 @@ class PixelStorage {
   BYTE *address(UINT left, UINT top, UINT front) const;
 
  private:
+  void zeroNow() const;
 
   const FormatInfo *info_ = nullptr;
   UINT width_ = 0, height_ = 0, depth_ = 0;
   UINT pitch_ = 0, slicePitch_ = 0;
   std::unique_ptr<BYTE[]> bits_;
   bool locked_ = false;
+  mutable bool zeroPending_ = false;
 };
 
 }  // namespace kvd3d

@@ -15,7 +15,10 @@ HRESULT Surface::create(Device *device, const D3DSURFACE_DESC &desc, bool lockab
   if (!info) return D3DERR_INVALIDCALL;
   Surface *surface = new (std::nothrow) Surface(device, desc, lockable, owner, container);
   if (!surface) return E_OUTOFMEMORY;
-  HRESULT hr = surface->storage_.allocate(*info, desc.Width, desc.Height, 1);
+  // Application system-memory surfaces (read-back copies, typically) reuse released memory.
+  const bool recycled = owner == Owner::application && desc.Pool == D3DPOOL_SYSTEMMEM;
+  HRESULT hr = surface->storage_.allocate(*info, desc.Width, desc.Height, 1,
+                                          recycled ? &device->storageRecycler() : nullptr);
   if (FAILED(hr)) {
     if (owner == Owner::application) {
       surface->Release();
@@ -47,6 +50,7 @@ Surface::Surface(Device *device, const D3DSURFACE_DESC &desc, bool lockable, Own
 
 Surface::~Surface() {
   forgetLockRefusal(this);
+  if (owner_ == Owner::application && desc_.Pool == D3DPOOL_SYSTEMMEM) storage_.recycle(device_->storageRecycler());
   if (owner_ == Owner::application) {
     device_->untrack(this);
     --control().liveResources;

@@ -58,6 +58,10 @@ void d3d9LoseDevice() {
   for (kvd3d::Device *device : control().liveDevices) device->setHealth(kvd3d::Device::Health::lost);
 }
 
+void d3d9SetDrawingThreads(int threads) {
+  for (kvd3d::Device *device : control().liveDevices) device->setDrawingThreads(threads);
+}
+
 void d3d9MakeResettable() {
   for (kvd3d::Device *device : control().liveDevices)
     if (device->health() == kvd3d::Device::Health::lost) device->setHealth(kvd3d::Device::Health::notReset);

@@ -27,6 +27,11 @@ void d3d9LoseDevice();
 // Every lost device becomes resettable: D3DERR_DEVICENOTRESET until a successful Reset.
 void d3d9MakeResettable();
 
+// How many threads every live device draws with (1: each call draws before it returns;
+// more: drawing is queued and shared out when the pixels are needed). Devices made later
+// read KVPOLYGON_D3D9_THREADS instead.
+void d3d9SetDrawingThreads(int threads);
+
 // Capabilities reported by GetDeviceCaps and applied to resource creation.
 void d3d9SetCaps(const D3DCAPS9 &caps);
 D3DCAPS9 d3d9DefaultCaps();

@@ -21,7 +21,15 @@ class GoldenFrames : public kvtest::TexturedScene {
     return n;
   }
 
-  kvtest::Frame draw() { return kvtest::frameFromHost(drawHostRows().data(), kW, kH); }
+  // The frame drawn on the caller's thread alone must equal the one drawn by several.
+  kvtest::Frame draw() {
+    kvtest::d3d9SetDrawingThreads(1);
+    const std::vector<uint32_t> single = drawHostRows();
+    kvtest::d3d9SetDrawingThreads(3);
+    const std::vector<uint32_t> shared = drawHostRows();
+    EXPECT_TRUE(single == shared) << "the threads drew another frame";
+    return kvtest::frameFromHost(shared.data(), kW, kH);
+  }
 
   static uint32_t at(const kvtest::Frame &f, int x, int y) { return f.pixels[static_cast<size_t>(y) * f.width + x]; }
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "output_merger.h"
+#include "draw_context.h"
 #include "rasterizer.h"
 
 namespace kvd3d::raster {
@@ -20,16 +21,23 @@ Box intersect(const Box &a, const Box &b) {
 // The first row is filled element by element, every further row is a copy of it: the
 // library's memcpy moves whole vectors where a plain loop would not.
 template <typename T>
-void fillRows(BYTE *base, INT pitch, const Box &b, T value) {
-  BYTE *first = base + b.top * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T));
+void fillRows(BYTE *base, INT pitch, const ClearBox &b, int top, int bottom, T value) {
+  BYTE *first = base + top * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T));
   const size_t count = static_cast<size_t>(b.right - b.left);
   for (size_t i = 0; i < count; ++i) std::memcpy(first + i * sizeof(T), &value, sizeof(T));
-  for (int64_t y = b.top + 1; y < b.bottom; ++y)
+  for (int y = top + 1; y < bottom; ++y)
     std::memcpy(base + y * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T)), first,
                 count * sizeof(T));
 }
 
 }  // namespace
+
+void runClear(const ClearJob &job, int y0, int y1) {
+  const int top = std::max(y0, job.box.top), bottom = std::min(y1, job.box.bottom);
+  if (top >= bottom) return;
+  if (job.color) fillRows(job.target.color, job.target.colorPitch, job.box, top, bottom, job.colorValue);
+  if (job.depth) fillRows(job.target.depth, job.target.depthPitch, job.box, top, bottom, job.depthValue);
+}
 
 void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
                        const D3DRECT *rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/) {
@@ -37,19 +45,26 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
                        target.colorPitch >= static_cast<INT>(target.width) * 4;
   const bool depthOk = target.depth && (target.depthFormat == D3DFMT_D16 || target.depthFormat == D3DFMT_D16_LOCKABLE) &&
                        target.depthPitch >= static_cast<INT>(target.width) * 2;
+  ClearJob job{};
+  job.target = target;
+  job.color = (flags & D3DCLEAR_TARGET) && colorOk;
+  job.depth = (flags & D3DCLEAR_ZBUFFER) && depthOk;
+  if (!job.color && !job.depth) return;
+  // An X8R8G8B8 target keeps no alpha; its fourth byte is always 0xFF.
+  job.colorValue = target.colorFormat == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
+  job.depthValue = static_cast<uint16_t>(quantizeDepth(z));
   const Box targetBox{0, 0, target.width, target.height};
   const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
                                             static_cast<int64_t>(viewport.Y) + viewport.Height});
-  // An X8R8G8B8 target keeps no alpha; its fourth byte is always 0xFF.
-  const uint32_t colorValue = target.colorFormat == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
-  const uint16_t depthValue = static_cast<uint16_t>(quantizeDepth(z));
   const DWORD boxes = rects ? rectCount : 0;
   for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
     Box b = area;
     if (boxes) b = intersect(area, Box{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
     if (b.left >= b.right || b.top >= b.bottom) continue;
-    if ((flags & D3DCLEAR_TARGET) && colorOk) fillRows(target.color, target.colorPitch, b, colorValue);
-    if ((flags & D3DCLEAR_ZBUFFER) && depthOk) fillRows(target.depth, target.depthPitch, b, depthValue);
+    // Inside the target, so every edge fits an int.
+    job.box = ClearBox{static_cast<int>(b.left), static_cast<int>(b.top), static_cast<int>(b.right),
+                       static_cast<int>(b.bottom)};
+    submitClear(job);
   }
 }
 

@@ -30,6 +30,20 @@ using SpanRoutine = void (*)(const DrawContext &ctx, const TriangleSetup &tri, c
 // Any state: the texture cascade and output merger run per pixel.
 void genericSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0, int x1);
 
+// One rectangle of a Clear, inside the target.
+struct ClearBox {
+  int left, top, right, bottom;  // right and bottom exclusive
+};
+struct ClearJob {
+  RenderTarget target;
+  bool color, depth;
+  uint32_t colorValue;
+  uint16_t depthValue;
+  ClearBox box;
+};
+// Fills the box's part of rows [y0, y1).
+void runClear(const ClearJob &job, int y0, int y1);
+
 inline uint32_t *colorRow(const RenderTarget &t, int y) {
   return reinterpret_cast<uint32_t *>(t.color + static_cast<ptrdiff_t>(y) * t.colorPitch);
 }

@@ -2,8 +2,16 @@
 // once, then clip, set up and fill each triangle of the list, strip or fan.
 #include "rasterizer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "clipper.h"
@@ -12,8 +20,29 @@
 #include "triangle_setup.h"
 #include "vertex_layout.h"
 #include "vertex_processing.h"
+#include "worker_pool.h"
 
 namespace kvd3d::raster {
+
+namespace {
+
+constexpr int kBandRows = 16;                  // threads take bands of rows, one at a time
+constexpr size_t kMaxQueuedTriangles = 1 << 16;  // a queue this long is drawn at once
+constexpr uint64_t kParallelPixels = 1 << 15;  // less queued work is drawn by the caller alone
+
+// The rasterizers that queue work, so that pixel memory can be made current before anyone
+// touches it. Never destroyed: a device may outlive the static destructors.
+struct Registry {
+  std::mutex mutex;
+  std::vector<Rasterizer *> members;
+};
+Registry &registry() {
+  static Registry *r = new Registry;
+  return *r;
+}
+std::atomic<int> gQueuedRasterizers{0};
+
+}  // namespace
 
 struct Rasterizer::Impl {
   // Reused from draw to draw: no allocation once they have grown to the largest draw.
@@ -30,10 +59,152 @@ struct Rasterizer::Impl {
   bool lastSpecialised = false;
   ScissorRect scissor{};
 
+  // Deferred drawing (threads > 1). queueMutex guards the queue: finishPendingDrawing may
+  // come from another thread.
+  struct QueuedDraw {
+    DrawContext ctx;
+    TextureView views[kMaxStages];  // the bound textures as they were at the call
+    int viewIndex[kMaxStages];      // which of them each stage's sampler reads, or -1
+    SpanRoutine routine;
+    size_t firstTriangle, endTriangle;
+  };
+  struct Command {
+    bool clear;
+    size_t index;
+  };
+  struct CopyRequest {
+    RenderTarget target;
+    BYTE *dst;
+    INT dstPitch;
+  };
+  int threads = 1;
+  std::mutex queueMutex;
+  std::vector<Command> commands;
+  std::vector<QueuedDraw> draws;
+  std::vector<ClearJob> clears;
+  std::vector<TriangleSetup> triangles;
+  uint64_t queuedPixels = 0;
+  std::unique_ptr<WorkerPool> pool;
+  const DrawState *drawState = nullptr;  // of the draw being queued
+  size_t drawFirst = 0;                  // its first queued triangle
+  bool lastShared = false;               // whether the last finish shared the work out
+
+  bool deferring() const { return threads > 1; }
+
   void drawTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *raw[3]) {
     TriangleSetup tri;
     if (!setupTriangle(a, b, c, raw, vertexSetup.attrCount, cullMode, scissor, tri)) return;
+    if (deferring()) {
+      try {
+        triangles.push_back(tri);
+      } catch (const std::bad_alloc &) {
+        // No room to queue it: draw what is queued, this draw's triangles so far included,
+        // then this one at once.
+        flushDrawSoFar();
+        walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+        return;
+      }
+      queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
+      if (triangles.size() >= kMaxQueuedTriangles) flushDrawSoFar();  // bounds the queue's memory
+      return;
+    }
     walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+  }
+
+  void flushDrawSoFar() {
+    queueDraw(*drawState, drawFirst);
+    flushLocked(nullptr);
+    drawFirst = triangles.size();
+  }
+
+  void noteQueued() {
+    if (commands.size() == 1) gQueuedRasterizers.fetch_add(1, std::memory_order_acq_rel);
+  }
+
+  // Queues the triangles set up since `first` as one draw with the current context.
+  void queueDraw(const DrawState &state, size_t first) {
+    if (triangles.size() == first) return;
+    try {
+      QueuedDraw d;
+      d.ctx = ctx;
+      std::copy(state.texture, state.texture + kMaxStages, d.views);
+      for (int s = 0; s < kMaxStages; ++s) {
+        const TextureView *v = ctx.cascade.stage[s].sampler.view;
+        d.viewIndex[s] = v >= state.texture && v < state.texture + kMaxStages ? int(v - state.texture) : -1;
+      }
+      d.routine = routine;
+      d.firstTriangle = first;
+      d.endTriangle = triangles.size();
+      draws.push_back(d);
+      commands.push_back(Command{false, draws.size() - 1});
+    } catch (const std::bad_alloc &) {
+      triangles.resize(first);  // shrinking never throws; the draw is dropped like any failed allocation
+      return;
+    }
+    noteQueued();
+  }
+
+  // Runs the whole queue for rows [y0, y1) only, then copies those rows. Distinct bands
+  // touch distinct pixels, and inside a band the calls keep their order.
+  void runBand(int y0, int y1, const CopyRequest *copy) const {
+    for (const Command &c : commands) {
+      if (c.clear) {
+        runClear(clears[c.index], y0, y1);
+        continue;
+      }
+      const QueuedDraw &d = draws[c.index];
+      for (size_t t = d.firstTriangle; t < d.endTriangle; ++t) {
+        const TriangleSetup &tri = triangles[t];
+        const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
+        if (top < bottom)
+          walkTriangleRows(tri, top, bottom, [&](const SpanRow &row, int x0, int x1) { d.routine(d.ctx, tri, row, x0, x1); });
+      }
+    }
+    if (copy) {
+      const size_t rowBytes = size_t(copy->target.width) * 4;
+      for (int y = y0; y < std::min(y1, int(copy->target.height)); ++y)
+        std::memcpy(copy->dst + ptrdiff_t(y) * copy->dstPitch, colorRow(copy->target, y), rowBytes);
+    }
+  }
+
+  // Draws the queue (and makes the copy) with as many threads as the work is worth.
+  void flushLocked(const CopyRequest *copy) {
+    if (commands.empty()) {
+      if (copy) runBand(0, int(copy->target.height), copy);
+      return;
+    }
+    for (QueuedDraw &d : draws)
+      for (int s = 0; s < kMaxStages; ++s)
+        if (d.viewIndex[s] >= 0) d.ctx.cascade.stage[s].sampler.view = &d.views[d.viewIndex[s]];
+    int rows = copy ? int(copy->target.height) : 0;
+    for (const ClearJob &c : clears) rows = std::max(rows, c.box.bottom);
+    for (const TriangleSetup &t : triangles) rows = std::max(rows, t.yEnd);
+    const int bands = (rows + kBandRows - 1) / kBandRows;
+    bool shared = false;
+    if (threads > 1 && bands > 1 && queuedPixels >= kParallelPixels) {
+      // A forked child has none of its parent's helpers: leave their pool alone, make another.
+      if (pool && pool->owner() != getpid()) (void)pool.release();
+      if (!pool) pool.reset(new (std::nothrow) WorkerPool(threads - 1));
+      shared = pool && pool->helperCount() > 0;
+    }
+    if (shared) {
+      std::atomic<int> next{0};
+      pool->run(
+          [&](int) {
+            for (int b = next.fetch_add(1); b < bands; b = next.fetch_add(1))
+              runBand(b * kBandRows, (b + 1) * kBandRows, copy);
+          },
+          std::min(pool->helperCount(), bands - 1));
+    } else {
+      runBand(0, rows, copy);
+    }
+    lastShared = shared;
+    commands.clear();
+    draws.clear();
+    clears.clear();
+    triangles.clear();
+    queuedPixels = 0;
+    gQueuedRasterizers.fetch_sub(1, std::memory_order_acq_rel);
   }
 
   void flatten(ScreenVertex &v, float raw[kMaxAttributes], const ClipVertex &provoking) {
@@ -111,7 +282,95 @@ void Rasterizer::Impl::drawClipped(UINT i0, UINT i1, UINT i2, UINT provoking) {
 }
 
 Rasterizer::Rasterizer() : impl_(new Impl) {}
-Rasterizer::~Rasterizer() { delete impl_; }
+
+Rasterizer::~Rasterizer() {
+  setThreads(1);  // leaves the registry and joins the helpers
+  delete impl_;
+}
+
+void Rasterizer::setThreads(int threads) {
+  threads = std::clamp(threads, 1, 64);
+  Impl &m = *impl_;
+  {
+    std::lock_guard<std::mutex> lock(m.queueMutex);
+    if (threads == 1 && !m.commands.empty()) {
+      // Dropped, not drawn: the target may already be gone (see the header).
+      m.commands.clear();
+      m.draws.clear();
+      m.clears.clear();
+      m.triangles.clear();
+      m.queuedPixels = 0;
+      gQueuedRasterizers.fetch_sub(1, std::memory_order_acq_rel);
+    }
+  }
+  Registry &r = registry();
+  {
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = std::find(r.members.begin(), r.members.end(), this);
+    if (threads > 1 && it == r.members.end()) r.members.push_back(this);
+    if (threads == 1 && it != r.members.end()) r.members.erase(it);
+  }
+  std::lock_guard<std::mutex> lock(m.queueMutex);
+  m.threads = threads;
+  if (threads == 1 && m.pool && m.pool->owner() != getpid()) (void)m.pool.release();
+  if (threads == 1) m.pool.reset();
+}
+
+int Rasterizer::threads() const { return impl_->threads; }
+bool Rasterizer::lastFinishShared() const { return impl_->lastShared; }
+
+void Rasterizer::finish() {
+  std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->flushLocked(nullptr);
+}
+
+void Rasterizer::finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch) {
+  const Impl::CopyRequest copy{target, dst, dstPitch};
+  std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->flushLocked(&copy);
+}
+
+void Rasterizer::submitClear(const ClearJob &job) {
+  Impl &m = *impl_;
+  if (!m.deferring()) {
+    runClear(job, job.box.top, job.box.bottom);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(m.queueMutex);
+  try {
+    m.clears.push_back(job);
+    try {
+      m.commands.push_back(Impl::Command{true, m.clears.size() - 1});
+    } catch (const std::bad_alloc &) {
+      m.clears.pop_back();
+      throw;
+    }
+  } catch (const std::bad_alloc &) {
+    m.flushLocked(nullptr);  // no room to queue it: clear now, after what is queued
+    runClear(job, job.box.top, job.box.bottom);
+    return;
+  }
+  m.noteQueued();
+  // A clear writes every pixel once: a quarter of a triangle pixel's work.
+  m.queuedPixels += uint64_t(job.box.bottom - job.box.top) * uint64_t(job.box.right - job.box.left) / 4;
+}
+
+void finishPendingDrawing() {
+  if (gQueuedRasterizers.load(std::memory_order_acquire) == 0) return;
+  Registry &r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  for (Rasterizer *member : r.members) member->finish();
+}
+
+int threadsFromEnvironment() {
+  if (const char *text = std::getenv("KVPOLYGON_D3D9_THREADS")) {
+    char *end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (end != text && *end == 0 && n >= 1 && n <= 64) return int(n);
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : int(std::min(cores, 64u));
+}
 
 void Rasterizer::setSpecialisedRoutines(bool enabled, bool allowAvx2) {
   impl_->specialisedEnabled = enabled;
@@ -122,6 +381,8 @@ bool Rasterizer::lastDrawSpecialised() const { return impl_->lastSpecialised; }
 HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
                                     UINT primitiveCount, const void *vertices, UINT stride) {
   Impl &m = *impl_;
+  std::unique_lock<std::mutex> queueLock(m.queueMutex, std::defer_lock);
+  if (m.deferring()) queueLock.lock();
   VertexLayout layout;
   if (!vertices || !parseFvf(state.fvf, layout) || stride < static_cast<UINT>(layout.size))
     return D3DERR_INVALIDCALL;
@@ -177,6 +438,8 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
     if (m.outcode[i] == 0) projectVertex(m.vertexSetup, m.clip[i], m.screen[i]);
   }
 
+  m.drawState = &state;
+  m.drawFirst = m.triangles.size();
   for (UINT p = 0; p < primitiveCount; ++p) {
     switch (type) {
       case D3DPT_TRIANGLELIST: m.drawClipped(3 * p, 3 * p + 1, 3 * p + 2, 3 * p); break;
@@ -190,6 +453,7 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
       default: m.drawClipped(0, p + 1, p + 2, p + 1); break;
     }
   }
+  if (m.deferring()) m.queueDraw(state, m.drawFirst);
   return D3D_OK;
 }
 

@@ -37,6 +37,8 @@ struct RenderTarget {
   BYTE *depth;  INT depthPitch;  D3DFORMAT depthFormat;                     // nullptr when no depth buffer; D16 / D16_LOCKABLE
 };
 
+struct ClearJob;
+
 // Texture formats the sampler can read; the device's CheckDeviceFormat for textures accepts exactly these.
 bool canSampleFormat(D3DFORMAT format);
 
@@ -61,8 +63,33 @@ class Rasterizer {
   // Whether the last draw that got as far as choosing a pixel routine chose a specialised one.
   bool lastDrawSpecialised() const;
 
+  // Deferred drawing on several threads. With 1 (the default) every call has drawn when it
+  // returns. With more, Clear and the draws' pixel work are queued (vertices are processed
+  // and triangles set up at once) and drawn by up to that many threads when finish() is
+  // called: each thread takes interleaved bands of rows and runs the queue in call order,
+  // so every pixel sees the same operations in the same order as one thread would give.
+  // Whoever reads, writes or frees the target or a texture a queued draw uses must call
+  // finish() (or finishPendingDrawing()) first. Queued work left at destruction is dropped.
+  void setThreads(int threads);
+  int threads() const;
+  void finish();
+  // Whether the last finish that had work to do gave some of it to other threads.
+  bool lastFinishShared() const;
+  // finish(), then the target's colour rows (width * 4 bytes each) into dst; the threads
+  // copy the bands they drew while those are still in their caches.
+  void finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch);
+
  private:
+  void submitClear(const ClearJob &job);
   struct Impl;
   Impl *impl_;
 };
+// Finishes the queued work of every rasterizer; called before pixel memory is locked,
+// discarded or freed. Cheap when nothing is queued.
+void finishPendingDrawing();
+
+// The thread count a new device uses: KVPOLYGON_D3D9_THREADS when it is a number from 1 to
+// 64 (1 = draw on the caller's thread only), else the processor count.
+int threadsFromEnvironment();
+
 }  // namespace kvd3d::raster

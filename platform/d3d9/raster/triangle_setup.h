@@ -61,10 +61,12 @@ struct SpanRow {
 bool setupTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *rawAttr[3],
                    int attrCount, DWORD cullMode, const ScissorRect &scissor, TriangleSetup &setup);
 
-// Calls span(row, x0, x1) for every row with covered pixels [x0, x1).
+// Calls span(row, x0, x1) for every row of [yBegin, yEnd) with covered pixels [x0, x1).
+// Each row's values depend only on the row, so any split of the rows between threads draws
+// exactly the pixels of one walk over all of them.
 template <typename SpanFn>
-void walkTriangle(const TriangleSetup &t, SpanFn &&span) {
-  for (int y = t.yStart; y < t.yEnd; ++y) {
+void walkTriangleRows(const TriangleSetup &t, int yBegin, int yEnd, SpanFn &&span) {
+  for (int y = yBegin; y < yEnd; ++y) {
     int64_t lo = t.clipLeft, hi = static_cast<int64_t>(t.clipRight) - 1;
     bool empty = false;
     for (const EdgeFunction &e : t.edge) {
@@ -88,6 +90,12 @@ void walkTriangle(const TriangleSetup &t, SpanFn &&span) {
     for (int i = 0; i < t.attrCount; ++i) row.attrQ[i] = t.attrQ[i].ref + t.attrQ[i].dy * fy;
     span(row, static_cast<int>(lo), static_cast<int>(hi) + 1);
   }
+}
+
+// Every row of the triangle.
+template <typename SpanFn>
+void walkTriangle(const TriangleSetup &t, SpanFn &&span) {
+  walkTriangleRows(t, t.yStart, t.yEnd, span);
 }
 
 }  // namespace kvd3d::raster
