@@ -5,11 +5,13 @@
 set -euo pipefail
 library=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev)
 windows=(g++-mingw-w64-i686-win32)
+# kvtex, the command-line tool, is built with the demo and with the tests.
+tools=(libcli11-dev nlohmann-json3-dev)
 packages=()
 for kind in "${@:-test}"; do
   case $kind in
-    demo) packages+=("${library[@]}") ;;
-    test) packages+=("${library[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
+    demo) packages+=("${library[@]}" "${tools[@]}") ;;
+    test) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
