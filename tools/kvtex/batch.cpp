@@ -39,7 +39,7 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
 std::string outputPath(const std::string &output, const std::string &file, size_t count, const std::string &extension) {
   if (count <= 1) return output;
   std::filesystem::create_directories(output);
-  return // The whole input name is kept, so a.bmp and a.dds do not meet in one output.
+  // The whole input name is kept, so a.bmp and a.dds do not meet in one output.
   return (std::filesystem::path(output) / std::filesystem::path(file).filename()).string() + extension;
 }
 

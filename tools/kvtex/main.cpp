@@ -23,6 +23,7 @@ void printLine(const Json &line) {
 
 // A decoded file that releases its records on every path.
 struct Decoded {
+  std::vector<uint8_t> file;  // DDS and some other records point into it
   kv::DecodedImage image;
   kv::ImageInfo info;
   Decoded() { kv::clearDecodedImage(image); }
@@ -35,21 +36,26 @@ Json failureLine(const std::string &file, HRESULT code) {
   return Json{{"file", file}, {"error", errorText(code)}, {"code", errorCode(code)}};
 }
 
+// Reads and decodes the file, pixels included (the texture loader decodes them too, so a
+// file whose header reads but whose pixels do not is refused here as there). The failure
+// line when it cannot.
+std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
+  auto data = readFile(file);
+  if (!data) return Json{{"file", file}, {"error", "cannot read file"}};
+  if (data->empty()) return Json{{"file", file}, {"error", "empty file"}};
+  decoded.file = std::move(*data);
+  const HRESULT hr = kv::decodeImage(decoded.image, decoded.file.data(), static_cast<uint32_t>(decoded.file.size()),
+                                     &decoded.info, TRUE);
+  if (FAILED(hr)) return failureLine(file, hr);
+  return std::nullopt;
+}
+
 // ---------------------------------------------------------------- info
 
 bool infoOne(const std::string &file) {
-  const auto data = readFile(file);
-  if (!data) {
-    printLine(Json{{"file", file}, {"error", "cannot read file"}});
-    return false;
-  }
   Decoded decoded;
-  // Pixels are decoded too: a file whose header reads but whose pixels do not is refused
-  // by the texture loader, and so here.
-  const HRESULT hr =
-      kv::decodeImage(decoded.image, data->data(), static_cast<uint32_t>(data->size()), &decoded.info, TRUE);
-  if (FAILED(hr)) {
-    printLine(failureLine(file, hr));
+  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+    printLine(*failure);
     return false;
   }
   const kv::ImageInfo &info = decoded.info;
@@ -73,16 +79,10 @@ struct DecodeOptions {
 };
 
 bool decodeOne(const std::string &file, size_t count, const DecodeOptions &options) {
-  const auto data = readFile(file);
-  if (!data) {
-    reportFailure(file, "cannot read file");
-    return false;
-  }
   Decoded decoded;
-  const HRESULT hr =
-      kv::decodeImage(decoded.image, data->data(), static_cast<uint32_t>(data->size()), &decoded.info, TRUE);
-  if (FAILED(hr)) {
-    reportFailure(file, errorText(hr) + " (" + errorCode(hr) + ")");
+  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+    const Json &f = *failure;
+    reportFailure(file, f["error"].get<std::string>() + (f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : ""));
     return false;
   }
   const kv::DecodedImage *record = &decoded.image;
@@ -193,6 +193,10 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
   const auto data = readFile(file);
   if (!data) {
     reportFailure(file, "cannot read file");
+    return false;
+  }
+  if (data->empty()) {
+    reportFailure(file, "empty file");
     return false;
   }
   // A palettised texture is only made when the caller takes the palette.
