@@ -25,8 +25,6 @@ bool isBlockFormat(uint32_t format) {
          format == D3DFMT_DXT5;
 }
 
-bool isPaletteFormat(uint32_t format) { return format == D3DFMT_P8 || format == D3DFMT_A8P8; }
-
 }  // namespace
 
 std::string writeTextureDds(const std::string &path, IDirect3DTexture9 *texture, const PALETTEENTRY *palette) {
@@ -34,7 +32,7 @@ std::string writeTextureDds(const std::string &path, IDirect3DTexture9 *texture,
   if (FAILED(texture->GetLevelDesc(0, &top))) return "cannot read the texture";
   const kv::DdsFormatEntry *entry = kv::findDdsFormat(top.Format);
   if (!entry) return formatName(top.Format) + " cannot be stored in a DDS file";
-  if (isPaletteFormat(top.Format) && !palette) return "no palette for " + formatName(top.Format);
+  if (hasPalette(top.Format) && !palette) return "no palette for " + formatName(top.Format);
   const UINT levels = texture->GetLevelCount();
   const bool blocks = isBlockFormat(top.Format);
   const kv::DdsLevelLayout topLayout = kv::ddsLevelLayout(*entry, top.Width, top.Height);
@@ -60,12 +58,13 @@ std::string writeTextureDds(const std::string &path, IDirect3DTexture9 *texture,
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return "cannot write " + path;
   out.write(reinterpret_cast<const char *>(header), sizeof header);
-  if (isPaletteFormat(top.Format)) out.write(reinterpret_cast<const char *>(palette), 256 * sizeof(PALETTEENTRY));
+  if (hasPalette(top.Format)) out.write(reinterpret_cast<const char *>(palette), 256 * sizeof(PALETTEENTRY));
 
   for (UINT level = 0; level < levels; ++level) {
     D3DSURFACE_DESC desc{};
     D3DLOCKED_RECT locked{};
-    if (FAILED(texture->GetLevelDesc(level, &desc)) || FAILED(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY)))
+    if (FAILED(texture->GetLevelDesc(level, &desc)) ||
+        FAILED(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY)))
       return "cannot read level " + std::to_string(level);
     const kv::DdsLevelLayout layout = kv::ddsLevelLayout(*entry, desc.Width, desc.Height);
     const uint64_t rows = layout.sliceBytes / layout.rowPitch;

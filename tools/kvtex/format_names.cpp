@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "kvtex.h"
+#include "pixel/formats/pixel_format_info.h"
 #include "pixel/formats/private_formats.h"
 
 namespace kvtex {
@@ -97,6 +98,10 @@ std::string errorCode(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
   return text;
+}
+
+bool hasPalette(uint32_t format) {
+  return format != 0 && kv::lookupFormatInfo(format).formatClass == kv::FormatClass::Palette;
 }
 
 }  // namespace kvtex

@@ -27,6 +27,8 @@ const char *resourceTypeName(uint32_t resourceType);
 std::string errorText(HRESULT code);
 // "0x88760B59".
 std::string errorCode(HRESULT code);
+// True for the palettised formats (P8, A8P8), by the library's format table.
+bool hasPalette(uint32_t format);
 
 // ---- pixels (pixels.cpp)
 

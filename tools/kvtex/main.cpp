@@ -82,7 +82,8 @@ bool decodeOne(const std::string &file, size_t count, const DecodeOptions &optio
   Decoded decoded;
   if (const std::optional<Json> failure = decodeFile(file, decoded)) {
     const Json &f = *failure;
-    reportFailure(file, f["error"].get<std::string>() + (f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : ""));
+    const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
+    reportFailure(file, f["error"].get<std::string>() + code);
     return false;
   }
   const kv::DecodedImage *record = &decoded.image;
@@ -175,7 +176,8 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
   const auto levels = parseCount(o.levels, 0);
   if (!width || !height) return "a size is a number, image, default, nonpow2 or file";
   if (!levels) return "--levels is a number or file";
-  std::optional<uint32_t> format = o.format == "file" ? std::optional<uint32_t>(kv::VALUE_FROM_FILE) : parseFormatName(o.format);
+  const std::optional<uint32_t> format =
+      o.format == "file" ? std::optional<uint32_t>(kv::VALUE_FROM_FILE) : parseFormatName(o.format);
   if (!format) return "unknown format " + o.format;
   const auto filter = parseFilter(o.filter, o.dither), mipFilter = parseFilter(o.mipFilter, o.dither);
   if (!filter || !mipFilter) return "a filter is none, point, linear, triangle, box or default";
@@ -184,8 +186,6 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
   args = {*width, *height, *levels, static_cast<D3DFORMAT>(*format), *filter, *mipFilter, *key};
   return {};
 }
-
-bool isPaletteFormat(uint32_t format) { return format == D3DFMT_P8 || format == D3DFMT_A8P8; }
 
 // The texture the loader makes of the file; false (reported) when it makes none.
 bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const LoaderArguments &args,
@@ -200,7 +200,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
     return false;
   }
   // A palettised texture is only made when the caller takes the palette.
-  palette.assign(isPaletteFormat(args.format) ? 256 : 0, PALETTEENTRY{});
+  palette.assign(hasPalette(args.format) ? 256 : 0, PALETTEENTRY{});
   const HRESULT hr = kv::createTextureFromImageInMemory(
       device, data->data(), static_cast<UINT>(data->size()), args.width, args.height, args.levels, 0, args.format,
       D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, nullptr, palette.empty() ? nullptr : palette.data(),
@@ -283,7 +283,9 @@ int runTextureCommand(const std::vector<std::string> &files, const TextureOption
     std::fprintf(stderr, "kvtex: no device: %s (%s)\n", errorText(hr).c_str(), errorCode(hr).c_str());
     return 2;
   }
-  return runBatch(files, [&](const std::string &file, size_t) { return one(file, files.size(), options, device.get(), args); });
+  return runBatch(files, [&](const std::string &file, size_t) {
+    return one(file, files.size(), options, device.get(), args);
+  });
 }
 
 void addTextureOptions(CLI::App &command, TextureOptions &o) {
