@@ -7,7 +7,7 @@
 
 namespace kvtex {
 
-void reportFailure(const std::string &file, const std::string &message) {
+void reportFile(const std::string &file, const std::string &message) {
   // On a terminal the line replaces the progress line rather than running on from it.
   std::fprintf(stderr, "%skvtex: %s: %s\n", isatty(STDERR_FILENO) ? "\r\033[K" : "", file.c_str(), message.c_str());
 }
@@ -25,7 +25,7 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
       ok = work(files[i], i);
     } catch (const std::exception &e) {
       // One file's trouble (a full disk, memory) never stops the rest of the batch.
-      reportFailure(files[i], e.what());
+      reportFile(files[i], e.what());
     }
     if (!ok) ++failed;
   }

@@ -87,7 +87,7 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
 // a file named after the input inside the folder `output` (made when missing).
 std::string outputPath(const std::string &output, const std::string &file, size_t count, const std::string &extension);
 
-// Prints "kvtex: FILE: MESSAGE" on standard error.
-void reportFailure(const std::string &file, const std::string &message);
+// Prints "kvtex: FILE: MESSAGE" on standard error (a failure, or a note about the file).
+void reportFile(const std::string &file, const std::string &message);
 
 }  // namespace kvtex

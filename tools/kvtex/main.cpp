@@ -83,22 +83,22 @@ bool decodeOne(const std::string &file, size_t count, const DecodeOptions &optio
   if (const std::optional<Json> failure = decodeFile(file, decoded)) {
     const Json &f = *failure;
     const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
-    reportFailure(file, f["error"].get<std::string>() + code);
+    reportFile(file, f["error"].get<std::string>() + code);
     return false;
   }
   const kv::DecodedImage *record = &decoded.image;
   for (uint32_t i = 0; i < options.face && record; ++i) record = record->nextFace;
   if (!record) {
-    reportFailure(file, "has no face " + std::to_string(options.face));
+    reportFile(file, "has no face " + std::to_string(options.face));
     return false;
   }
   for (uint32_t i = 0; i < options.level && record; ++i) record = record->nextMip;
   if (!record) {
-    reportFailure(file, "has no level " + std::to_string(options.level));
+    reportFile(file, "has no level " + std::to_string(options.level));
     return false;
   }
   if (options.slice >= record->depth) {
-    reportFailure(file, "has no slice " + std::to_string(options.slice));
+    reportFile(file, "has no slice " + std::to_string(options.slice));
     return false;
   }
   std::vector<uint32_t> argb;
@@ -106,12 +106,12 @@ bool decodeOne(const std::string &file, size_t count, const DecodeOptions &optio
   if (HRESULT c = convertToArgb(pixels, record->format, record->rowPitch, record->palette, record->width,
                                 record->height, argb);
       FAILED(c)) {
-    reportFailure(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
+    reportFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
     return false;
   }
   const std::string out = outputPath(options.output, file, count, ".png");
   if (std::string error = writeArgbPng(out, argb, record->width, record->height); !error.empty()) {
-    reportFailure(file, error);
+    reportFile(file, error);
     return false;
   }
   printLine(Json{{"file", file},
@@ -192,11 +192,11 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
                  kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette) {
   const auto data = readFile(file);
   if (!data) {
-    reportFailure(file, "cannot read file");
+    reportFile(file, "cannot read file");
     return false;
   }
   if (data->empty()) {
-    reportFailure(file, "empty file");
+    reportFile(file, "empty file");
     return false;
   }
   // A palettised texture is only made when the caller takes the palette.
@@ -206,7 +206,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
       D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, nullptr, palette.empty() ? nullptr : palette.data(),
       texture.put());
   if (FAILED(hr)) {
-    reportFailure(file, "no texture: " + errorText(hr) + " (" + errorCode(hr) + ")");
+    reportFile(file, "no texture: " + errorText(hr) + " (" + errorCode(hr) + ")");
     return false;
   }
   return true;
@@ -237,12 +237,12 @@ bool textureOne(const std::string &file, size_t count, const TextureOptions &opt
     if (HRESULT hr = textureLevelToArgb(texture.get(), level, palette.empty() ? nullptr : palette.data(), argb, width,
                                         height);
         FAILED(hr)) {
-      reportFailure(file, "cannot read level " + std::to_string(level) + ": " + errorText(hr));
+      reportFile(file, "cannot read level " + std::to_string(level) + ": " + errorText(hr));
       return false;
     }
     const std::string out = prefix + "-" + std::to_string(level) + ".png";
     if (std::string error = writeArgbPng(out, argb, width, height); !error.empty()) {
-      reportFailure(file, error);
+      reportFile(file, error);
       return false;
     }
     outputs.push_back(out);
@@ -260,11 +260,17 @@ bool convertOne(const std::string &file, size_t count, const TextureOptions &opt
   const std::string out = outputPath(options.output, file, count, ".dds");
   if (std::string error = writeTextureDds(out, texture.get(), palette.empty() ? nullptr : palette.data());
       !error.empty()) {
-    reportFailure(file, error);
+    reportFile(file, error);
     return false;
   }
   Json line = textureLine(file, texture.get());
   line["output"] = out;
+  // The device may not take the format asked for; the loader then picks the closest one.
+  if (line["formatCode"] != static_cast<uint32_t>(args.format) && args.format != kv::VALUE_FROM_FILE &&
+      args.format != D3DFMT_UNKNOWN) {
+    reportFile(file, "note: written as " + line["format"].get<std::string>() + ", the device's choice for " +
+                            formatName(args.format));
+  }
   printLine(line);
   return true;
 }
