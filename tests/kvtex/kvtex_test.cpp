@@ -83,14 +83,16 @@ TEST_F(KvtexInfo, ABatchGoesOnPastBadFilesAndFailsAtTheEnd) {
   const std::string good = write("good.bmp", bitmap(2, 2, gradient));
   std::vector<uint8_t> corrupt(300, 0);
   const std::string bad = write("bad.bin", corrupt);
-  const RunResult r = run({"info", good, bad, path("missing.bmp"), good});
+  const std::string empty = write("empty.bmp", {});
+  const RunResult r = run({"info", good, bad, path("missing.bmp"), empty, good});
   EXPECT_EQ(r.status, 1);
-  ASSERT_EQ(r.lines.size(), 4u);
+  ASSERT_EQ(r.lines.size(), 5u);
   EXPECT_EQ(r.lines[0]["width"], 2);
   EXPECT_EQ(r.lines[1], (json{{"file", bad}, {"error", "invalid data"}, {"code", "0x88760B59"}}));
   EXPECT_EQ(r.lines[2]["error"], "cannot read file");
-  EXPECT_EQ(r.lines[3]["width"], 2);
-  EXPECT_NE(r.errors.find("4 files: 2 done, 2 failed"), std::string::npos) << r.errors;
+  EXPECT_EQ(r.lines[3]["error"], "empty file");
+  EXPECT_EQ(r.lines[4]["width"], 2);
+  EXPECT_NE(r.errors.find("5 files: 2 done, 3 failed"), std::string::npos) << r.errors;
 
   const RunResult ok = run({"info", good});
   EXPECT_EQ(ok.status, 0);
