@@ -1,11 +1,11 @@
 # Quick start: `make demo` builds and runs the demo; `make test` builds and runs every test.
-#   PRESET=default|ci|asan|clang   the CMake preset (build folder build or build-<preset>)
+#   PRESET=default|ci|asan|clang|i386   the CMake preset (build folder build or build-<preset>)
 PRESET       ?= default
 JOBS         ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 BUILD_DIR    := build$(if $(filter default,$(PRESET)),,-$(PRESET))
 # Which packages a preset needs (scripts/install-deps.sh).
-DEPS_KIND    := $(if $(filter clang,$(PRESET)),clang test,test)
+DEPS_KIND    := $(or $(filter i386,$(PRESET)),$(if $(filter clang,$(PRESET)),clang test,test))
 SEEDS        := $(wildcard ../shared/testdata)
 
 .PHONY: all deps configure build demo test test-asan windows clang fuzz bench clean

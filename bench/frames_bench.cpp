@@ -12,24 +12,25 @@
 #include <vector>
 
 #include "kvhost.h"
+#include "kvpolygon.h"
 
 namespace {
 
 constexpr int kW = 544, kH = 416;
 
 struct Exports {
-  int (*create)();
-  void (*dispose)();
-  int (*loadTexture)(const char *, uint32_t, int, int);
-  int (*clearTextures)();
-  uint32_t (*makePolygon)(int, const float *);
-  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
-  int (*setupTranslate)(uint32_t, const float *, int);
-  int (*setupRotX)(uint32_t, const float *, int);
-  int (*setupRotY)(uint32_t, const float *, int);
-  int (*setupRotZ)(uint32_t, const float *, int);
-  int (*clearPolygons)();
-  int32_t (*drawPaint)(uint32_t, int, int);
+  decltype(&::create) create;
+  decltype(&::dispose) dispose;
+  decltype(&::loadTexture) loadTexture;
+  decltype(&::clearTextures) clearTextures;
+  decltype(&::makePolygon) makePolygon;
+  decltype(&::setupTextures) setupTextures;
+  decltype(&::setupTranslate) setupTranslate;
+  decltype(&::setupRotX) setupRotX;
+  decltype(&::setupRotY) setupRotY;
+  decltype(&::setupRotZ) setupRotZ;
+  decltype(&::clearPolygons) clearPolygons;
+  decltype(&::drawPaint) drawPaint;
 };
 
 const Exports *library() {
@@ -38,19 +39,18 @@ const Exports *library() {
   if (!loaded) {
     void *lib = dlopen(KV_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!lib) return nullptr;
-    e.create = reinterpret_cast<int (*)()>(dlsym(lib, "create"));
-    e.dispose = reinterpret_cast<void (*)()>(dlsym(lib, "dispose"));
-    e.loadTexture = reinterpret_cast<int (*)(const char *, uint32_t, int, int)>(dlsym(lib, "loadTexture"));
-    e.clearTextures = reinterpret_cast<int (*)()>(dlsym(lib, "clearTextures"));
-    e.makePolygon = reinterpret_cast<uint32_t (*)(int, const float *)>(dlsym(lib, "makePolygon"));
-    e.setupTextures =
-        reinterpret_cast<int (*)(uint32_t, const char *, unsigned, const float *)>(dlsym(lib, "setupTextures"));
-    e.setupTranslate = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupTranslate"));
-    e.setupRotX = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupRotX"));
-    e.setupRotY = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupRotY"));
-    e.setupRotZ = reinterpret_cast<int (*)(uint32_t, const float *, int)>(dlsym(lib, "setupRotZ"));
-    e.clearPolygons = reinterpret_cast<int (*)()>(dlsym(lib, "clearPolygons"));
-    e.drawPaint = reinterpret_cast<int32_t (*)(uint32_t, int, int)>(dlsym(lib, "drawPaint"));
+    e.create = reinterpret_cast<decltype(e.create)>(dlsym(lib, "create"));
+    e.dispose = reinterpret_cast<decltype(e.dispose)>(dlsym(lib, "dispose"));
+    e.loadTexture = reinterpret_cast<decltype(e.loadTexture)>(dlsym(lib, "loadTexture"));
+    e.clearTextures = reinterpret_cast<decltype(e.clearTextures)>(dlsym(lib, "clearTextures"));
+    e.makePolygon = reinterpret_cast<decltype(e.makePolygon)>(dlsym(lib, "makePolygon"));
+    e.setupTextures = reinterpret_cast<decltype(e.setupTextures)>(dlsym(lib, "setupTextures"));
+    e.setupTranslate = reinterpret_cast<decltype(e.setupTranslate)>(dlsym(lib, "setupTranslate"));
+    e.setupRotX = reinterpret_cast<decltype(e.setupRotX)>(dlsym(lib, "setupRotX"));
+    e.setupRotY = reinterpret_cast<decltype(e.setupRotY)>(dlsym(lib, "setupRotY"));
+    e.setupRotZ = reinterpret_cast<decltype(e.setupRotZ)>(dlsym(lib, "setupRotZ"));
+    e.clearPolygons = reinterpret_cast<decltype(e.clearPolygons)>(dlsym(lib, "clearPolygons"));
+    e.drawPaint = reinterpret_cast<decltype(e.drawPaint)>(dlsym(lib, "drawPaint"));
     loaded = true;
   }
   return &e;

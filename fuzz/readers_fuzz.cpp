@@ -1,8 +1,9 @@
 // libFuzzer target for the DDS, TGA, pixmap, float map and Radiance readers: each reads the
 // input in turn, as the dispatcher would try it, and its record is released afterwards.
-// Build by hand (only src/texload and the platform headers are needed):
+// The fuzz preset builds it as kvfuzz_readers; by hand, only the readers are needed:
 //   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Isrc -Iplatform/include \
-//       src/texload/*.cpp fuzz/readers_fuzz.cpp -o readers_fuzz
+//       src/texload/{decoded_image,header_line,read_dds,read_tga,read_ppm,read_pfm,read_hdr}.cpp \
+//       fuzz/readers_fuzz.cpp -o readers_fuzz
 #include "texload/image_readers.h"
 
 #include <cstddef>

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a kind of build needs when run as root; otherwise names
 # what is missing.
-#   scripts/install-deps.sh [demo|test|windows|clang|fuzz]...   (default: test)
+#   scripts/install-deps.sh [demo|test|windows|clang|fuzz|i386]...   (default: test)
 set -euo pipefail
 library=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev)
 windows=(g++-mingw-w64-i686-win32)
+# 32-bit x86: gcc -m32 and the i386 packages of Debian's multiarch.
+i386=(g++-multilib libjpeg62-turbo-dev:i386 libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386
+  libbenchmark-dev:i386)
 # kvtex, the command-line tool, is built with the demo and with the tests.
 tools=(libcli11-dev nlohmann-json3-dev)
 packages=()
@@ -15,6 +18,7 @@ for kind in "${@:-test}"; do
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
+    i386) packages+=("${library[@]}" "${tools[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac
 done
@@ -26,6 +30,9 @@ done
 if [ "$(id -u)" -eq 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 else

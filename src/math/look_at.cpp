@@ -1,22 +1,13 @@
 // The left-handed view matrix. Both normalisations go through the table, so a degenerate
 // camera (eye on the target, or up along the view direction) gives the zero axes of the
 // routine set in force rather than not-a-numbers.
+#include "math/baseline/vector_ops.h"
 #include "math/scene_math.h"
 
 namespace kv {
 
-namespace {
-
-Vector3 cross(const Vector3 &a, const Vector3 &b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-float dot(const Vector3 &a, const Vector3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-}  // namespace
-
 Matrix *matrixLookAtLH(Matrix *out, const Vector3 *eye, const Vector3 *at, const Vector3 *up) {
-  Vector3 zaxis{at->x - eye->x, at->y - eye->y, at->z - eye->z};
+  Vector3 zaxis = *at - *eye;
   vec3Normalize(&zaxis, &zaxis);
   Vector3 xaxis = cross(*up, zaxis);
   vec3Normalize(&xaxis, &xaxis);

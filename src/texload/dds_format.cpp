@@ -1,5 +1,7 @@
 #include "texload/dds_format.h"
 
+#include "texload/byte_reading.h"
+
 namespace kv {
 namespace {
 
@@ -22,7 +24,7 @@ constexpr DdsFormatEntry kDdsFormatTable[] = {
     {D3DFMT_G16R16, 0x40, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0, 32},
     {D3DFMT_A2R10G10B10, 0x41, 0, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 32},
     {D3DFMT_A8P8, 0x21, 0, 16, 0, 0, 0, 0xFF00, 16},
-    {D3DFMT_P8, 0x20, 0, 8, 0, 0, 0, 0, 8},
+    {D3DFMT_P8, 0x20 /* palette */, 0, 8, 0, 0, 0, 0, 8},
     {D3DFMT_L8, 0x20000, 0, 8, 0xFF, 0, 0, 0, 8},
     {D3DFMT_A8L8, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00, 16},
     {D3DFMT_A4L4, 0x20001, 0, 8, 0xF, 0, 0, 0xF0, 8},
@@ -67,28 +69,31 @@ const DdsFormatEntry *findDdsFormat(uint32_t format) {
 }
 
 DdsLevelLayout ddsLevelLayout(const DdsFormatEntry &entry, uint32_t w, uint32_t h) {
-  const uint64_t blockRows = (static_cast<uint64_t>(h) + 3) / 4;
-  const uint64_t blockColumns = (static_cast<uint64_t>(w) + 3) / 4;
+  uint64_t pitch = static_cast<uint64_t>(entry.bitsPerPixel / 8) * w;
+  uint64_t rows = h;
   switch (entry.format) {
     case D3DFMT_DXT1:
-      return {blockColumns * 8, blockColumns * 8 * blockRows};
+      pitch = (static_cast<uint64_t>(w) + 3) / 4 * 8;
+      rows = (static_cast<uint64_t>(h) + 3) / 4;
+      break;
     case D3DFMT_DXT2:
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
     case D3DFMT_DXT5:
-      return {blockColumns * 16, blockColumns * 16 * blockRows};
+      pitch = (static_cast<uint64_t>(w) + 3) / 4 * 16;
+      rows = (static_cast<uint64_t>(h) + 3) / 4;
+      break;
     case D3DFMT_YUY2:
     case D3DFMT_UYVY:
     case D3DFMT_R8G8_B8G8:
-    case D3DFMT_G8R8_G8B8: {
-      const uint64_t pitch = (static_cast<uint64_t>(w) + 1) / 2 * 4;
-      return {pitch, pitch * h};
-    }
-    default: {
-      const uint64_t pitch = static_cast<uint64_t>(entry.bitsPerPixel / 8) * w;
-      return {pitch, pitch * h};
-    }
+    case D3DFMT_G8R8_G8B8:
+      pitch = (static_cast<uint64_t>(w) + 1) / 2 * 4;
+      break;
+    default:
+      break;
   }
+  if (!fitsImageBytes(pitch, 1)) return {pitch, pitch};
+  return {pitch, pitch * rows};
 }
 
 }  // namespace kv

@@ -27,7 +27,8 @@ std::span<const DdsFormatEntry> ddsFormatTable();
 // The row of `format`, or null when a DDS file cannot hold it.
 const DdsFormatEntry *findDdsFormat(uint32_t format);
 
-// Bytes of one row (of 4x4 blocks for DXT formats) and of one slice of a level.
+// Bytes of one row (of 4x4 blocks for DXT formats) and of one slice of a level. A pitch
+// beyond 32 bits gives a slice size beyond them too, without the product wrapping.
 struct DdsLevelLayout {
   uint64_t rowPitch;
   uint64_t sliceBytes;

@@ -15,15 +15,10 @@ constexpr uint32_t kPaletteBytes = 1024;
 constexpr uint32_t kHeaderFlagVolume = 0x800000;
 constexpr uint32_t kCaps2AllFaces = 0xFC00;
 
-// Pixel format flags.
-constexpr uint32_t kPfAlphaPixels = 0x1;
-constexpr uint32_t kPfAlphaOnly = 0x2;
+// The one pixel format flag the reader tests by name. The others (alpha pixels 0x1, alpha
+// only 0x2, palette 0x20, RGB 0x40, luminance 0x20000, bump luminance 0x40000, bump du/dv
+// 0x80000) only enter the format table and the comparison sets below.
 constexpr uint32_t kPfFourCc = 0x4;
-constexpr uint32_t kPfPalette8 = 0x20;
-constexpr uint32_t kPfRgb = 0x40;
-constexpr uint32_t kPfLuminance = 0x20000;
-constexpr uint32_t kPfBumpLuminance = 0x40000;
-constexpr uint32_t kPfBumpDuDv = 0x80000;
 
 // Which header fields a row must match, by the pixel format flags that give them meaning.
 // Luminance is missing from the bit-count set: luminance rows are told apart by masks.
@@ -118,8 +113,9 @@ HRESULT readDds(DecodedImage &image, const uint8_t *data, uint32_t size) {
         record = next;
       }
       const DdsLevelLayout layout = ddsLevelLayout(*entry, w, h);
+      if (layout.sliceBytes > kMaxImageBytes) return E_FAIL;
       const uint64_t levelBytes = layout.sliceBytes * d;
-      if (layout.sliceBytes > kMaxImageBytes || levelBytes > size - position) return E_FAIL;
+      if (levelBytes > size - position) return E_FAIL;
       record->format = entry->format;
       record->rowPitch = static_cast<uint32_t>(layout.rowPitch);
       record->slicePitch = static_cast<uint32_t>(layout.sliceBytes);

@@ -138,7 +138,7 @@ class HdrReader {
     scanlineLength_ = columnMajor_ ? image_.height : image_.width;
     // Every scanline takes four bytes at least: shorter data cannot hold the image, and
     // is refused before a buffer is taken for it.
-    if (pixelCount * 16 > kMaxImageBytes || remaining() / 4 < scanlines_) return E_FAIL;
+    if (!fitsImageBytes(pixelCount, 16) || remaining() / 4 < scanlines_) return E_FAIL;
     uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * 16));
     if (!pixels) return E_OUTOFMEMORY;
     image_.pixels = pixels;

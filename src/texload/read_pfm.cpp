@@ -54,9 +54,8 @@ HRESULT readPfm(DecodedImage &image, const uint8_t *data, uint32_t size) {
   // A map without pixels has nothing to show; a texture cannot be made of it.
   if (width == 0 || height == 0) return E_FAIL;
   const uint64_t pixelCount = static_cast<uint64_t>(width) * height;
-  const uint64_t storedBytes = pixelCount * 4 * channels;
+  if (!fitsImageBytes(pixelCount, 16) || size - position < pixelCount * 4 * channels) return E_FAIL;
   const uint64_t outputBytes = pixelCount * 16;
-  if (size - position < storedBytes || outputBytes > kMaxImageBytes) return E_FAIL;
 
   image.format = D3DFMT_A32B32G32R32F;
   image.rowPitch = width * 16;

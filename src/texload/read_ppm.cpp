@@ -103,7 +103,7 @@ class PixmapReader {
     const uint64_t pixelCount = static_cast<uint64_t>(image_.width) * height;
     // Every pixel takes at least three bytes in either form: data shorter than that can
     // never complete the image, so it is refused before a buffer is taken for it.
-    if (pixelCount * 3 > size_ - position_ || pixelCount * 4 > kMaxImageBytes) return E_FAIL;
+    if (!fitsImageBytes(pixelCount, 4) || pixelCount * 3 > size_ - position_) return E_FAIL;
     uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * 4));
     if (!pixels) return E_OUTOFMEMORY;
     image_.pixels = pixels;

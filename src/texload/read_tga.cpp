@@ -149,7 +149,7 @@ HRESULT decodeIntoBuffer(DecodedImage &image, const TgaHeader &header, const uin
   // Every packet holds at most 128 pixels and costs a header byte and one pixel at least:
   // data too short for that can never fill the image, so it is refused before allocating.
   const uint64_t leastBytes = rle ? (pixelCount + 127) / 128 * (1 + pixelBytes) : pixelCount * pixelBytes;
-  if (available < leastBytes || pixelCount * pixelBytes > kMaxImageBytes) return E_FAIL;
+  if (available < leastBytes || !fitsImageBytes(pixelCount, pixelBytes)) return E_FAIL;
   uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * pixelBytes));
   if (!pixels) return E_OUTOFMEMORY;
   image.pixels = pixels;

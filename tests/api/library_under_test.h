@@ -8,23 +8,24 @@
 #include <cstdint>
 
 #include "kvhost.h"
+#include "kvpolygon.h"
 
 struct KvPolygonExports {
-  int (*create)();
-  void (*dispose)();
-  unsigned (*setWindowSize)(unsigned, unsigned);
-  int (*loadTexture)(const char *, uint32_t, int, int);
-  int (*clearTextures)();
-  uint32_t (*makePolygon)(int, const float *);
-  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
-  int (*setupTranslate)(uint32_t, const float *, int);
-  int (*setupScale)(uint32_t, const float *, int);
-  int (*setupRotX)(uint32_t, const float *, int);
-  int (*setupRotY)(uint32_t, const float *, int);
-  int (*setupRotZ)(uint32_t, const float *, int);
-  int (*disposePolygon)(uint32_t);
-  int (*clearPolygons)();
-  int32_t (*drawPaint)(uint32_t, int, int);
+  decltype(&::create) create;
+  decltype(&::dispose) dispose;
+  decltype(&::setWindowSize) setWindowSize;
+  decltype(&::loadTexture) loadTexture;
+  decltype(&::clearTextures) clearTextures;
+  decltype(&::makePolygon) makePolygon;
+  decltype(&::setupTextures) setupTextures;
+  decltype(&::setupTranslate) setupTranslate;
+  decltype(&::setupScale) setupScale;
+  decltype(&::setupRotX) setupRotX;
+  decltype(&::setupRotY) setupRotY;
+  decltype(&::setupRotZ) setupRotZ;
+  decltype(&::disposePolygon) disposePolygon;
+  decltype(&::clearPolygons) clearPolygons;
+  decltype(&::drawPaint) drawPaint;
 };
 
 // The library stays loaded for the whole test program, like a host's.

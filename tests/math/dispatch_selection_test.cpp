@@ -111,6 +111,13 @@ TEST_F(DispatchSelection, ThreeDNowPathInstallsOnlyWhatTheProcessorReports) {
   EXPECT_EQ(setUpMathDispatch(1), kv::kMathVariant3DNow);
   EXPECT_EQ(kv::installedMathRoutineGroups(),
             DWORD{kv::kRoutines3DNow | kv::kRoutines3DNowExtended | kv::kRoutinesSseArrays});
+  // The strided transforms come from the SSE set, the rest from the 3DNow! set.
+  if (kv::simdRoutinesBuilt()) {
+    EXPECT_EQ(kv::g_mathDispatchTable.vec3TransformArray, tableFor(RoutineSet::Sse).vec3TransformArray);
+    EXPECT_EQ(kv::g_mathDispatchTable.planeTransformArray, tableFor(RoutineSet::Sse).planeTransformArray);
+  }
+  EXPECT_EQ(kv::g_mathDispatchTable.vec3Transform, kv::portableRoutineList().vec3Transform);
+  EXPECT_EQ(kv::g_mathDispatchTable.matrixRotationAxis, tableFor(RoutineSet::ThreeDNow).matrixRotationAxis);
 
   // The extensions count only together with the extended MMX instructions.
   kv::test_hooks::resetMathDispatch();

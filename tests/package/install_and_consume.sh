@@ -19,14 +19,17 @@ cmake --build "$work/cmake"
 "$work/cmake/consumer"
 
 echo "== pkg-config"
-cc=cc
+cc=cc cflags=
 for option in "$@"; do
-  case $option in -DCMAKE_C_COMPILER=*) cc=${option#*=} ;; esac
+  case $option in
+    -DCMAKE_C_COMPILER=*) cc=${option#*=} ;;
+    -DCMAKE_C_FLAGS=*) cflags=${option#*=} ;;
+  esac
 done
 export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name kvpolygon.pc)")
 libdir=$(pkg-config --variable=libdir kvpolygon)
 mkdir -p "$work/pkg-config"
-# shellcheck disable=SC2046
-"$cc" -o "$work/pkg-config/consumer" "$here/consumer/consumer.c" $(pkg-config --cflags --libs kvpolygon) \
+# shellcheck disable=SC2046,SC2086
+"$cc" $cflags -o "$work/pkg-config/consumer" "$here/consumer/consumer.c" $(pkg-config --cflags --libs kvpolygon) \
   -Wl,-rpath,"$libdir"
 "$work/pkg-config/consumer"

@@ -86,10 +86,13 @@ TEST(BlockRobustness, SixStepAlphaWithoutMiddleValuesStaysExact) {
   EXPECT_EQ(out.px[5][3], 1.0f);
 }
 
-TEST(BlockRobustness, OtherFormatsWriteNothing) {
+TEST(BlockRobustness, OtherFormatsTouchNeitherBytesNorPixels) {
   std::vector<uint8_t> bytes(16, 0xAB);
-  encodeDxtBlock(D3DFMT_A8R8G8B8, solidBlock(0, 0, 0, 0).px, false, bytes.data());
+  Block pixels = solidBlock(0.5f, 0.5f, 0.5f, 0.5f);
+  encodeDxtBlock(D3DFMT_A8R8G8B8, pixels.px, false, bytes.data());
+  decodeDxtBlock(D3DFMT_A8R8G8B8, bytes.data(), pixels.px);
   EXPECT_EQ(bytes, std::vector<uint8_t>(16, 0xAB));
+  EXPECT_EQ(pixels.px[7][2], 0.5f);
 }
 
 TEST(BlockRobustness, Sse2KernelsGiveTheSameBytesAsThePlainOnes) {

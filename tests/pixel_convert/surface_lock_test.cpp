@@ -9,6 +9,7 @@
 #include <string>
 
 #include "pixel/convert/filter_flags.h"
+#include "pixel/convert/conversion_job.h"
 #include "pixel/convert/load_pixels.h"
 #include "platform_d3d9/d3d9_test_support.h"
 
@@ -281,6 +282,56 @@ TEST_F(SurfaceLockTest, LoadingAHostImageIntoEveryLevelWithTheLinearFilter) {
   EXPECT_EQ(kv::loadSurfaceFromMemory(level(tex.get(), 0).get(), nullptr, nullptr, image.data(), D3DFMT_A8R8G8B8,
                                       size * 4, nullptr, &whole, 0x103, 0),
             D3DERR_INVALIDCALL);
+}
+
+TEST_F(SurfaceLockTest, BlockSurfacesAndVolumesLoadThroughTheirLocks) {
+  // An odd rectangle of a DXT1 surface: the blocks around it keep their other pixels.
+  auto dxt = texture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
+  const RECT whole{0, 0, 8, 8}, inner{1, 1, 5, 5};
+  std::vector<DWORD> white(64, 0xffffffffu), red(64, 0xffff0000u);
+  ASSERT_EQ(kv::loadSurfaceFromMemory(level(dxt.get()).get(), nullptr, nullptr, white.data(), D3DFMT_A8R8G8B8, 32,
+                                      nullptr, &whole, kv::FilterNone, 0),
+            S_OK);
+  const RECT source{0, 0, 4, 4};
+  ASSERT_EQ(kv::loadSurfaceFromMemory(level(dxt.get()).get(), nullptr, &inner, red.data(), D3DFMT_A8R8G8B8, 32,
+                                      nullptr, &source, kv::FilterNone, 0),
+            S_OK);
+  kv::SurfaceLock lock;
+  ASSERT_EQ(lock.lock(level(dxt.get()).get(), nullptr, nullptr, 0, kv::kLockReadOnly), S_OK);
+  std::vector<DWORD> back(64);
+  kv::PixelBox out;
+  out.data = reinterpret_cast<uint8_t *>(back.data());
+  out.format = D3DFMT_A8R8G8B8;
+  out.rowPitch = 32;
+  out.slicePitch = 256;
+  const uint32_t region[6] = {0, 0, 8, 8, 0, 1};
+  std::copy(region, region + 6, out.bounds);
+  std::copy(region, region + 6, out.box);
+  ASSERT_EQ(kv::convertPixels(out, lock.box(), kv::FilterNone), S_OK);
+  lock.finish();
+  for (UINT y = 0; y < 8; ++y)
+    for (UINT x = 0; x < 8; ++x) {
+      const bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+      EXPECT_EQ(back[y * 8 + x], inside ? 0xffff0000u : 0xffffffffu) << x << "," << y;
+    }
+
+  // A volume halved in every direction by the box filter.
+  Ref<IDirect3DVolumeTexture9> volumes;
+  ASSERT_EQ(device_->CreateVolumeTexture(2, 2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, volumes.out(), nullptr),
+            D3D_OK);
+  Ref<IDirect3DVolume9> volume;
+  ASSERT_EQ(volumes->GetVolumeLevel(0, volume.out()), D3D_OK);
+  std::vector<DWORD> cube(4 * 4 * 4);
+  for (UINT i = 0; i < cube.size(); ++i) cube[i] = 0xff000000u | (i & 3) * 0x40 | ((i >> 4) & 3) * 0x400000;
+  const D3DBOX all{0, 0, 4, 4, 0, 4};
+  ASSERT_EQ(kv::loadVolumeFromMemory(volume.get(), nullptr, nullptr, cube.data(), D3DFMT_A8R8G8B8,
+                                     16, 64, nullptr, &all, kv::FilterBox, 0),
+            S_OK);
+  D3DLOCKED_BOX locked{};
+  ASSERT_EQ(volume->LockBox(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  const DWORD *far = reinterpret_cast<const DWORD *>(static_cast<const BYTE *>(locked.pBits) + locked.SlicePitch);
+  EXPECT_EQ(far[1], 0xff000000u | 0xa0 | (0xa0u << 16)) << "x from columns 2..3, z from slices 2..3";
+  volume->UnlockBox();
 }
 
 }  // namespace

@@ -35,18 +35,40 @@ void fill(PixelCodec &codec, uint32_t height, const float *colour) {
   }
 }
 
+// A block surface filled with one colour through the codec.
+Surface filledBlockSurface(uint32_t format, uint32_t width, uint32_t height, const float *colour) {
+  Surface surface = blockSurface(format, width, height);
+  auto codec = makeCodec(blockBox(surface));
+  fill(*codec, height, colour);
+  return surface;
+}
+
 void expectPixel(const float *p, const float *colour, const char *what) {
   for (int c = 0; c < 4; ++c) EXPECT_NEAR(p[c], colour[c], 1e-6) << what << " channel " << c;
 }
 
+TEST(BlockCodec, KnownBlockDecodesToItsFourColours) {
+  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
+  // color0 pure red > color1 pure blue: four colours; row 0 uses codes 0, 1, 2, 3.
+  const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0};
+  std::memcpy(surface.row(0), block, 8);
+  PixelBox box = blockBox(surface);
+  box.box[kBoxLeft] = 1;
+  auto codec = makeCodec(box);
+  float row[12];
+  codec->readRow(0, 0, row);
+  const float blue[4] = {0, 0, 1, 1}, twoThirdsRed[4] = {2 / 3.0f, 0, 1 / 3.0f, 1}, oneThirdRed[4] = {1 / 3.0f, 0, 2 / 3.0f, 1};
+  expectPixel(row, blue, "code 1");
+  expectPixel(row + 4, twoThirdsRed, "code 2");
+  expectPixel(row + 8, oneThirdRed, "code 3");
+  codec->readRow(1, 0, row);
+  const float red[4] = {1, 0, 0, 1};
+  expectPixel(row, red, "code 0");
+}
+
 TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
   for (uint32_t format : {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5}) {
-    Surface surface = blockSurface(format, 8, 8);
-    {
-      auto codec = makeCodec(blockBox(surface));
-      ASSERT_EQ(codec->width(), 8u);
-      fill(*codec, 8, kRed);
-    }
+    Surface surface = filledBlockSurface(format, 8, 8, kRed);
     auto codec = makeCodec(blockBox(surface));
     FloatRow row(32);
     for (uint32_t y = 0; y < 8; ++y) {
@@ -58,11 +80,7 @@ TEST(BlockCodec, WholeBlocksRoundTripSingleColours) {
 
 TEST(BlockCodec, BoxesThatCutBlocksKeepThePixelsOutsideTheBox) {
   for (uint32_t format : {D3DFMT_DXT1, D3DFMT_DXT5}) {
-    Surface surface = blockSurface(format, 12, 8);
-    {
-      auto codec = makeCodec(blockBox(surface));
-      fill(*codec, 8, kRed);
-    }
+    Surface surface = filledBlockSurface(format, 12, 8, kRed);
     PixelBox cut = blockBox(surface);
     const uint32_t region[6] = {2, 1, 9, 6, 0, 1};
     std::memcpy(cut.box, region, sizeof region);
@@ -117,11 +135,7 @@ TEST(BlockCodec, BottomEdgeBlockRowIsWrittenOnceItsRowsInsideTheBoxArrive) {
 }
 
 TEST(BlockCodec, UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritten) {
-  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
-  {
-    auto codec = makeCodec(blockBox(surface));
-    fill(*codec, 4, kRed);
-  }
+  Surface surface = filledBlockSurface(D3DFMT_DXT1, 4, 4, kRed);
   {
     auto codec = makeCodec(blockBox(surface));
     FloatRow blue = test::constantRow(4, kBlue[0], kBlue[1], kBlue[2], kBlue[3]);
@@ -136,11 +150,7 @@ TEST(BlockCodec, UnfinishedBlockRowIsWrittenOnDestructionKeepingTheRowsNotWritte
 }
 
 TEST(BlockCodec, ColourKeyComparesAtBlockPrecision) {
-  Surface surface = blockSurface(D3DFMT_DXT1, 4, 4);
-  {
-    auto codec = makeCodec(blockBox(surface));
-    fill(*codec, 4, kRed);
-  }
+  Surface surface = filledBlockSurface(D3DFMT_DXT1, 4, 4, kRed);
   PixelBox box = blockBox(surface);
   // 0xFF, 0x31, 0x19 quantise to (31, 12, 3) in 5:6:5.
   box.colorKey = 0xFFFF3119;

@@ -192,41 +192,42 @@ TEST(RangeConversion, SameRangeAndFloatDestinationsConvertNothing) {
   EXPECT_EQ(cf->otherRange(), ValueRange::None);
 }
 
+// Four rows of one 16-bit format, each `colour` throughout, written with ordered dithering.
+Surface ditheredRows(uint32_t format, uint32_t width, const float *colour) {
+  Surface surface(format, width, 4, width * 2);
+  PixelBox box = surface.box();
+  box.dither = true;
+  auto codec = makeCodec(box);
+  for (uint32_t y = 0; y < 4; ++y) {
+    FloatRow row = test::constantRow(width, colour[0], colour[1], colour[2], colour[3]);
+    codec->writeRow(y, 0, row.data());
+  }
+  return surface;
+}
+
+uint16_t word16(Surface &s, uint32_t x, uint32_t y) {
+  uint16_t w;
+  std::memcpy(&w, s.row(y) + 2 * x, 2);
+  return w;
+}
+
 TEST(Dithering, OrderedTableAlternatesGreyInAFourByFourPatternMirroredOnOddRows) {
   const float table[4][4] = {{31, 15, 27, 11}, {7, 23, 3, 19}, {25, 9, 29, 13}, {1, 17, 5, 21}};
   const uint32_t width = 6;
-  Surface surface(D3DFMT_R5G6B5, width, 4, width * 2);
-  PixelBox box = surface.box();
-  box.dither = true;
-  auto codec = makeCodec(box);
-  for (uint32_t y = 0; y < 4; ++y) {
-    FloatRow row = test::constantRow(width, 0.5f, 0.0f, 0.0f, 1.0f);
-    codec->writeRow(y, 0, row.data());
+  const float grey[4] = {0.5f, 0.0f, 0.0f, 1.0f};
+  Surface surface = ditheredRows(D3DFMT_R5G6B5, width, grey);
+  for (uint32_t y = 0; y < 4; ++y)
     for (uint32_t x = 0; x < width; ++x) {
       const uint32_t k = y % 2 ? width - 1 - x : x;
-      const uint32_t expected = table[y][k % 4] / 32.0f >= 0.5f ? 16 : 15;
-      uint16_t word;
-      std::memcpy(&word, surface.row(y) + 2 * x, 2);
-      EXPECT_EQ(word >> 11, expected) << x << "," << y;
+      EXPECT_EQ(word16(surface, x, y) >> 11, table[y][k % 4] >= 16 ? 16 : 15) << x << "," << y;
     }
-  }
 }
 
 TEST(Dithering, ExactlyRepresentableValuesAreLeftAlone) {
-  const uint32_t width = 8;
-  Surface surface(D3DFMT_A4R4G4B4, width, 4, width * 2);
-  PixelBox box = surface.box();
-  box.dither = true;
-  auto codec = makeCodec(box);
-  for (uint32_t y = 0; y < 4; ++y) {
-    FloatRow row = test::constantRow(width, 3 / 15.0f, 7 / 15.0f, 15 / 15.0f, 9 / 15.0f);
-    codec->writeRow(y, 0, row.data());
-    for (uint32_t x = 0; x < width; ++x) {
-      uint16_t word;
-      std::memcpy(&word, surface.row(y) + 2 * x, 2);
-      EXPECT_EQ(word, 0x937F);
-    }
-  }
+  const float levels[4] = {3 / 15.0f, 7 / 15.0f, 15 / 15.0f, 9 / 15.0f};
+  Surface surface = ditheredRows(D3DFMT_A4R4G4B4, 8, levels);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(word16(surface, x, y), 0x937F);
 }
 
 double meanLevel(Surface &s) {

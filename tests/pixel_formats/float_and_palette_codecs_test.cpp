@@ -146,5 +146,21 @@ TEST(PaletteFormats, A8P8MatchesColourOnlyAndPacksAlphaAsAByte) {
   EXPECT_EQ(back[3], 64 * b);
 }
 
+TEST(PaletteFormats, A8P8DithersAlphaInSerpentineOrder) {
+  const float table[2][4] = {{31, 15, 27, 11}, {7, 23, 3, 19}};
+  Surface surface(D3DFMT_A8P8, 4, 2, 8);
+  PixelBox box = surface.box();
+  box.dither = true;
+  auto codec = makeCodec(box);
+  for (uint32_t y = 0; y < 2; ++y) {
+    FloatRow row = test::constantRow(4, 1, 1, 1, 0.5f);
+    codec->writeRow(y, 0, row.data());
+    for (uint32_t x = 0; x < 4; ++x) {
+      const uint32_t k = y ? 3 - x : x;
+      EXPECT_EQ(surface.row(y)[2 * x + 1], table[y][k] >= 16 ? 128 : 127) << x << "," << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kv

@@ -27,29 +27,6 @@ TEST(FormatTable, FourCharacterCodesAreLittleEndian) {
   EXPECT_EQ(lookupFormatInfo(fourCc("YUY2")).bitsPerPixel, 16u);
 }
 
-TEST(FormatTable, RowsCarryClassDepthAndChannelBits) {
-  const PixelFormatInfo &rgb565 = lookupFormatInfo(D3DFMT_R5G6B5);
-  EXPECT_EQ(rgb565.formatClass, FormatClass::Rgb);
-  EXPECT_EQ(rgb565.bitsPerPixel, 16u);
-  EXPECT_EQ(rgb565.redBits, 5u);
-  EXPECT_EQ(rgb565.greenBits, 6u);
-  EXPECT_EQ(rgb565.blueBits, 5u);
-  EXPECT_EQ(rgb565.candidate, 1u);
-
-  const PixelFormatInfo &l6v5u5 = lookupFormatInfo(D3DFMT_L6V5U5);
-  EXPECT_EQ(l6v5u5.formatClass, FormatClass::Signed);
-  EXPECT_EQ(l6v5u5.extraBits, 6u);
-
-  const PixelFormatInfo &d24s8 = lookupFormatInfo(D3DFMT_D24S8);
-  EXPECT_EQ(d24s8.formatClass, FormatClass::DepthStencil);
-  EXPECT_EQ(d24s8.greenBits, 8u);  // stencil
-  EXPECT_EQ(d24s8.blueBits, 24u);  // depth
-  EXPECT_EQ(lookupFormatInfo(D3DFMT_D16_LOCKABLE).extraBits, 1u);
-
-  EXPECT_EQ(lookupFormatInfo(D3DFMT_A32B32G32R32F).bitsPerPixel, 128u);
-  EXPECT_EQ(lookupFormatInfo(D3DFMT_CxV8U8).candidate, 0u);
-}
-
 TEST(FormatTable, UnknownFormatGetsTheThirtyTwoBitRgbRow) {
   const PixelFormatInfo &unknown = lookupFormatInfo(0x12345678);
   EXPECT_EQ(unknown.format, 0u);

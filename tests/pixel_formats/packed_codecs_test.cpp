@@ -295,8 +295,14 @@ TEST_P(VectorRoutines, MatchTheReferenceLoops) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(HotFormats, VectorRoutines,
-                         ::testing::Values(D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_L8));
+INSTANTIATE_TEST_SUITE_P(UnsignedFormatsUpToFourBytes, VectorRoutines,
+                         ::testing::Values(D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
+                                           D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_R3G3B2,
+                                           D3DFMT_A8R3G3B2, D3DFMT_A8, D3DFMT_A2B10G10R10, D3DFMT_A2R10G10B10,
+                                           D3DFMT_A8B8G8R8, D3DFMT_X8B8G8R8, D3DFMT_G16R16, D3DFMT_L8, D3DFMT_A8L8,
+                                           D3DFMT_A4L4, D3DFMT_L16, D3DFMT_D16_LOCKABLE, FMT_A16L16,
+                                           // no vector routine: both paths take the loop
+                                           D3DFMT_V8U8));
 
 }  // namespace
 }  // namespace kv

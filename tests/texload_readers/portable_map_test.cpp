@@ -127,9 +127,12 @@ TEST(PfmReader, HeaderLinesMustScanExactly) {
 TEST(PfmReader, DataShorterThanThePixelsIsRefused) {
   ScopedImage out;
   EXPECT_EQ(readPfmFile(out, pfmFile("PF\n2 1\n-1\n", {1, 2, 3, 4, 5}, false)), E_FAIL);
-  ScopedImage huge;
-  EXPECT_EQ(readPfmFile(huge, pfmFile("PF\n4294967295 4294967295\n-1\n", {1, 2, 3}, false)), E_FAIL);
-  EXPECT_EQ(huge->ownsPixels, 0u);
+  // 2^62 pixels: their byte counts wrap to 0 in 64 bits unless checked before multiplying.
+  for (const char *header : {"PF\n4294967295 4294967295\n-1\n", "Pf\n2147483648 2147483648\n-1\n"}) {
+    ScopedImage huge;
+    EXPECT_EQ(readPfmFile(huge, pfmFile(header, {1, 2, 3}, false)), E_FAIL) << header;
+    EXPECT_EQ(huge->ownsPixels, 0u);
+  }
 }
 
 }  // namespace

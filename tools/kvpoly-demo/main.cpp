@@ -18,6 +18,7 @@
 
 #include "demo_textures.h"
 #include "kvhost.h"
+#include "kvpolygon.h"
 #include "png_writer.h"
 
 namespace {
@@ -25,18 +26,18 @@ namespace {
 constexpr int kWidth = 544, kHeight = 416;
 
 struct Exports {
-  int (*create)();
-  void (*dispose)();
-  unsigned (*setWindowSize)(unsigned, unsigned);
-  int (*loadTexture)(const char *, uint32_t, int, int);
-  uint32_t (*makePolygon)(int, const float *);
-  int (*setupTextures)(uint32_t, const char *, unsigned, const float *);
-  int (*setupTranslate)(uint32_t, const float *, int);
-  int (*setupScale)(uint32_t, const float *, int);
-  int (*setupRotX)(uint32_t, const float *, int);
-  int (*setupRotY)(uint32_t, const float *, int);
-  int (*setupRotZ)(uint32_t, const float *, int);
-  int32_t (*drawPaint)(uint32_t, int, int);
+  decltype(&::create) create;
+  decltype(&::dispose) dispose;
+  decltype(&::setWindowSize) setWindowSize;
+  decltype(&::loadTexture) loadTexture;
+  decltype(&::makePolygon) makePolygon;
+  decltype(&::setupTextures) setupTextures;
+  decltype(&::setupTranslate) setupTranslate;
+  decltype(&::setupScale) setupScale;
+  decltype(&::setupRotX) setupRotX;
+  decltype(&::setupRotY) setupRotY;
+  decltype(&::setupRotZ) setupRotZ;
+  decltype(&::drawPaint) drawPaint;
 };
 
 template <typename F>

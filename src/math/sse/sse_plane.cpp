@@ -50,12 +50,14 @@ KV_TARGET_SSE Plane *ssePlaneNormalize(Plane *out, const Plane *p) {
 
 KV_TARGET_SSE Vector3 *ssePlaneIntersectLine(Vector3 *out, const Plane *plane, const Vector3 *p1,
                                              const Vector3 *p2) {
-  const __m128 n = load3(plane, 0.0f);
   const __m128 a = load3(p1, 0.0f), b = load3(p2, 0.0f);
-  // n.p1 and n.p2 summed side by side: lanes 0 and 1 of the result.
-  const __m128 na = _mm_mul_ps(n, a), nb = _mm_mul_ps(n, b);
-  const __m128 halves = _mm_add_ps(_mm_unpacklo_ps(na, nb), _mm_unpackhi_ps(na, nb));
-  const __m128 dots = _mm_add_ps(halves, _mm_movehl_ps(halves, halves));
+  // n.p1 and n.p2 side by side in lanes 0 and 1: the points' x, y and z paired up and
+  // weighted by the plane's broadcast a, b and c.
+  const __m128 xs = _mm_unpacklo_ps(a, b);                  // p1.x p2.x p1.y p2.y
+  const __m128 zs = _mm_unpackhi_ps(a, b);                  // p1.z p2.z 0 0
+  const __m128 ys = _mm_movehl_ps(xs, xs);                  // p1.y p2.y
+  const __m128 dots = _mm_add_ps(_mm_add_ps(_mm_mul_ps(broadcast(plane, 0), xs), _mm_mul_ps(broadcast(plane, 1), ys)),
+                                 _mm_mul_ps(broadcast(plane, 2), zs));
   const float n1 = lane0(dots);
   const float den = n1 - lane0(splat<1>(dots));
   if (den == 0.0f) return nullptr;

@@ -4,8 +4,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/resampling_tables.h"
+
+#if KV_MATH_HAS_SIMD
+#include <xmmintrin.h>
+#endif
 
 namespace kv {
 namespace {
@@ -75,6 +80,26 @@ class Accumulators {
 };
 
 // One source row resampled along x: out[c] = sum over source pixels x of row[x] * w(x, c).
+// A pixel is four floats: one vector operation per entry where the processor has them.
+#if KV_MATH_HAS_SIMD
+KV_TARGET_SSE void scatterRow(const TentList &xList, const float *row, uint32_t sourceWidth, float *out,
+                              uint32_t width) {
+  std::fill_n(out, size_t(width) * 4, 0.f);
+  for (uint32_t x = 0; x < sourceWidth; ++x) {
+    const __m128 p = _mm_loadu_ps(row + size_t(x) * 4);
+    for (const TentList::Entry *e = xList.begin(x); e != xList.end(x); ++e) {
+      float *q = out + size_t(e->destination) * 4;
+      _mm_storeu_ps(q, _mm_add_ps(_mm_loadu_ps(q), _mm_mul_ps(p, _mm_set1_ps(e->weight))));
+    }
+  }
+}
+
+KV_TARGET_SSE void addScaled(float *to, const float *from, float weight, size_t floats) {
+  const __m128 w = _mm_set1_ps(weight);
+  for (size_t i = 0; i < floats; i += 4)  // whole pixels: a multiple of four floats
+    _mm_storeu_ps(to + i, _mm_add_ps(_mm_loadu_ps(to + i), _mm_mul_ps(_mm_loadu_ps(from + i), w)));
+}
+#else
 void scatterRow(const TentList &xList, const float *row, uint32_t sourceWidth, float *out, uint32_t width) {
   std::fill_n(out, size_t(width) * 4, 0.f);
   for (uint32_t x = 0; x < sourceWidth; ++x) {
@@ -89,6 +114,7 @@ void scatterRow(const TentList &xList, const float *row, uint32_t sourceWidth, f
 void addScaled(float *to, const float *from, float weight, size_t floats) {
   for (size_t i = 0; i < floats; ++i) to[i] += from[i] * weight;
 }
+#endif
 
 }  // namespace
 

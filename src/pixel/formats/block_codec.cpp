@@ -147,12 +147,7 @@ class BlockCodec final : public PixelCodec {
 
 std::unique_ptr<PixelCodec> makeBlockCodec(const PixelBox &box, bool &outOfMemory) {
   if (dxtBlockBytes(box.format) == 0) return nullptr;
-  std::unique_ptr<BlockCodec> codec(new (std::nothrow) BlockCodec(box));
-  if (!codec || !codec->allocateCaches()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<BlockCodec>(box, &BlockCodec::allocateCaches, outOfMemory);
 }
 
 }  // namespace kv

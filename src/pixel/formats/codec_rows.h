@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "pixel/formats/pixel_codec.h"
 
@@ -52,5 +53,17 @@ std::unique_ptr<PixelCodec> makeBlockCodec(const PixelBox &box, bool &outOfMemor
 
 // Zeroed floats from the non-throwing heap; null when memory runs out.
 std::unique_ptr<float[]> allocateFloats(size_t count);
+
+// Makes a codec of class Codec from the non-throwing heap and runs its own allocation
+// step `allocate` (a member returning false when memory runs out).
+template <typename Codec>
+std::unique_ptr<PixelCodec> constructCodec(const PixelBox &box, bool (Codec::*allocate)(), bool &outOfMemory) {
+  std::unique_ptr<Codec> codec(new (std::nothrow) Codec(box));
+  if (!codec || !((*codec).*allocate)()) {
+    outOfMemory = true;
+    return nullptr;
+  }
+  return codec;
+}
 
 }  // namespace kv

@@ -1,7 +1,7 @@
 // The packed integer formats: RGB, alpha, luminance, the signed formats and the 16-bit
-// integer formats, all through one table of bit layouts. A8R8G8B8, X8R8G8B8, R5G6B5 and
-// L8 have vector routines for the common case (no dithering, no diffusion); the loops here
-// are the reference they agree with.
+// integer formats, all through one table of bit layouts. The unsigned layouts of 1, 2 and
+// 4 bytes have vector routines for the common case (no dithering, no diffusion); the
+// loops here are the reference they agree with.
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -92,13 +92,13 @@ inline uint64_t fieldMask(const PackedField &field) { return (uint64_t{1} << fie
 class PackedCodec final : public PixelCodec {
  public:
   PackedCodec(const PixelBox &box, const PackedLayout &layout)
-      : PixelCodec(box, layout.range, layout.bytesPerPixel * 8u), layout_(layout), fast_(fastPackedKindOf(layout.format)) {}
+      : PixelCodec(box, layout.range, layout.bytesPerPixel * 8u), layout_(layout), fast_(fastPackedKindOf(layout)) {}
 
   void readRow(uint32_t y, uint32_t z, float *row) override {
     if (rowOutsideBox(y, z, row)) return;
     if (width_ == 0) return;
     const uint8_t *in = rowAddress(y, z);
-    if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
+    if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
     finishReadRow(row);
   }
 
@@ -111,7 +111,7 @@ class PackedCodec final : public PixelCodec {
     }
     uint8_t *out = rowAddress(y, z);
     const bool plain = ditherTable_ == kPlainDitherTable && !diffusionRow_;
-    if (plain && fast_ != FastPackedKind::None && fastPackRow(fast_, values, width_, out)) return;
+    if (plain && fast_ != FastPackedKind::None && fastPackRow(fast_, layout_, values, width_, out)) return;
     packFieldsRow(layout_, values, width_, y, ditherOffsets(y, z), diffusionRow_.get(), out);
   }
 

@@ -1,6 +1,7 @@
 #include "pixel/formats/packed_simd.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "gfx/platform.h"
 #include "pixel/formats/pixel_codec_test_hooks.h"
@@ -219,6 +220,124 @@ KV_PIXEL_SSE2 void packL8(const float *values, uint32_t width, uint8_t *out) {
   }
 }
 
+// The general routine: four pixel words in 32-bit lanes, each field taken out with its
+// shift and mask, converted in one channel vector and transposed to four pixels.
+// Four fixed channels, so the loops unroll: a channel that is not stored reads through a
+// zero mask and scale plus its constant; a field that is not there packs with maximum 0.
+struct FieldConstants {
+  __m128i readShift[4];
+  __m128i readMask[4];
+  __m128 readScale[4];
+  __m128 readConstant[4];
+  __m128i packShift[4];
+  __m128 packMaximum[4];
+  int packChannel[4];
+};
+
+KV_PIXEL_SSE2 void prepareFields(const PackedLayout &layout, FieldConstants &k) {
+  for (int c = 0; c < 4; ++c) {
+    const int8_t f = layout.channelField[c];
+    const uint32_t maximum = f >= 0 ? fieldMaximum(layout.fields[f]) : 0;
+    k.readShift[c] = _mm_cvtsi32_si128(f >= 0 ? layout.fields[f].shift : 0);
+    k.readMask[c] = _mm_set1_epi32(static_cast<int>(maximum));
+    k.readScale[c] = _mm_set1_ps(f >= 0 ? 1.0f / static_cast<float>(maximum) : 0.0f);
+    k.readConstant[c] = _mm_set1_ps(f >= 0 ? 0.0f : layout.constants[c]);
+  }
+  for (uint32_t f = 0; f < 4; ++f) {
+    const bool present = f < layout.fieldCount;
+    k.packShift[f] = _mm_cvtsi32_si128(present ? layout.fields[f].shift : 0);
+    k.packMaximum[f] = _mm_set1_ps(present ? static_cast<float>(fieldMaximum(layout.fields[f])) : 0.0f);
+    k.packChannel[f] = present ? layout.fields[f].channel : 0;
+  }
+}
+
+// Up to four pixel words of `bytes` bytes into 32-bit lanes (missing ones are 0).
+KV_PIXEL_SSE2 inline __m128i loadWords(const uint8_t *in, uint32_t bytes, uint32_t count) {
+  const __m128i zero = _mm_setzero_si128();
+  if (count == 4) {
+    if (bytes == 4) return _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
+    if (bytes == 2) return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(in)), zero);
+    int32_t four;
+    std::memcpy(&four, in, 4);
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero);
+  }
+  alignas(16) uint8_t buffer[16] = {};
+  std::memcpy(buffer, in, static_cast<size_t>(count) * bytes);
+  return loadWords(buffer, bytes, 4);
+}
+
+KV_PIXEL_SSE2 inline void unpackFour(const FieldConstants &k, __m128i words, float *out) {
+  __m128 channel[4];
+  for (int c = 0; c < 4; ++c) {
+    const __m128i raw = _mm_and_si128(_mm_srl_epi32(words, k.readShift[c]), k.readMask[c]);
+    channel[c] = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(raw), k.readScale[c]), k.readConstant[c]);
+  }
+  _MM_TRANSPOSE4_PS(channel[0], channel[1], channel[2], channel[3]);
+  for (int i = 0; i < 4; ++i) _mm_storeu_ps(out + 4 * i, channel[i]);
+}
+
+KV_PIXEL_SSE2 void unpackFields(const PackedLayout &layout, const uint8_t *in, uint32_t width, float *row) {
+  FieldConstants k;
+  prepareFields(layout, k);
+  const uint32_t bytes = layout.bytesPerPixel;
+  uint32_t x = 0;
+  for (; x + 4 <= width; x += 4) unpackFour(k, loadWords(in + x * bytes, bytes, 4), row + 4 * x);
+  if (x < width) {
+    alignas(16) float pixels[16];
+    unpackFour(k, loadWords(in + x * bytes, bytes, width - x), pixels);
+    std::memcpy(row + 4 * x, pixels, (width - x) * 4 * sizeof(float));
+  }
+}
+
+// Four floating pixels to four pixel words in 32-bit lanes. Clamping before truncation
+// gives what flooring and then clamping gives; max() turns a not-a-number into 0 as the
+// reference does.
+KV_PIXEL_SSE2 inline __m128i packFour(const FieldConstants &k, const float *p) {
+  __m128 channel[4] = {_mm_loadu_ps(p), _mm_loadu_ps(p + 4), _mm_loadu_ps(p + 8), _mm_loadu_ps(p + 12)};
+  _MM_TRANSPOSE4_PS(channel[0], channel[1], channel[2], channel[3]);
+  __m128i words = _mm_setzero_si128();
+  for (int f = 0; f < 4; ++f) {
+    __m128 s = _mm_add_ps(_mm_mul_ps(channel[k.packChannel[f]], k.packMaximum[f]), _mm_set1_ps(0.5f));
+    s = _mm_min_ps(_mm_max_ps(s, _mm_setzero_ps()), k.packMaximum[f]);
+    words = _mm_or_si128(words, _mm_sll_epi32(_mm_cvttps_epi32(s), k.packShift[f]));
+  }
+  return words;
+}
+
+// Stores the low `count` of four pixel words of `bytes` bytes.
+KV_PIXEL_SSE2 inline void storeWords(uint8_t *out, __m128i words, uint32_t bytes, uint32_t count) {
+  alignas(16) uint8_t buffer[16];
+  if (bytes == 4) {
+    _mm_store_si128(reinterpret_cast<__m128i *>(buffer), words);
+  } else {
+    // 16-bit words through the signed saturating pack, shifted into its range first.
+    const __m128i bias = _mm_set1_epi32(0x8000);
+    const __m128i halves = _mm_add_epi16(_mm_packs_epi32(_mm_sub_epi32(words, bias), bias),
+                                         _mm_set1_epi16(static_cast<short>(0x8000)));
+    if (bytes == 2) {
+      _mm_storel_epi64(reinterpret_cast<__m128i *>(buffer), halves);
+    } else {
+      const __m128i low = _mm_and_si128(halves, _mm_set1_epi16(0xFF));
+      const int32_t four = _mm_cvtsi128_si32(_mm_packus_epi16(low, low));
+      std::memcpy(buffer, &four, 4);
+    }
+  }
+  std::memcpy(out, buffer, static_cast<size_t>(count) * bytes);
+}
+
+KV_PIXEL_SSE2 void packFields(const PackedLayout &layout, const float *values, uint32_t width, uint8_t *out) {
+  FieldConstants k;
+  prepareFields(layout, k);
+  const uint32_t bytes = layout.bytesPerPixel;
+  uint32_t x = 0;
+  for (; x + 4 <= width; x += 4) storeWords(out + x * bytes, packFour(k, values + 4 * x), bytes, 4);
+  if (x < width) {
+    alignas(16) float pixels[16] = {};
+    std::memcpy(pixels, values + 4 * x, (width - x) * 4 * sizeof(float));
+    storeWords(out + x * bytes, packFour(k, pixels), bytes, width - x);
+  }
+}
+
 #endif
 
 }  // namespace
@@ -233,17 +352,20 @@ bool pixelCodecSimdAvailable() {
 
 void setPixelCodecSimdEnabled(bool enabled) { gSimdEnabled = enabled; }
 
-FastPackedKind fastPackedKindOf(uint32_t format) {
-  switch (format) {
-    case D3DFMT_A8R8G8B8: return FastPackedKind::A8R8G8B8;
-    case D3DFMT_X8R8G8B8: return FastPackedKind::X8R8G8B8;
-    case D3DFMT_R5G6B5: return FastPackedKind::R5G6B5;
-    case D3DFMT_L8: return FastPackedKind::L8;
-    default: return FastPackedKind::None;
+FastPackedKind fastPackedKindOf(const PackedLayout &layout) {
+  if (layout.format == D3DFMT_A8R8G8B8) return FastPackedKind::A8R8G8B8;
+  if (layout.format == D3DFMT_X8R8G8B8) return FastPackedKind::X8R8G8B8;
+  if (layout.format == D3DFMT_R5G6B5) return FastPackedKind::R5G6B5;
+  if (layout.format == D3DFMT_L8) return FastPackedKind::L8;
+  if (layout.bytesPerPixel != 1 && layout.bytesPerPixel != 2 && layout.bytesPerPixel != 4) return FastPackedKind::None;
+  if (layout.derivedBlue) return FastPackedKind::None;
+  for (uint32_t f = 0; f < layout.fieldCount; ++f) {
+    if (layout.fields[f].isSigned) return FastPackedKind::None;
   }
+  return FastPackedKind::Fields;
 }
 
-bool fastUnpackRow(FastPackedKind kind, const uint8_t *in, uint32_t width, float *row) {
+bool fastUnpackRow(FastPackedKind kind, const PackedLayout &layout, const uint8_t *in, uint32_t width, float *row) {
 #if KV_PIXEL_HAS_SSE2
   if (!gSimdEnabled || !sse2Present()) return false;
   switch (kind) {
@@ -251,15 +373,16 @@ bool fastUnpackRow(FastPackedKind kind, const uint8_t *in, uint32_t width, float
     case FastPackedKind::X8R8G8B8: unpack8888(in, width, row, true); return true;
     case FastPackedKind::R5G6B5: unpack565(in, width, row); return true;
     case FastPackedKind::L8: unpackL8(in, width, row); return true;
+    case FastPackedKind::Fields: unpackFields(layout, in, width, row); return true;
     default: return false;
   }
 #else
-  (void)kind, (void)in, (void)width, (void)row;
+  (void)kind, (void)layout, (void)in, (void)width, (void)row;
   return false;
 #endif
 }
 
-bool fastPackRow(FastPackedKind kind, const float *values, uint32_t width, uint8_t *out) {
+bool fastPackRow(FastPackedKind kind, const PackedLayout &layout, const float *values, uint32_t width, uint8_t *out) {
 #if KV_PIXEL_HAS_SSE2
   if (!gSimdEnabled || !sse2Present()) return false;
   switch (kind) {
@@ -267,10 +390,11 @@ bool fastPackRow(FastPackedKind kind, const float *values, uint32_t width, uint8
     case FastPackedKind::X8R8G8B8: pack8888(values, width, out, true); return true;
     case FastPackedKind::R5G6B5: pack565(values, width, out); return true;
     case FastPackedKind::L8: packL8(values, width, out); return true;
+    case FastPackedKind::Fields: packFields(layout, values, width, out); return true;
     default: return false;
   }
 #else
-  (void)kind, (void)values, (void)width, (void)out;
+  (void)kind, (void)layout, (void)values, (void)width, (void)out;
   return false;
 #endif
 }

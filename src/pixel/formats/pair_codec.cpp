@@ -193,12 +193,7 @@ class PairCodec final : public PixelCodec {
 std::unique_ptr<PixelCodec> makePairCodec(const PixelBox &box, bool &outOfMemory) {
   if (box.format != kFormatYuy2 && box.format != kFormatUyvy && box.format != kFormatRgbg && box.format != kFormatGrgb)
     return nullptr;
-  std::unique_ptr<PairCodec> codec(new (std::nothrow) PairCodec(box));
-  if (!codec || !codec->allocateCache()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<PairCodec>(box, &PairCodec::allocateCache, outOfMemory);
 }
 
 }  // namespace kv

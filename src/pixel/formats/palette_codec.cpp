@@ -82,12 +82,7 @@ class PaletteCodec final : public PixelCodec {
 
 std::unique_ptr<PixelCodec> makePaletteCodec(const PixelBox &box, bool &outOfMemory) {
   if (box.format != D3DFMT_P8 && box.format != D3DFMT_A8P8) return nullptr;
-  std::unique_ptr<PaletteCodec> codec(new (std::nothrow) PaletteCodec(box));
-  if (!codec || !codec->convertPalette()) {
-    outOfMemory = true;
-    return nullptr;
-  }
-  return codec;
+  return constructCodec<PaletteCodec>(box, &PaletteCodec::convertPalette, outOfMemory);
 }
 
 }  // namespace kv

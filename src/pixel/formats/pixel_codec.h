@@ -73,6 +73,8 @@ class PixelCodec {
   uint32_t width() const { return width_; }
   uint32_t height() const { return height_; }
   uint32_t depth() const { return depth_; }
+  uint32_t bytesPerPixel() const { return bytesPerPixel_; }  // 0 for block and pair formats
+  bool hasBitCount() const { return hasBitCount_; }
   bool gamma() const { return gamma_; }
   bool bothGamma() const { return bothGamma_; }
   ValueRange otherRange() const { return otherRange_; }

@@ -1,0 +1,150 @@
+// The JPEG reader on files made by the JPEG library's own compressor: formats and layouts,
+// refusals, header-only reads, and files that end early or lie about their lengths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "decoded_rgba.h"
+#include "jpeg_png_files.h"
+#include "texload/image_readers.h"
+
+namespace {
+
+using kvtest::Decoded;
+
+std::vector<uint8_t> makeJpeg(int width, int height, int components, bool progressive = false) {
+  kvtest::JpegSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.components = components;
+  spec.progressive = progressive;
+  return kvtest::encodeJpeg(spec, kvtest::testSamples(width, height, components));
+}
+
+HRESULT read(Decoded &d, const std::vector<uint8_t> &file) {
+  return kv::readJpeg(d.image, file.data(), static_cast<uint32_t>(file.size()));
+}
+
+// The reader's pixels against the library's own decode of the same file.
+void expectSameAsPlainDecode(const std::vector<uint8_t> &file) {
+  kvtest::PlainJpeg plain;
+  ASSERT_TRUE(kvtest::plainJpegDecode(file.data(), file.size(), plain));
+  Decoded d;
+  ASSERT_EQ(read(d, file), S_OK);
+  ASSERT_EQ(int(d.image.width), plain.width);
+  ASSERT_EQ(int(d.image.height), plain.height);
+  const std::vector<uint16_t> rgba = kvtest::recordRgba(d.image);
+  for (size_t p = 0; p < size_t(plain.width) * size_t(plain.height); ++p)
+    for (int c = 0; c < 3; ++c) {
+      const uint8_t expected = plain.samples[p * size_t(plain.components) + size_t(plain.components == 1 ? 0 : c)];
+      ASSERT_EQ(rgba[4 * p + size_t(c)], expected) << "pixel " << p << " channel " << c;
+    }
+}
+
+TEST(JpegReader, GreyscaleGivesL8WithThePitchOfTheWidth) {
+  Decoded d;
+  ASSERT_EQ(read(d, makeJpeg(37, 21, 1)), S_OK);
+  EXPECT_EQ(d.image.format, uint32_t(D3DFMT_L8));
+  EXPECT_EQ(d.image.width, 37u);
+  EXPECT_EQ(d.image.height, 21u);
+  EXPECT_EQ(d.image.depth, 1u);
+  EXPECT_EQ(d.image.rowPitch, 37u);
+  EXPECT_EQ(d.image.slicePitch, 0u);
+  EXPECT_EQ(d.image.ownsPixels, 1u);
+  EXPECT_EQ(d.image.palette, nullptr);
+  expectSameAsPlainDecode(makeJpeg(37, 21, 1));
+}
+
+TEST(JpegReader, ColourGivesBlueGreenRedAndAZeroFourthByte) {
+  const std::vector<uint8_t> file = makeJpeg(33, 17, 3);
+  Decoded d;
+  ASSERT_EQ(read(d, file), S_OK);
+  EXPECT_EQ(d.image.format, uint32_t(D3DFMT_X8R8G8B8));
+  EXPECT_EQ(d.image.rowPitch, 33u * 4);
+  for (uint32_t i = 0; i < 33u * 17u; ++i) ASSERT_EQ(d.image.pixels[4 * i + 3], 0) << i;
+  expectSameAsPlainDecode(file);
+}
+
+TEST(JpegReader, ProgressiveImagesLargerThanTheWorkingMemoryDecode) {
+  // Coefficients of a 1024 x 1024 colour progressive image need about 3 MB: more than the
+  // 1.3 MB working memory the library would otherwise have to spill to disk.
+  expectSameAsPlainDecode(makeJpeg(1024, 1024, 3, true));
+}
+
+TEST(JpegReader, FourComponentImagesAreRefused) {
+  Decoded d;
+  EXPECT_EQ(read(d, makeJpeg(16, 16, 4)), E_FAIL);
+  EXPECT_EQ(d.image.pixels, nullptr);
+}
+
+TEST(JpegReader, DataThatIsNotJpegIsRefused) {
+  const std::vector<std::vector<uint8_t>> files = {
+      {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, {'B', 'M', 0, 0}, std::vector<uint8_t>(600, 0), {0xFF}, {0xFF, 0xD8}};
+  for (const auto &file : files) {
+    Decoded d;
+    EXPECT_EQ(read(d, file), E_FAIL) << file.size();
+    EXPECT_EQ(d.image.pixels, nullptr);
+  }
+  Decoded d;
+  EXPECT_EQ(kv::readJpeg(d.image, nullptr, 10), E_FAIL);
+  const uint8_t soi[2] = {0xFF, 0xD8};
+  EXPECT_EQ(kv::readJpeg(d.image, soi, 0), E_FAIL);
+}
+
+TEST(JpegReader, WithoutDecodePixelsOnlyTheHeaderIsRead) {
+  Decoded d(false);
+  ASSERT_EQ(read(d, makeJpeg(40, 30, 3)), S_OK);
+  EXPECT_EQ(d.image.format, uint32_t(D3DFMT_X8R8G8B8));
+  EXPECT_EQ(d.image.width, 40u);
+  EXPECT_EQ(d.image.height, 30u);
+  EXPECT_EQ(d.image.rowPitch, 160u);
+  EXPECT_EQ(d.image.pixels, nullptr);
+  EXPECT_EQ(d.image.ownsPixels, 0u);
+}
+
+TEST(JpegReader, TruncatedFilesEndAsIfTheirEndMarkerCame) {
+  const std::vector<uint8_t> whole = makeJpeg(64, 64, 3);
+  for (size_t keep : {whole.size() / 2, whole.size() - 2, size_t(200), size_t(20)}) {
+    const std::vector<uint8_t> file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
+    kvtest::PlainJpeg plain;
+    const bool plainDecodes = kvtest::plainJpegDecode(file.data(), file.size(), plain);
+    Decoded d;
+    EXPECT_EQ(read(d, file), plainDecodes ? S_OK : E_FAIL) << keep;
+    if (plainDecodes) expectSameAsPlainDecode(file);
+  }
+}
+
+TEST(JpegReader, AFileWhoseSegmentSwallowsItsOwnStartEndsInsteadOfLoopingRoundIt) {
+  // An application segment whose length runs past the end over the start-of-image marker:
+  // read again and again from the start, this would never reach an image.
+  const std::vector<uint8_t> file = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x06, 0x00, 0x00};
+  Decoded d;
+  EXPECT_EQ(read(d, file), E_FAIL);
+}
+
+TEST(JpegReader, ASegmentLongerThanTheFileIsSkippedWithoutReadingPastIt) {
+  std::vector<uint8_t> file = makeJpeg(16, 16, 1);
+  // A comment segment of 60000 bytes right after the start marker, in a file far shorter.
+  const uint8_t comment[] = {0xFF, 0xFE, 0xEA, 0x60, 'x', 'y'};
+  file.insert(file.begin() + 2, std::begin(comment), std::end(comment));
+  Decoded d;
+  EXPECT_EQ(read(d, file), E_FAIL);
+}
+
+TEST(JpegReader, CorruptEntropyDataStillEndsCleanly) {
+  std::vector<uint8_t> file = makeJpeg(48, 48, 3);
+  std::srand(7);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<uint8_t> bad = file;
+    for (int k = 0; k < 8; ++k) bad[size_t(std::rand()) % bad.size()] = static_cast<uint8_t>(std::rand());
+    Decoded d;
+    const HRESULT hr = read(d, bad);
+    EXPECT_TRUE(hr == S_OK || hr == E_FAIL) << std::hex << hr;
+    if (hr == S_OK) {
+      EXPECT_NE(d.image.pixels, nullptr);
+    }
+  }
+}
+
+}  // namespace
