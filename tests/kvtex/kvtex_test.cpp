@@ -62,7 +62,7 @@ TEST_F(KvtexInfo, ReportsCubeMapsAndFormatCodes) {
   EXPECT_EQ(r.lines[0]["formatCode"], 21);
 }
 
-TEST_F(KvtexInfo, PngAndJpegFilesWhenTheirReadersAccept) {
+TEST_F(KvtexInfo, PngFilesWrittenByLibpngWhenTheReaderAccepts) {
   // A file written by libpng itself; while the library's PNG reader still refuses, say so.
   std::vector<uint8_t> pixels(8 * 2 * 4, 0x90);
   png_image png{};
