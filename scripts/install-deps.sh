@@ -8,16 +8,18 @@ windows=(g++-mingw-w64-i686-win32)
 # 32-bit x86: gcc -m32 and the i386 packages of Debian's multiarch.
 i386=(g++-multilib libjpeg62-turbo-dev:i386 libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386
   libbenchmark-dev:i386)
+# kvtex, the command-line tool, is built with the demo and with the tests.
+tools=(libcli11-dev nlohmann-json3-dev)
 packages=()
 for kind in "${@:-test}"; do
   case $kind in
-    demo) packages+=("${library[@]}") ;;
-    test) packages+=("${library[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
+    demo) packages+=("${library[@]}" "${tools[@]}") ;;
+    test) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
-    i386) packages+=("${library[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
-    bench) packages+=("${library[@]}" libbenchmark-dev libosmesa6-dev) ;;  # with Mesa's renderer as the peer
+    i386) packages+=("${library[@]}" "${tools[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
+    bench) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev libosmesa6-dev) ;;  # Mesa's renderer is the frames' peer
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac
 done

@@ -1,0 +1,366 @@
+// kvtex info | decode | texture | convert: what the library makes of image files.
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+#include "gfx/com_ref.h"
+#include "kvtex.h"
+#include "pixel/convert/filter_flags.h"
+#include "texload/decode_image.h"
+#include "texload/texture_from_memory.h"
+#include "texload/texture_requirements.h"
+
+namespace kvtex {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+void printLine(const Json &line) {
+  std::cout << line.dump() << '\n' << std::flush;
+}
+
+// A decoded file that releases its records on every path.
+struct Decoded {
+  std::vector<uint8_t> file;  // DDS and some other records point into it
+  kv::DecodedImage image;
+  kv::ImageInfo info;
+  Decoded() { kv::clearDecodedImage(image); }
+  ~Decoded() { kv::releaseDecodedImage(image); }
+  Decoded(const Decoded &) = delete;
+  Decoded &operator=(const Decoded &) = delete;
+};
+
+Json failureLine(const std::string &file, HRESULT code) {
+  return Json{{"file", file}, {"error", errorText(code)}, {"code", errorCode(code)}};
+}
+
+// Reads and decodes the file, pixels included (the texture loader decodes them too, so a
+// file whose header reads but whose pixels do not is refused here as there). The failure
+// line when it cannot.
+std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
+  auto data = readFile(file);
+  if (!data) return Json{{"file", file}, {"error", "cannot read file"}};
+  if (data->empty()) return Json{{"file", file}, {"error", "empty file"}};
+  decoded.file = std::move(*data);
+  const HRESULT hr = kv::decodeImage(decoded.image, decoded.file.data(), static_cast<uint32_t>(decoded.file.size()),
+                                     &decoded.info, TRUE);
+  if (FAILED(hr)) return failureLine(file, hr);
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------- info
+
+bool infoOne(const std::string &file) {
+  Decoded decoded;
+  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+    printLine(*failure);
+    return false;
+  }
+  const kv::ImageInfo &info = decoded.info;
+  printLine(Json{{"file", file},
+                 {"width", info.width},
+                 {"height", info.height},
+                 {"depth", info.depth},
+                 {"mipLevels", info.mipLevels},
+                 {"format", formatName(info.format)},
+                 {"formatCode", static_cast<uint32_t>(info.format)},
+                 {"resourceType", resourceTypeName(info.resourceType)},
+                 {"fileFormat", fileFormatName(info.fileFormat)}});
+  return true;
+}
+
+// ---------------------------------------------------------------- decode
+
+struct DecodeOptions {
+  std::string output;
+  uint32_t face = 0, level = 0, slice = 0;
+};
+
+bool decodeOne(const std::string &file, size_t count, const DecodeOptions &options) {
+  Decoded decoded;
+  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+    const Json &f = *failure;
+    const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
+    reportFile(file, f["error"].get<std::string>() + code);
+    return false;
+  }
+  const kv::DecodedImage *record = &decoded.image;
+  for (uint32_t i = 0; i < options.face && record; ++i) record = record->nextFace;
+  if (!record) {
+    reportFile(file, "has no face " + std::to_string(options.face));
+    return false;
+  }
+  for (uint32_t i = 0; i < options.level && record; ++i) record = record->nextMip;
+  if (!record) {
+    reportFile(file, "has no level " + std::to_string(options.level));
+    return false;
+  }
+  if (options.slice >= record->depth) {
+    reportFile(file, "has no slice " + std::to_string(options.slice));
+    return false;
+  }
+  std::vector<uint32_t> argb;
+  const uint8_t *pixels = record->pixels + static_cast<size_t>(options.slice) * record->slicePitch;
+  if (HRESULT c = convertToArgb(pixels, record->format, record->rowPitch, record->palette, record->width,
+                                record->height, argb);
+      FAILED(c)) {
+    reportFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
+    return false;
+  }
+  const std::string out = outputPath(options.output, file, count, ".png");
+  if (std::string error = writeArgbPng(out, argb, record->width, record->height); !error.empty()) {
+    reportFile(file, error);
+    return false;
+  }
+  printLine(Json{{"file", file},
+                 {"output", out},
+                 {"width", record->width},
+                 {"height", record->height},
+                 {"format", formatName(record->format)}});
+  return true;
+}
+
+// ---------------------------------------------------------------- texture and convert
+
+struct TextureOptions {
+  std::string output;
+  std::string width = "image", height = "image", levels = "0", format = "A8R8G8B8";
+  std::string filter = "linear", mipFilter = "linear", key, caps = "default";
+  bool dither = false;
+};
+
+// A size or level count: a number, or one of the loader's special values by name.
+std::optional<UINT> parseCount(const std::string &text, UINT image) {
+  if (text == "image") return image;
+  if (text == "default") return kv::VALUE_DEFAULT;
+  if (text == "nonpow2") return kv::VALUE_DEFAULT_NONPOW2;
+  if (text == "file") return kv::VALUE_FROM_FILE;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9)
+    return std::nullopt;
+  return static_cast<UINT>(std::stoul(text));
+}
+
+std::optional<DWORD> parseFilter(const std::string &text, bool dither) {
+  static const std::pair<const char *, DWORD> kFilters[] = {{"none", kv::FilterNone},
+                                                            {"point", kv::FilterPoint},
+                                                            {"linear", kv::FilterLinear},
+                                                            {"triangle", kv::FilterTriangle},
+                                                            {"box", kv::FilterBox}};
+  if (text == "default") return 0xFFFFFFFFu;
+  for (const auto &[name, code] : kFilters) {
+    if (text == name) return code | (dither ? kv::Dither : 0);
+  }
+  return std::nullopt;
+}
+
+std::optional<D3DCOLOR> parseKey(const std::string &text) {
+  if (text.empty()) return 0;
+  if (text.size() != 8 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
+  return static_cast<D3DCOLOR>(std::stoul(text, nullptr, 16));
+}
+
+struct LoaderArguments {
+  UINT width, height, levels;
+  D3DFORMAT format;
+  DWORD filter, mipFilter;
+  D3DCOLOR key;
+};
+
+// The options as the texture loader's arguments; the reason when one is malformed. The
+// width and height "image" stand for the image's own size, as the texture list passes it.
+std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
+  const auto width = parseCount(o.width, kv::VALUE_DEFAULT_NONPOW2);
+  const auto height = parseCount(o.height, kv::VALUE_DEFAULT_NONPOW2);
+  const auto levels = parseCount(o.levels, 0);
+  if (!width || !height) return "a size is a number, image, default, nonpow2 or file";
+  if (!levels) return "--levels is a number or file";
+  const std::optional<uint32_t> format =
+      o.format == "file" ? std::optional<uint32_t>(kv::VALUE_FROM_FILE) : parseFormatName(o.format);
+  if (!format) return "unknown format " + o.format;
+  const auto filter = parseFilter(o.filter, o.dither), mipFilter = parseFilter(o.mipFilter, o.dither);
+  if (!filter || !mipFilter) return "a filter is none, point, linear, triangle, box or default";
+  const auto key = parseKey(o.key);
+  if (!key) return "--key is eight hexadecimal digits, AARRGGBB";
+  args = {*width, *height, *levels, static_cast<D3DFORMAT>(*format), *filter, *mipFilter, *key};
+  return {};
+}
+
+// The texture the loader makes of the file; false (reported) when it makes none.
+bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const LoaderArguments &args,
+                 kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette) {
+  const auto data = readFile(file);
+  if (!data) {
+    reportFile(file, "cannot read file");
+    return false;
+  }
+  if (data->empty()) {
+    reportFile(file, "empty file");
+    return false;
+  }
+  // A palettised texture is only made when the caller takes the palette.
+  palette.assign(hasPalette(args.format) ? 256 : 0, PALETTEENTRY{});
+  const HRESULT hr = kv::createTextureFromImageInMemory(
+      device, data->data(), static_cast<UINT>(data->size()), args.width, args.height, args.levels, 0, args.format,
+      D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, nullptr, palette.empty() ? nullptr : palette.data(),
+      texture.put());
+  if (FAILED(hr)) {
+    reportFile(file, "no texture: " + errorText(hr) + " (" + errorCode(hr) + ")");
+    return false;
+  }
+  return true;
+}
+
+Json textureLine(const std::string &file, IDirect3DTexture9 *texture) {
+  D3DSURFACE_DESC desc{};
+  texture->GetLevelDesc(0, &desc);
+  return Json{{"file", file},
+              {"width", desc.Width},
+              {"height", desc.Height},
+              {"levels", texture->GetLevelCount()},
+              {"format", formatName(desc.Format)},
+              {"formatCode", static_cast<uint32_t>(desc.Format)}};
+}
+
+bool textureOne(const std::string &file, size_t count, const TextureOptions &options, IDirect3DDevice9 *device,
+                const LoaderArguments &args) {
+  kv::ComRef<IDirect3DTexture9> texture;
+  std::vector<PALETTEENTRY> palette;
+  if (!loadTexture(file, device, args, texture, palette)) return false;
+  const std::string prefix = outputPath(options.output, file, count, "");
+  Json line = textureLine(file, texture.get());
+  Json outputs = Json::array();
+  for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
+    std::vector<uint32_t> argb;
+    uint32_t width = 0, height = 0;
+    if (HRESULT hr = textureLevelToArgb(texture.get(), level, palette.empty() ? nullptr : palette.data(), argb, width,
+                                        height);
+        FAILED(hr)) {
+      reportFile(file, "cannot read level " + std::to_string(level) + ": " + errorText(hr));
+      return false;
+    }
+    const std::string out = prefix + "-" + std::to_string(level) + ".png";
+    if (std::string error = writeArgbPng(out, argb, width, height); !error.empty()) {
+      reportFile(file, error);
+      return false;
+    }
+    outputs.push_back(out);
+  }
+  line["outputs"] = outputs;
+  printLine(line);
+  return true;
+}
+
+bool convertOne(const std::string &file, size_t count, const TextureOptions &options, IDirect3DDevice9 *device,
+                const LoaderArguments &args) {
+  kv::ComRef<IDirect3DTexture9> texture;
+  std::vector<PALETTEENTRY> palette;
+  if (!loadTexture(file, device, args, texture, palette)) return false;
+  const std::string out = outputPath(options.output, file, count, ".dds");
+  if (std::string error = writeTextureDds(out, texture.get(), palette.empty() ? nullptr : palette.data());
+      !error.empty()) {
+    reportFile(file, error);
+    return false;
+  }
+  Json line = textureLine(file, texture.get());
+  line["output"] = out;
+  // The device may not take the format asked for; the loader then picks the closest one.
+  if (line["formatCode"] != static_cast<uint32_t>(args.format) && args.format != kv::VALUE_FROM_FILE &&
+      args.format != D3DFMT_UNKNOWN) {
+    reportFile(file, "note: written as " + line["format"].get<std::string>() + ", the device's choice for " +
+                            formatName(args.format));
+  }
+  printLine(line);
+  return true;
+}
+
+// Runs a texture-making command over the files on one stand-in device.
+int runTextureCommand(const std::vector<std::string> &files, const TextureOptions &options,
+                      bool (*one)(const std::string &, size_t, const TextureOptions &, IDirect3DDevice9 *,
+                                  const LoaderArguments &)) {
+  LoaderArguments args{};
+  if (std::string error = loaderArguments(options, args); !error.empty()) {
+    std::fprintf(stderr, "kvtex: %s\n", error.c_str());
+    return 2;
+  }
+  StandInDevice device;
+  if (HRESULT hr = device.open(options.caps); FAILED(hr)) {
+    std::fprintf(stderr, "kvtex: no device: %s (%s)\n", errorText(hr).c_str(), errorCode(hr).c_str());
+    return 2;
+  }
+  return runBatch(files, [&](const std::string &file, size_t) {
+    return one(file, files.size(), options, device.get(), args);
+  });
+}
+
+void addTextureOptions(CLI::App &command, TextureOptions &o) {
+  command.add_option("--width", o.width, "Texture width: a number, image (the image's own), default, nonpow2 or file")
+      ->capture_default_str();
+  command.add_option("--height", o.height, "Texture height, as --width")->capture_default_str();
+  command.add_option("--filter", o.filter, "Filter for the levels: none, point, linear, triangle, box or default")
+      ->capture_default_str();
+  command.add_option("--mip-filter", o.mipFilter, "Mipmap filter, as --filter")->capture_default_str();
+  command.add_flag("--dither", o.dither, "Ordered dithering when writing the levels");
+  command.add_option("--key", o.key, "Colour key AARRGGBB (hexadecimal): matching pixels become transparent black");
+  command.add_option("--caps", o.caps, "Device profile: default, pow2, conditional, square or nomip")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"default", "pow2", "conditional", "square", "nomip"}));
+}
+
+}  // namespace
+
+int run(int argc, char **argv) {
+  CLI::App app{"kvtex: what the kvPolygon library makes of image files (its own readers, conversion engine and "
+               "texture rules, on the stand-in Direct3D 9 device)"};
+  app.require_subcommand(1);
+  std::vector<std::string> files;
+
+  CLI::App *info = app.add_subcommand("info", "One JSON line per file: size, levels, format, resource and file type");
+  info->add_option("files", files, "Image files")->required();
+
+  DecodeOptions decode;
+  CLI::App *decodeCommand =
+      app.add_subcommand("decode", "Write one surface of each file as an 8-bit RGBA PNG, converted by the library");
+  decodeCommand->add_option("files", files, "Image files")->required();
+  decodeCommand->add_option("-o,--output", decode.output, "PNG file (a folder for several files)")->required();
+  decodeCommand->add_option("--face", decode.face, "Cube face, 0-5")->capture_default_str();
+  decodeCommand->add_option("--level", decode.level, "Mipmap level held in the file")->capture_default_str();
+  decodeCommand->add_option("--slice", decode.slice, "Volume slice")->capture_default_str();
+
+  TextureOptions texture;
+  CLI::App *textureCommand = app.add_subcommand(
+      "texture", "Make the texture the library makes of each file; write every level as PREFIX-LEVEL.png");
+  textureCommand->add_option("files", files, "Image files")->required();
+  textureCommand->add_option("-o,--output", texture.output, "Prefix of the level files (a folder for several files)")
+      ->required();
+  textureCommand->add_option("--levels", texture.levels, "Level count: a number (0 = full chain) or file")
+      ->capture_default_str();
+  textureCommand->add_option("--format", texture.format, "Texture format, e.g. A8R8G8B8 or D3DFMT_DXT5, or file")
+      ->capture_default_str();
+  addTextureOptions(*textureCommand, texture);
+
+  TextureOptions convert;
+  bool mips = false;
+  CLI::App *convertCommand =
+      app.add_subcommand("convert", "Make the texture in the chosen format and write it as a DDS file");
+  convertCommand->add_option("files", files, "Image files")->required();
+  convertCommand->add_option("-o,--output", convert.output, "DDS file (a folder for several files)")->required();
+  convertCommand->add_option("--format", convert.format, "Format of the DDS file, e.g. R5G6B5 or DXT1")->required();
+  convertCommand->add_flag("--mips", mips, "Write the full mipmap chain (else the top level only)");
+  addTextureOptions(*convertCommand, convert);
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (info->parsed()) return runBatch(files, [](const std::string &file, size_t) { return infoOne(file); });
+  if (decodeCommand->parsed()) {
+    return runBatch(files, [&](const std::string &file, size_t) { return decodeOne(file, files.size(), decode); });
+  }
+  if (textureCommand->parsed()) return runTextureCommand(files, texture, textureOne);
+  convert.levels = mips ? "0" : "1";
+  return runTextureCommand(files, convert, convertOne);
+}
+
+}  // namespace kvtex
+
+int main(int argc, char **argv) { return kvtex::run(argc, argv); }
