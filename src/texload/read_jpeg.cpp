@@ -4,6 +4,7 @@
 
 #if __has_include(<jpeglib.h>)
 
+#include <algorithm>
 #include <cstring>
 
 #include "math/direct3d_settings.h"
@@ -38,6 +39,21 @@ void clearFourthBytes(uint8_t *row, uint32_t width) {
   for (uint32_t x = 0; x < width; ++x) row[4 * size_t(x) + 3] = 0;
 }
 
+// Every block of a component costs at least one bit in a Huffman-coded scan, so data
+// shorter than one bit a block of the smallest component cannot hold the image. Refusing it
+// before the image is allocated keeps a file of a few bytes from claiming gigabytes (a
+// 192-byte header may say 26625 x 16642). Arithmetic coding can spend less than a bit on a
+// block, so it is not measured.
+bool dataCanHoldImage(const jpeg_decompress_struct &decompressor, uint32_t size) {
+  if (decompressor.arith_code) return true;
+  uint64_t fewestBlocks = UINT64_MAX;
+  for (int c = 0; c < decompressor.num_components; ++c) {
+    const jpeg_component_info &component = decompressor.comp_info[c];
+    fewestBlocks = std::min(fewestBlocks, uint64_t(component.width_in_blocks) * component.height_in_blocks);
+  }
+  return uint64_t(size) * 8 >= fewestBlocks;
+}
+
 // Steps after the decompressor exists. Any fatal library error leaves through the recovery
 // point set by readJpeg.
 HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t size) {
@@ -46,6 +62,7 @@ HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t
   // to, so a limit would only make large progressive images fail.
   installJpegMemorySource(decompressor, data, size);
   jpeg_read_header(&decompressor, TRUE);
+  if (!dataCanHoldImage(decompressor, size)) return E_FAIL;
   if (!isMmxUsable()) decompressor.dct_method = JDCT_IFAST;
 #if defined(JCS_EXTENSIONS)
   // Where the library can, it writes colour pixels straight in the record's byte order.

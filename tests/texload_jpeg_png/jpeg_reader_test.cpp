@@ -148,3 +148,25 @@ TEST(JpegReader, CorruptEntropyDataStillEndsCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JpegReader, AHeaderClaimingFarMoreBlocksThanTheDataHoldsIsRefusedBeforeAllocating) {
+  // A small image whose frame header is rewritten to claim 26625 x 16642 pixels: 192 bytes
+  // of data cannot hold even one bit for each of its blocks.
+  std::vector<uint8_t> file = makeJpeg(16, 16, 3);
+  bool patched = false;
+  for (size_t i = 2; i + 8 < file.size() && !patched; ++i) {
+    if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+      file[i + 5] = 16642 >> 8, file[i + 6] = 16642 & 0xFF;
+      file[i + 7] = 26625 >> 8, file[i + 8] = 26625 & 0xFF;
+      patched = true;
+    }
+  }
+  ASSERT_TRUE(patched);
+  Decoded d;
+  EXPECT_EQ(read(d, file), E_FAIL);
+  EXPECT_EQ(d.image.pixels, nullptr);
+}
+
+}  // namespace
