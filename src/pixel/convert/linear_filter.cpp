@@ -1,4 +1,6 @@
 // The linear filters: two taps per axis, bilinear for surfaces and trilinear for volumes.
+#include <cstdint>
+#include <new>
 #include <utility>
 
 #include "math/sse/simd_routines.h"
@@ -18,7 +20,10 @@ namespace {
 template <size_t N>
 class RowWindow {
  public:
-  bool allocate(uint32_t width) {
+  // `columns` non-null: rows are read as just those columns (readColumns), `width` of them.
+  bool allocate(uint32_t width, const uint32_t *columns = nullptr) {
+    columns_ = columns;
+    width_ = width;
     for (Slot &slot : slots_) {
       slot.pixels = allocatePixels(width);
       if (!slot.pixels) return false;
@@ -37,7 +42,8 @@ class RowWindow {
     }
     for (size_t i = 0; i < N; ++i) {
       if (holds(i, rows[i], slices[i])) continue;
-      source.readRow(uint32_t(rows[i]), uint32_t(slices[i]), slots_[i].pixels.get());
+      if (!columns_ || !source.readColumns(uint32_t(rows[i]), uint32_t(slices[i]), columns_, width_, slots_[i].pixels.get()))
+        source.readRow(uint32_t(rows[i]), uint32_t(slices[i]), slots_[i].pixels.get());
       slots_[i].row = rows[i];
       slots_[i].slice = slices[i];
     }
@@ -52,7 +58,37 @@ class RowWindow {
   };
   bool holds(size_t i, int32_t row, int32_t slice) const { return slots_[i].row == row && slots_[i].slice == slice; }
   Slot slots_[N];
+  const uint32_t *columns_ = nullptr;
+  uint32_t width_ = 0;
 };
+
+// For a reduction: the source columns the x taps touch, ascending, and the taps renumbered
+// to index that list. False (taps untouched) when most columns are touched anyway or the
+// codec cannot read single columns.
+bool compactColumns(PixelCodec &source, std::vector<LinearTap> &xTaps, std::vector<uint32_t> &columns) {
+  const uint32_t width = source.width();
+  if (size_t(xTaps.size()) * 2 > width) return false;
+  std::vector<int32_t> index;
+  try {
+    index.assign(width, -1);
+    constexpr int32_t kTouched = INT32_MAX;
+    for (const LinearTap &t : xTaps) index[size_t(t.first)] = index[size_t(t.second)] = kTouched;
+    for (uint32_t x = 0; x < width; ++x)
+      if (index[x] == kTouched) {
+        index[x] = int32_t(columns.size());
+        columns.push_back(x);
+      }
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  float probe[4];
+  if (columns.empty() || !source.readColumns(0, 0, columns.data(), 1, probe)) return false;
+  for (LinearTap &t : xTaps) {
+    t.first = index[size_t(t.first)];
+    t.second = index[size_t(t.second)];
+  }
+  return true;
+}
 
 // wy0 * (wx0 * A[x0] + wx1 * A[x1]) + wy1 * (wx0 * B[x0] + wx1 * B[x1]), channel by channel
 // (a pixel's four channels in one vector where the processor has them; the same
@@ -108,10 +144,13 @@ HRESULT linear2D(ConversionJob &job) {
   if (src.depth() != 1 || dst.depth() != 1) return E_FAIL;
   std::vector<LinearTap> taps[3];
   if (!buildJobTaps(job, false, taps)) return E_OUTOFMEMORY;
+  std::vector<uint32_t> columns;
+  const bool compact = compactColumns(src, taps[0], columns);
   const std::vector<LinearTap> &xTaps = taps[0], &yTaps = taps[1];
   RowWindow<2> window;
   auto out = allocatePixels(dst.width());
-  if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
+  if (!out || !(compact ? window.allocate(uint32_t(columns.size()), columns.data()) : window.allocate(src.width())))
+    return E_OUTOFMEMORY;
   for (uint32_t y = 0; y < dst.height(); ++y) {
     const LinearTap &tap = yTaps[y];
     window.fetch(src, {tap.first, tap.second}, {0, 0});

@@ -2,6 +2,7 @@
 // integer formats, all through one table of bit layouts. The unsigned layouts of 1, 2 and
 // 4 bytes have vector routines for the common case (no dithering, no diffusion); the
 // loops here are the reference they agree with.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -100,6 +101,29 @@ class PackedCodec final : public PixelCodec {
     const uint8_t *in = rowAddress(y, z);
     if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
     finishReadRow(row);
+  }
+
+  // The listed pixel words gathered into a small buffer and unpacked by the row routines,
+  // a chunk at a time (no allocation, so this never fails).
+  bool readColumns(uint32_t y, uint32_t z, const uint32_t *columns, uint32_t count, float *row) override {
+    if (y >= height_ || z >= depth_) {
+      std::fill(row, row + size_t(count) * 4, 0.0f);
+      return true;
+    }
+    const uint8_t *in = rowAddress(y, z);
+    const uint32_t bytes = bytesPerPixel_;
+    alignas(16) uint8_t gathered[2048];
+    const uint32_t chunk = uint32_t(sizeof gathered) / std::max(bytes, 1u);
+    for (uint32_t done = 0; done < count;) {
+      const uint32_t n = std::min(chunk, count - done);
+      for (uint32_t i = 0; i < n; ++i) std::memcpy(gathered + i * bytes, in + size_t(columns[done + i]) * bytes, bytes);
+      float *out = row + size_t(done) * 4;
+      if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, gathered, n, out))
+        unpackFieldsRow(layout_, gathered, n, out);
+      done += n;
+    }
+    finishReadPixels(row, count);
+    return true;
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {
