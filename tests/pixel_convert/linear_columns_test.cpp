@@ -1,5 +1,5 @@
 // The linear filter reads only the columns a reduction touches (readColumns) from packed
-// sources. It must give the very bytes of the whole-row path: the same image, unpacked
+// sources when it touches at most half of them. It must give the very bytes of the whole-row path: the same image, unpacked
 // once into a floating format (whose codec reads whole rows), filtered the same way.
 #include <gtest/gtest.h>
 
@@ -36,7 +36,8 @@ TEST(LinearColumns, ReductionsMatchWholeRowReadsOnRandomImages) {
   const Source sources[] = {{D3DFMT_A8R8G8B8, 4}, {D3DFMT_X8R8G8B8, 4}, {D3DFMT_R5G6B5, 2}, {D3DFMT_A4R4G4B4, 2}};
   const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t> sizes[] = {
       {64, 64, 32, 32}, {64, 64, 1, 1}, {301, 199, 150, 99}, {300, 200, 37, 25}, {257, 3, 128, 1},
-      {1000, 17, 3, 5}, {33, 65, 7, 2},  {640, 480, 320, 240}};
+      {1000, 17, 3, 5}, {33, 65, 7, 2},  {640, 480, 320, 240}, {640, 480, 160, 120}, {301, 199, 75, 50},
+      {300, 200, 100, 66}, {299, 7, 37, 3}};
   const uint32_t mirrors[] = {0, MirrorU, MirrorV, MirrorU | MirrorV};
   uint32_t seed = 1;
   for (const bool simd : {true, false}) {

@@ -63,8 +63,8 @@ class RowWindow {
 };
 
 // For a reduction: the source columns the x taps touch, ascending, and the taps renumbered
-// to index that list. False (taps untouched) when most columns are touched anyway or the
-// codec cannot read single columns.
+// to index that list. False (taps untouched) when more than half the columns are touched
+// (reading whole rows is cheaper then) or the codec cannot read single columns.
 bool compactColumns(PixelCodec &source, std::vector<LinearTap> &xTaps, std::vector<uint32_t> &columns) {
   const uint32_t width = source.width();
   if (size_t(xTaps.size()) * 2 > width) return false;
@@ -82,7 +82,7 @@ bool compactColumns(PixelCodec &source, std::vector<LinearTap> &xTaps, std::vect
     return false;
   }
   float probe[4];
-  if (columns.empty() || !source.readColumns(0, 0, columns.data(), 1, probe)) return false;
+  if (columns.empty() || columns.size() * 2 > width || !source.readColumns(0, 0, columns.data(), 1, probe)) return false;
   for (LinearTap &t : xTaps) {
     t.first = index[size_t(t.first)];
     t.second = index[size_t(t.second)];

@@ -90,6 +90,23 @@ void withPixelBytes(uint32_t bytes, Body &&body) {
 
 inline uint64_t fieldMask(const PackedField &field) { return (uint64_t{1} << field.bits) - 1; }
 
+// Copies the pixel words of `columns` from `in` to `out`, packed; fixed-size copies for
+// the common sizes, which compile to single moves.
+template <uint32_t Bytes>
+void gatherFixed(uint8_t *out, const uint8_t *in, const uint32_t *columns, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) std::memcpy(out + i * Bytes, in + size_t(columns[i]) * Bytes, Bytes);
+}
+
+void gatherWords(uint8_t *out, const uint8_t *in, const uint32_t *columns, uint32_t count, uint32_t bytes) {
+  switch (bytes) {
+    case 4: gatherFixed<4>(out, in, columns, count); return;
+    case 2: gatherFixed<2>(out, in, columns, count); return;
+    case 1: gatherFixed<1>(out, in, columns, count); return;
+    default:
+      for (uint32_t i = 0; i < count; ++i) std::memcpy(out + i * bytes, in + size_t(columns[i]) * bytes, bytes);
+  }
+}
+
 class PackedCodec final : public PixelCodec {
  public:
   PackedCodec(const PixelBox &box, const PackedLayout &layout)
@@ -116,7 +133,7 @@ class PackedCodec final : public PixelCodec {
     const uint32_t chunk = uint32_t(sizeof gathered) / std::max(bytes, 1u);
     for (uint32_t done = 0; done < count;) {
       const uint32_t n = std::min(chunk, count - done);
-      for (uint32_t i = 0; i < n; ++i) std::memcpy(gathered + i * bytes, in + size_t(columns[done + i]) * bytes, bytes);
+      gatherWords(gathered, in, columns + done, n, bytes);
       float *out = row + size_t(done) * 4;
       if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, gathered, n, out))
         unpackFieldsRow(layout_, gathered, n, out);
