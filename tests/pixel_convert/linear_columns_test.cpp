@@ -1,9 +1,11 @@
 // The linear filter reads only the columns a reduction touches (readColumns) from packed
-// sources when it touches at most half of them. It must give the very bytes of the whole-row path: the same image, unpacked
+// sources when it touches at most half of them, and blends A8R8G8B8 sources straight from
+// their words. It must give the very bytes of the whole-row path: the same image, unpacked
 // once into a floating format (whose codec reads whole rows), filtered the same way.
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "convert_support.h"
@@ -64,6 +66,22 @@ TEST(LinearColumns, ColourKeyAppliesToTheReadColumns) {
     for (uint32_t x = 0; x < 96; x += 3) source.setWord(x, y, 0xFF102030u);
   expectSameAsWholeRows(source, 0xFF102030u, 24, 10, 0);
   expectSameAsWholeRows(source, 0xFF102030u, 47, 19, MirrorU | MirrorV);
+}
+
+TEST(LinearColumns, ReductionOfAnInnerBoxReadsThatBox) {
+  Image source = argbImage(120, 90);
+  source.randomize(11);
+  Image floats = floatImage(120, 90);
+  ASSERT_EQ(convert(floats, source, FilterNone), S_OK);
+  const uint32_t inner[6] = {13, 7, 113, 80, 0, 1};
+  PixelBox argbBox = source.box(), floatBox = floats.box();
+  for (int i = 0; i < 6; ++i) argbBox.box[i] = floatBox.box[i] = inner[i];
+  for (const auto &[w, h] : {std::pair<uint32_t, uint32_t>{50, 36}, {17, 9}}) {
+    Image expected = argbImage(w, h), actual = argbImage(w, h);
+    ASSERT_EQ(convertPixels(expected.box(), floatBox, FilterLinear), S_OK);
+    ASSERT_EQ(convertPixels(actual.box(), argbBox, FilterLinear), S_OK);
+    EXPECT_EQ(actual.bytes, expected.bytes) << w << "x" << h;
+  }
 }
 
 }  // namespace
