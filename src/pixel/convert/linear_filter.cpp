@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #include <cstring>
 
-#include "math/table/processor_detection.h"
+#include "pixel/formats/packed_simd.h"
 #endif
 
 namespace kv {
@@ -134,15 +134,6 @@ void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const
 #endif
 
 #if KV_MATH_HAS_SIMD
-bool sse2Present() {
-#if defined(__x86_64__) || defined(_M_X64) || defined(__SSE2__)
-  return true;
-#else
-  static const bool present = (detectSimdSupport() & 8) != 0;
-  return present;
-#endif
-}
-
 // One A8R8G8B8 word as the codec unpacks it: floats R, G, B, A scaled by 1/255.
 KV_TARGET_SSE2 inline __m128 unpackWord(const uint8_t *p, __m128 scale) {
   int32_t word;
@@ -171,10 +162,10 @@ KV_TARGET_SSE2 void blendArgbRows(const std::vector<LinearTap> &xTaps, const Lin
 }
 
 // The direct path: an A8R8G8B8 source whose rows need nothing after unpacking (no colour
-// key, no gamma decoding).
+// key, no gamma decoding), where the codecs' vector routines run too.
 bool takesArgbPath(const ConversionJob &job) {
   const PixelCodec &src = *job.source;
-  return src.format() == D3DFMT_A8R8G8B8 && !src.hasColorKey() && !src.gamma() && sse2Present();
+  return src.format() == D3DFMT_A8R8G8B8 && !src.hasColorKey() && !src.gamma() && packedSimdActive();
 }
 #endif
 
