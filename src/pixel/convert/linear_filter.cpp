@@ -1,12 +1,19 @@
 // The linear filters: two taps per axis, bilinear for surfaces and trilinear for volumes.
+#include <cstdint>
+#include <new>
 #include <utility>
 
 #include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/resampling_tables.h"
 
+#include "pixel/convert/raw_pixels.h"
+
 #if KV_MATH_HAS_SIMD
-#include <xmmintrin.h>
+#include <emmintrin.h>
+#include <cstring>
+
+#include "pixel/formats/packed_simd.h"
 #endif
 
 namespace kv {
@@ -18,7 +25,10 @@ namespace {
 template <size_t N>
 class RowWindow {
  public:
-  bool allocate(uint32_t width) {
+  // `columns` non-null: rows are read as just those columns (readColumns), `width` of them.
+  bool allocate(uint32_t width, const uint32_t *columns = nullptr) {
+    columns_ = columns;
+    width_ = width;
     for (Slot &slot : slots_) {
       slot.pixels = allocatePixels(width);
       if (!slot.pixels) return false;
@@ -37,7 +47,8 @@ class RowWindow {
     }
     for (size_t i = 0; i < N; ++i) {
       if (holds(i, rows[i], slices[i])) continue;
-      source.readRow(uint32_t(rows[i]), uint32_t(slices[i]), slots_[i].pixels.get());
+      if (!columns_ || !source.readColumns(uint32_t(rows[i]), uint32_t(slices[i]), columns_, width_, slots_[i].pixels.get()))
+        source.readRow(uint32_t(rows[i]), uint32_t(slices[i]), slots_[i].pixels.get());
       slots_[i].row = rows[i];
       slots_[i].slice = slices[i];
     }
@@ -52,7 +63,37 @@ class RowWindow {
   };
   bool holds(size_t i, int32_t row, int32_t slice) const { return slots_[i].row == row && slots_[i].slice == slice; }
   Slot slots_[N];
+  const uint32_t *columns_ = nullptr;
+  uint32_t width_ = 0;
 };
+
+// For a reduction: the source columns the x taps touch, ascending, and the taps renumbered
+// to index that list. False (taps untouched) when more than half the columns are touched
+// (reading whole rows is cheaper then) or the codec cannot read single columns.
+bool compactColumns(PixelCodec &source, std::vector<LinearTap> &xTaps, std::vector<uint32_t> &columns) {
+  const uint32_t width = source.width();
+  if (size_t(xTaps.size()) * 2 > width) return false;
+  std::vector<int32_t> index;
+  try {
+    index.assign(width, -1);
+    constexpr int32_t kTouched = INT32_MAX;
+    for (const LinearTap &t : xTaps) index[size_t(t.first)] = index[size_t(t.second)] = kTouched;
+    for (uint32_t x = 0; x < width; ++x)
+      if (index[x] == kTouched) {
+        index[x] = int32_t(columns.size());
+        columns.push_back(x);
+      }
+  } catch (const std::bad_alloc &) {
+    return false;
+  }
+  float probe[4];
+  if (columns.empty() || columns.size() * 2 > width || !source.readColumns(0, 0, columns.data(), 1, probe)) return false;
+  for (LinearTap &t : xTaps) {
+    t.first = index[size_t(t.first)];
+    t.second = index[size_t(t.second)];
+  }
+  return true;
+}
 
 // wy0 * (wx0 * A[x0] + wx1 * A[x1]) + wy1 * (wx0 * B[x0] + wx1 * B[x1]), channel by channel
 // (a pixel's four channels in one vector where the processor has them; the same
@@ -92,6 +133,42 @@ void blendRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const
 }
 #endif
 
+#if KV_MATH_HAS_SIMD
+// One A8R8G8B8 word as the codec unpacks it: floats R, G, B, A scaled by 1/255.
+KV_TARGET_SSE2 inline __m128 unpackWord(const uint8_t *p, __m128 scale) {
+  int32_t word;
+  std::memcpy(&word, p, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128 f = _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero)), scale);
+  return _mm_shuffle_ps(f, f, _MM_SHUFFLE(3, 0, 1, 2));
+}
+
+// blendRows straight from two rows of A8R8G8B8 words: the four taps unpacked as readRow
+// would, then the very operations of blendRows, without whole floating rows in between.
+KV_TARGET_SSE2 void blendArgbRows(const std::vector<LinearTap> &xTaps, const LinearTap &yTap, const uint8_t *a,
+                                  const uint8_t *b, float *out) {
+  const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+  const __m128 wy0 = _mm_set1_ps(yTap.firstWeight), wy1 = _mm_set1_ps(yTap.secondWeight);
+  const size_t width = xTaps.size();
+  for (size_t x = 0; x < width; ++x) {
+    const LinearTap &t = xTaps[x];
+    const __m128 wx0 = _mm_set1_ps(t.firstWeight), wx1 = _mm_set1_ps(t.secondWeight);
+    const size_t i0 = size_t(t.first) * 4, i1 = size_t(t.second) * 4;
+    const __m128 top = _mm_add_ps(_mm_mul_ps(wx0, unpackWord(a + i0, scale)), _mm_mul_ps(wx1, unpackWord(a + i1, scale)));
+    const __m128 bottom =
+        _mm_add_ps(_mm_mul_ps(wx0, unpackWord(b + i0, scale)), _mm_mul_ps(wx1, unpackWord(b + i1, scale)));
+    _mm_storeu_ps(out + x * 4, _mm_add_ps(_mm_mul_ps(wy0, top), _mm_mul_ps(wy1, bottom)));
+  }
+}
+
+// The direct path: an A8R8G8B8 source whose rows need nothing after unpacking (no colour
+// key, no gamma decoding), where the codecs' vector routines run too.
+bool takesArgbPath(const ConversionJob &job) {
+  const PixelCodec &src = *job.source;
+  return src.format() == D3DFMT_A8R8G8B8 && !src.hasColorKey() && !src.gamma() && packedSimdActive();
+}
+#endif
+
 // The tap tables of x, y and (for volumes) z, each wrapping unless its mirror bit is set.
 bool buildJobTaps(const ConversionJob &job, bool withDepth, std::vector<LinearTap> (&taps)[3]) {
   const PixelCodec &src = *job.source, &dst = *job.destination;
@@ -108,10 +185,26 @@ HRESULT linear2D(ConversionJob &job) {
   if (src.depth() != 1 || dst.depth() != 1) return E_FAIL;
   std::vector<LinearTap> taps[3];
   if (!buildJobTaps(job, false, taps)) return E_OUTOFMEMORY;
+#if KV_MATH_HAS_SIMD
+  if (takesArgbPath(job)) {
+    auto out = allocatePixels(dst.width());
+    if (!out) return E_OUTOFMEMORY;
+    const RawRegion region = rawRegion(job.sourceBox, 4);
+    for (uint32_t y = 0; y < dst.height(); ++y) {
+      const LinearTap &tap = taps[1][y];
+      blendArgbRows(taps[0], tap, region.row(uint32_t(tap.first), 0), region.row(uint32_t(tap.second), 0), out.get());
+      dst.writeRow(y, 0, out.get());
+    }
+    return S_OK;
+  }
+#endif
+  std::vector<uint32_t> columns;
+  const bool compact = compactColumns(src, taps[0], columns);
   const std::vector<LinearTap> &xTaps = taps[0], &yTaps = taps[1];
   RowWindow<2> window;
   auto out = allocatePixels(dst.width());
-  if (!window.allocate(src.width()) || !out) return E_OUTOFMEMORY;
+  if (!out || !(compact ? window.allocate(uint32_t(columns.size()), columns.data()) : window.allocate(src.width())))
+    return E_OUTOFMEMORY;
   for (uint32_t y = 0; y < dst.height(); ++y) {
     const LinearTap &tap = yTaps[y];
     window.fetch(src, {tap.first, tap.second}, {0, 0});

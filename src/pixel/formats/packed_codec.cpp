@@ -2,6 +2,7 @@
 // integer formats, all through one table of bit layouts. The unsigned layouts of 1, 2 and
 // 4 bytes have vector routines for the common case (no dithering, no diffusion); the
 // loops here are the reference they agree with.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -89,6 +90,23 @@ void withPixelBytes(uint32_t bytes, Body &&body) {
 
 inline uint64_t fieldMask(const PackedField &field) { return (uint64_t{1} << field.bits) - 1; }
 
+// Copies the pixel words of `columns` from `in` to `out`, packed; fixed-size copies for
+// the common sizes, which compile to single moves.
+template <uint32_t Bytes>
+void gatherFixed(uint8_t *out, const uint8_t *in, const uint32_t *columns, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) std::memcpy(out + i * Bytes, in + size_t(columns[i]) * Bytes, Bytes);
+}
+
+void gatherWords(uint8_t *out, const uint8_t *in, const uint32_t *columns, uint32_t count, uint32_t bytes) {
+  switch (bytes) {
+    case 4: gatherFixed<4>(out, in, columns, count); return;
+    case 2: gatherFixed<2>(out, in, columns, count); return;
+    case 1: gatherFixed<1>(out, in, columns, count); return;
+    default:
+      for (uint32_t i = 0; i < count; ++i) std::memcpy(out + i * bytes, in + size_t(columns[i]) * bytes, bytes);
+  }
+}
+
 class PackedCodec final : public PixelCodec {
  public:
   PackedCodec(const PixelBox &box, const PackedLayout &layout)
@@ -100,6 +118,29 @@ class PackedCodec final : public PixelCodec {
     const uint8_t *in = rowAddress(y, z);
     if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, in, width_, row)) unpackFieldsRow(layout_, in, width_, row);
     finishReadRow(row);
+  }
+
+  // The listed pixel words gathered into a small buffer and unpacked by the row routines,
+  // a chunk at a time (no allocation, so this never fails).
+  bool readColumns(uint32_t y, uint32_t z, const uint32_t *columns, uint32_t count, float *row) override {
+    if (y >= height_ || z >= depth_) {
+      std::fill(row, row + size_t(count) * 4, 0.0f);
+      return true;
+    }
+    const uint8_t *in = rowAddress(y, z);
+    const uint32_t bytes = bytesPerPixel_;
+    alignas(16) uint8_t gathered[2048];
+    const uint32_t chunk = uint32_t(sizeof gathered) / std::max(bytes, 1u);
+    for (uint32_t done = 0; done < count;) {
+      const uint32_t n = std::min(chunk, count - done);
+      gatherWords(gathered, in, columns + done, n, bytes);
+      float *out = row + size_t(done) * 4;
+      if (fast_ == FastPackedKind::None || !fastUnpackRow(fast_, layout_, gathered, n, out))
+        unpackFieldsRow(layout_, gathered, n, out);
+      done += n;
+    }
+    finishReadPixels(row, count);
+    return true;
   }
 
   void writeRow(uint32_t y, uint32_t z, float *row) override {

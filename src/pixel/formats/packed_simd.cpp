@@ -352,6 +352,8 @@ bool pixelCodecSimdAvailable() {
 
 void setPixelCodecSimdEnabled(bool enabled) { gSimdEnabled = enabled; }
 
+bool packedSimdActive() { return gSimdEnabled && pixelCodecSimdAvailable(); }
+
 FastPackedKind fastPackedKindOf(const PackedLayout &layout) {
   if (layout.format == D3DFMT_A8R8G8B8) return FastPackedKind::A8R8G8B8;
   if (layout.format == D3DFMT_X8R8G8B8) return FastPackedKind::X8R8G8B8;

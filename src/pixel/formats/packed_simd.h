@@ -14,6 +14,9 @@ enum class FastPackedKind : uint8_t { None, A8R8G8B8, X8R8G8B8, R5G6B5, L8, Fiel
 
 FastPackedKind fastPackedKindOf(const PackedLayout &layout);
 
+// Whether the vector routines run here: the processor has SSE2 and they are switched on.
+bool packedSimdActive();
+
 // False when the vector routines cannot run here (or are switched off); the caller then
 // takes the reference loop.
 bool fastUnpackRow(FastPackedKind kind, const PackedLayout &layout, const uint8_t *in, uint32_t width, float *row);

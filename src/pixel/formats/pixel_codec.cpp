@@ -221,10 +221,15 @@ float *PixelCodec::prepareRowForPacking(float *row) {
   return const_cast<float *>(in);
 }
 
-void PixelCodec::finishReadRow(float *row) {
-  if (colorKey_ != 0) applyColorKey(row, width_, colorKeyFloat_);
-  if (gamma_) gammaDecodeRow(row, width_, gammaAlphaOnly_ ? GammaChannels::AlphaOnly : GammaChannels::Rgb, bothGamma_);
+void PixelCodec::finishReadRow(float *row) { finishReadPixels(row, width_); }
+
+// Key and gamma work pixel by pixel, so any run of unpacked pixels takes them alike.
+void PixelCodec::finishReadPixels(float *row, uint32_t count) {
+  if (colorKey_ != 0) applyColorKey(row, count, colorKeyFloat_);
+  if (gamma_) gammaDecodeRow(row, count, gammaAlphaOnly_ ? GammaChannels::AlphaOnly : GammaChannels::Rgb, bothGamma_);
 }
+
+bool PixelCodec::readColumns(uint32_t, uint32_t, const uint32_t *, uint32_t, float *) { return false; }
 
 void PixelCodec::prepareColorKeyThroughRows() {
   if (colorKey_ == 0) return;

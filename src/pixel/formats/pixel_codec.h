@@ -58,6 +58,11 @@ class PixelCodec {
   // (pixels equal to the key become 0, 0, 0, 0), gamma decoding. Never fails.
   virtual void readRow(uint32_t y, uint32_t z, float *row) = 0;
 
+  // Fills `row` (`count` pixels) with the listed columns of row `y` of slice `z`, in list
+  // order: the values readRow gives those pixels. For filters that reduce and touch only
+  // some columns. False when this codec has no such reader (the caller reads whole rows).
+  virtual bool readColumns(uint32_t y, uint32_t z, const uint32_t *columns, uint32_t count, float *row);
+
   // Stores `row` (width() pixels) as row `y` of slice `z` of the box: range conversion,
   // gamma encoding, dithering or error diffusion, clamping to the format. May change
   // `row` in place. Never fails. connectCodecs must have run first when this codec is the
@@ -96,6 +101,7 @@ class PixelCodec {
 
   // The read-side steps after unpacking: colour key, then gamma decoding.
   void finishReadRow(float *row);
+  void finishReadPixels(float *row, uint32_t count);
 
   // prepareColorKey of the codecs that can pack one pixel into a private buffer through
   // their own writeRow and unpack it again with readRow.
