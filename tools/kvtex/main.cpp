@@ -266,8 +266,8 @@ bool convertOne(const std::string &file, size_t count, const TextureOptions &opt
   Json line = textureLine(file, texture.get());
   line["output"] = out;
   // The device may not take the format asked for; the loader then picks the closest one.
-  if (line["formatCode"] != static_cast<uint32_t>(args.format) && args.format != kv::VALUE_FROM_FILE &&
-      args.format != D3DFMT_UNKNOWN) {
+  const uint32_t asked = static_cast<uint32_t>(args.format);
+  if (line["formatCode"] != asked && asked != kv::VALUE_FROM_FILE && asked != D3DFMT_UNKNOWN) {
     reportFile(file, "note: written as " + line["format"].get<std::string>() + ", the device's choice for " +
                             formatName(args.format));
   }
