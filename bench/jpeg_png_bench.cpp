@@ -14,21 +14,21 @@ constexpr int kSize = 2048;
 
 const std::vector<uint8_t> &jpegFile() {
   static const std::vector<uint8_t> file = [] {
-    kvtest::JpegSpec spec;
-    spec.width = spec.height = kSize;
-    spec.components = 3;
-    spec.quality = 90;
-    return kvtest::encodeJpeg(spec, kvtest::testSamples(kSize, kSize, 3));
+    kvtest::JpegLayout layout;
+    layout.width = layout.height = kSize;
+    layout.components = 3;
+    layout.quality = 90;
+    return kvtest::encodeJpeg(layout, kvtest::testSamples(kSize, kSize, 3));
   }();
   return file;
 }
 
 const std::vector<uint8_t> &pngFile() {
   static const std::vector<uint8_t> file = [] {
-    kvtest::PngSpec spec;
-    spec.width = spec.height = kSize;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    return kvtest::encodePng(spec, kvtest::testSamples(kSize, kSize, 4));
+    kvtest::PngLayout layout;
+    layout.width = layout.height = kSize;
+    layout.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    return kvtest::encodePng(layout, kvtest::testSamples(kSize, kSize, 4));
   }();
   return file;
 }

@@ -8,7 +8,7 @@
 
 namespace kvtest {
 
-struct BitmapSpec {
+struct BitmapLayout {
   uint32_t headerSize = 40;
   int32_t width = 1;
   int32_t height = 1;
@@ -31,37 +31,37 @@ inline void put32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
 }
 
 // The info header, colour table and pixels, as readDib takes them.
-inline std::vector<uint8_t> makeDib(const BitmapSpec &spec) {
-  std::vector<uint8_t> out(spec.headerSize < 4 ? 4 : spec.headerSize, 0);
-  put32(out, 0, spec.headerSize);
-  if (spec.headerSize == 12) {
-    put16(out, 4, uint16_t(spec.width));
-    put16(out, 6, uint16_t(spec.height));
-    put16(out, 8, spec.planes);
-    put16(out, 10, spec.bitCount);
-  } else if (spec.headerSize >= 40) {
-    put32(out, 4, uint32_t(spec.width));
-    put32(out, 8, uint32_t(spec.height));
-    put16(out, 12, spec.planes);
-    put16(out, 14, spec.bitCount);
-    put32(out, 16, spec.compression);
-    put32(out, 32, spec.coloursUsed);
-    for (uint32_t i = 0; i < 4 && 44 + 4 * i <= spec.headerSize; ++i) put32(out, 40 + 4 * i, spec.masks[i]);
+inline std::vector<uint8_t> makeDib(const BitmapLayout &layout) {
+  std::vector<uint8_t> out(layout.headerSize < 4 ? 4 : layout.headerSize, 0);
+  put32(out, 0, layout.headerSize);
+  if (layout.headerSize == 12) {
+    put16(out, 4, uint16_t(layout.width));
+    put16(out, 6, uint16_t(layout.height));
+    put16(out, 8, layout.planes);
+    put16(out, 10, layout.bitCount);
+  } else if (layout.headerSize >= 40) {
+    put32(out, 4, uint32_t(layout.width));
+    put32(out, 8, uint32_t(layout.height));
+    put16(out, 12, layout.planes);
+    put16(out, 14, layout.bitCount);
+    put32(out, 16, layout.compression);
+    put32(out, 32, layout.coloursUsed);
+    for (uint32_t i = 0; i < 4 && 44 + 4 * i <= layout.headerSize; ++i) put32(out, 40 + 4 * i, layout.masks[i]);
   }
-  out.insert(out.end(), spec.colourTable.begin(), spec.colourTable.end());
-  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  out.insert(out.end(), layout.colourTable.begin(), layout.colourTable.end());
+  out.insert(out.end(), layout.pixels.begin(), layout.pixels.end());
   return out;
 }
 
 // The same behind a 14-byte file header whose size field is the file's length.
-inline std::vector<uint8_t> makeBmp(const BitmapSpec &spec) {
+inline std::vector<uint8_t> makeBmp(const BitmapLayout &layout) {
   std::vector<uint8_t> out(14, 0);
   out[0] = 'B';
   out[1] = 'M';
-  const std::vector<uint8_t> dib = makeDib(spec);
+  const std::vector<uint8_t> dib = makeDib(layout);
   out.insert(out.end(), dib.begin(), dib.end());
   put32(out, 2, uint32_t(out.size()));
-  put32(out, 10, uint32_t(14 + spec.headerSize + spec.colourTable.size()));
+  put32(out, 10, uint32_t(14 + layout.headerSize + layout.colourTable.size()));
   return out;
 }
 

@@ -90,15 +90,15 @@ TEST(DecodeImage, HeaderOnlyDecodeFillsTheSameInfoWithoutPixels) {
 TEST(DecodeImage, AReaderThatFailsAfterAllocatingLeavesNothingBehind) {
   // A run-length bitmap whose stream stops short: the reader has made its palette and its
   // pixel buffer when it gives up, and the dispatcher must free both.
-  kvtest::BitmapSpec spec;
-  spec.bitCount = 8;
-  spec.compression = 1;
-  spec.width = 4;
-  spec.height = 4;
-  spec.coloursUsed = 1;
-  spec.colourTable = {1, 2, 3, 0};
-  spec.pixels = {4, 1, 0, 0};
-  const auto file = kvtest::makeBmp(spec);
+  kvtest::BitmapLayout layout;
+  layout.bitCount = 8;
+  layout.compression = 1;
+  layout.width = 4;
+  layout.height = 4;
+  layout.coloursUsed = 1;
+  layout.colourTable = {1, 2, 3, 0};
+  layout.pixels = {4, 1, 0, 0};
+  const auto file = kvtest::makeBmp(layout);
   DecodedRecord record;
   kv::ImageInfo info;
   EXPECT_EQ(kv::decodeImage(record.image, file.data(), uint32_t(file.size()), &info, TRUE), kv::ERR_INVALIDDATA);

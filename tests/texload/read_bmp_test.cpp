@@ -11,7 +11,7 @@
 
 namespace {
 
-using kvtest::BitmapSpec;
+using kvtest::BitmapLayout;
 using kvtest::DecodedRecord;
 using kvtest::makeBmp;
 using kvtest::makeDib;
@@ -38,15 +38,15 @@ float floatAt(const kv::DecodedImage &image, uint32_t x, uint32_t channel) {
   return v;
 }
 
-BitmapSpec paletted(uint16_t bitCount, int32_t width, int32_t height, std::vector<uint8_t> pixels) {
-  BitmapSpec spec;
-  spec.bitCount = bitCount;
-  spec.width = width;
-  spec.height = height;
-  spec.coloursUsed = 2;
-  spec.colourTable = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};  // blue, green, red, unused
-  spec.pixels = std::move(pixels);
-  return spec;
+BitmapLayout paletted(uint16_t bitCount, int32_t width, int32_t height, std::vector<uint8_t> pixels) {
+  BitmapLayout layout;
+  layout.bitCount = bitCount;
+  layout.width = width;
+  layout.height = height;
+  layout.coloursUsed = 2;
+  layout.colourTable = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};  // blue, green, red, unused
+  layout.pixels = std::move(pixels);
+  return layout;
 }
 
 TEST(ReadBmp, LibraryTextureIsCopiedTopRowFirstAndReportsAlphaOnlyWhenAFourthByteIsSet) {
@@ -73,12 +73,12 @@ TEST(ReadBmp, LibraryTextureIsCopiedTopRowFirstAndReportsAlphaOnlyWhenAFourthByt
 }
 
 TEST(ReadBmp, TopRowFirstFileIsUsedInPlaceAndAHeaderOnlyReadStillSeesAlpha) {
-  BitmapSpec spec;
-  spec.width = 2;
-  spec.height = -2;
-  spec.pixels = std::vector<uint8_t>(16, 0);
-  spec.pixels[15] = 0x80;
-  const auto file = makeBmp(spec);
+  BitmapLayout layout;
+  layout.width = 2;
+  layout.height = -2;
+  layout.pixels = std::vector<uint8_t>(16, 0);
+  layout.pixels[15] = 0x80;
+  const auto file = makeBmp(layout);
   DecodedRecord record;
   ASSERT_EQ(readBmpBytes(record, file), S_OK);
   EXPECT_EQ(record.image.pixels, file.data() + 54);
@@ -94,9 +94,9 @@ TEST(ReadBmp, TopRowFirstFileIsUsedInPlaceAndAHeaderOnlyReadStillSeesAlpha) {
 }
 
 TEST(ReadBmp, FileSizeFieldMayNotExceedTheData) {
-  BitmapSpec spec;
-  spec.pixels = {1, 2, 3, 0};
-  auto file = makeBmp(spec);
+  BitmapLayout layout;
+  layout.pixels = {1, 2, 3, 0};
+  auto file = makeBmp(layout);
   DecodedRecord record;
   kvtest::put32(file, 2, uint32_t(file.size() + 1));
   EXPECT_EQ(readBmpBytes(record, file), E_FAIL);
@@ -116,14 +116,14 @@ TEST(ReadBmp, PixelsFollowTheColourTableWhateverTheOffsetFieldSays) {
 
 TEST(ReadDib, HeaderSizesSelectTheVariantAndOddOnesAreRejected) {
   for (uint32_t size : {0u, 4u, 11u, 13u, 39u}) {
-    BitmapSpec spec;
-    spec.headerSize = size;
-    spec.pixels = std::vector<uint8_t>(64, 0);
+    BitmapLayout layout;
+    layout.headerSize = size;
+    layout.pixels = std::vector<uint8_t>(64, 0);
     DecodedRecord record;
-    EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL) << size;
+    EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL) << size;
   }
   // A core header: 16-bit sizes, 3-byte colour table entries.
-  BitmapSpec core = paletted(8, 2, 1, {1, 0, 0, 0});
+  BitmapLayout core = paletted(8, 2, 1, {1, 0, 0, 0});
   core.headerSize = 12;
   core.colourTable.resize(256 * 3, 0x77);
   core.colourTable[3] = 0xAA;  // entry 1: blue
@@ -132,7 +132,7 @@ TEST(ReadDib, HeaderSizesSelectTheVariantAndOddOnesAreRejected) {
   EXPECT_EQ(record.image.pixels[0], 1);
   EXPECT_EQ(record.image.palette[4 + 2], 0xAA);
   // Longer info headers are read; their further fields are ignored.
-  BitmapSpec v5;
+  BitmapLayout v5;
   v5.headerSize = 124;
   v5.pixels = {1, 2, 3, 0};
   DecodedRecord longer;
@@ -144,23 +144,23 @@ TEST(ReadDib, RejectsBadPlanesBitCountsAndCompressions) {
   struct Case { uint16_t planes, bitCount; uint32_t compression; };
   for (const Case c : {Case{2, 32, 0}, Case{1, 2, 0}, Case{1, 64, 0}, Case{1, 32, 4},
                        Case{1, 8, 3}, Case{1, 24, 1}, Case{1, 32, 2}}) {
-    BitmapSpec spec;
-    spec.headerSize = 56;
-    spec.planes = c.planes;
-    spec.bitCount = c.bitCount;
-    spec.compression = c.compression;
-    spec.pixels = std::vector<uint8_t>(64, 0);
+    BitmapLayout layout;
+    layout.headerSize = 56;
+    layout.planes = c.planes;
+    layout.bitCount = c.bitCount;
+    layout.compression = c.compression;
+    layout.pixels = std::vector<uint8_t>(64, 0);
     DecodedRecord record;
-    EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL)
+    EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL)
         << c.planes << " " << c.bitCount << " " << c.compression;
   }
 }
 
 TEST(ReadDib, OneBitImageWithoutColourCountGetsTwoEntriesAndWhiteForTheRest) {
-  BitmapSpec spec = paletted(1, 10, 1, {0xA5, 0x80, 0, 0});
-  spec.coloursUsed = 0;
+  BitmapLayout layout = paletted(1, 10, 1, {0xA5, 0x80, 0, 0});
+  layout.coloursUsed = 0;
   DecodedRecord record;
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_P8));
   EXPECT_EQ(record.image.rowPitch, 12u);
   EXPECT_EQ(row(record.image, 0, 10), (std::vector<uint8_t>{1, 0, 1, 0, 0, 1, 0, 1, 1, 0}));
@@ -178,11 +178,11 @@ TEST(ReadDib, FourBitRowsUnpackHighNibbleFirstAndFlipBottomUp) {
 }
 
 TEST(ReadDib, TwentyFourBitRowsArePaddedToFourBytes) {
-  BitmapSpec spec;
-  spec.bitCount = 24;
-  spec.width = 3;
-  spec.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
-  auto dib = makeDib(spec);
+  BitmapLayout layout;
+  layout.bitCount = 24;
+  layout.width = 3;
+  layout.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
+  auto dib = makeDib(layout);
   DecodedRecord record;
   ASSERT_EQ(readDibBytes(record, dib), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_R8G8B8));
@@ -195,36 +195,36 @@ TEST(ReadDib, TwentyFourBitRowsArePaddedToFourBytes) {
 }
 
 TEST(ReadDib, BitFieldsNeedTheMasksInsideTheHeader) {
-  BitmapSpec spec;
-  spec.bitCount = 16;
-  spec.compression = 3;
-  spec.masks[0] = 0x7C00;
-  spec.masks[1] = 0x3E0;
-  spec.masks[2] = 0x1F;
-  spec.masks[3] = 0x8000;
-  spec.pixels = {0, 0x80, 0, 0};
+  BitmapLayout layout;
+  layout.bitCount = 16;
+  layout.compression = 3;
+  layout.masks[0] = 0x7C00;
+  layout.masks[1] = 0x3E0;
+  layout.masks[2] = 0x1F;
+  layout.masks[3] = 0x8000;
+  layout.pixels = {0, 0x80, 0, 0};
   DecodedRecord record;
-  EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL);  // 40 bytes: masks after it
-  spec.headerSize = 52;
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL);  // 40 bytes: masks after it
+  layout.headerSize = 52;
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_X1R5G5B5));  // no alpha mask in 52 bytes
-  spec.headerSize = 56;
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  layout.headerSize = 56;
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_A1R5G5B5));
 }
 
 TEST(ReadDib, UnlistedMasksUnpackToFloatsBetweenZeroAndOne) {
-  BitmapSpec spec;
-  spec.headerSize = 56;
-  spec.bitCount = 16;
-  spec.compression = 3;
-  spec.masks[0] = 0x3E0;
-  spec.masks[1] = 0x7C00;
-  spec.masks[2] = 0x1F;
+  BitmapLayout layout;
+  layout.headerSize = 56;
+  layout.bitCount = 16;
+  layout.compression = 3;
+  layout.masks[0] = 0x3E0;
+  layout.masks[1] = 0x7C00;
+  layout.masks[2] = 0x1F;
   const uint16_t value = (3 << 10) | (31 << 5) | 7;
-  spec.pixels = {uint8_t(value), uint8_t(value >> 8), 0, 0};
+  layout.pixels = {uint8_t(value), uint8_t(value >> 8), 0, 0};
   DecodedRecord record;
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   ASSERT_EQ(record.image.format, uint32_t(D3DFMT_A32B32G32R32F));
   EXPECT_EQ(record.image.rowPitch, 16u);
   EXPECT_FLOAT_EQ(floatAt(record.image, 0, 0), 1.0f);
@@ -233,69 +233,69 @@ TEST(ReadDib, UnlistedMasksUnpackToFloatsBetweenZeroAndOne) {
   EXPECT_FLOAT_EQ(floatAt(record.image, 0, 3), 1.0f);
 
   // Only an alpha mask: the colour channels read 0, alpha its field.
-  spec.masks[0] = spec.masks[1] = spec.masks[2] = 0;
-  spec.masks[3] = 0xF000;
-  spec.pixels = {0, 0x50, 0, 0};
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  layout.masks[0] = layout.masks[1] = layout.masks[2] = 0;
+  layout.masks[3] = 0xF000;
+  layout.pixels = {0, 0x50, 0, 0};
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   for (int c = 0; c < 3; ++c) EXPECT_EQ(floatAt(record.image, 0, c), 0.0f);
   EXPECT_FLOAT_EQ(floatAt(record.image, 0, 3), 5.0f / 15);
 }
 
 TEST(ReadDib, BlueGreenRedInTheUpperBytesAreReadOneByteLater) {
-  BitmapSpec spec;
-  spec.headerSize = 52;
-  spec.compression = 3;
-  spec.width = 2;
-  spec.height = -1;
-  spec.masks[0] = 0xFF000000;
-  spec.masks[1] = 0xFF0000;
-  spec.masks[2] = 0xFF00;
-  spec.pixels = {0, 1, 2, 3, 0, 4, 5, 6};
-  auto dib = makeDib(spec);
+  BitmapLayout layout;
+  layout.headerSize = 52;
+  layout.compression = 3;
+  layout.width = 2;
+  layout.height = -1;
+  layout.masks[0] = 0xFF000000;
+  layout.masks[1] = 0xFF0000;
+  layout.masks[2] = 0xFF00;
+  layout.pixels = {0, 1, 2, 3, 0, 4, 5, 6};
+  auto dib = makeDib(layout);
   DecodedRecord record;
   EXPECT_EQ(readDibBytes(record, dib), E_FAIL);  // the shifted row needs one byte more
   dib.push_back(0);
   ASSERT_EQ(readDibBytes(record, dib), S_OK);
   EXPECT_EQ(record.image.format, uint32_t(D3DFMT_X8R8G8B8));
   EXPECT_EQ(record.image.pixels, dib.data() + 53);
-  spec.height = 0;  // no rows, but the pixels still may not start past the data
-  spec.pixels.clear();
-  EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL);
+  layout.height = 0;  // no rows, but the pixels still may not start past the data
+  layout.pixels.clear();
+  EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL);
 }
 
 TEST(ReadDib, ColourCountsAbove256KeepTheirTableButFillOnly256Entries) {
-  BitmapSpec spec = paletted(8, 1, 1, {7, 0, 0, 0});
-  spec.coloursUsed = 300;
-  spec.colourTable.resize(300 * 4, 0x33);
+  BitmapLayout layout = paletted(8, 1, 1, {7, 0, 0, 0});
+  layout.coloursUsed = 300;
+  layout.colourTable.resize(300 * 4, 0x33);
   DecodedRecord record;
-  ASSERT_EQ(readDibBytes(record, makeDib(spec)), S_OK);
+  ASSERT_EQ(readDibBytes(record, makeDib(layout)), S_OK);
   EXPECT_EQ(record.image.pixels[0], 7);
   EXPECT_EQ(record.image.palette[4 * 255], 0x33);
   EXPECT_EQ(record.image.palette[4 * 255 + 3], 255);
-  spec.coloursUsed = 0xFFFFFFFF;  // a table far beyond the data
-  EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL);
+  layout.coloursUsed = 0xFFFFFFFF;  // a table far beyond the data
+  EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL);
 }
 
 TEST(ReadDib, SizesBeyondThirtyOneBitsOrNegativeWidthsAreRejected) {
   struct Case { int32_t width, height; uint16_t bitCount; uint32_t compression; };
   for (const Case c : {Case{-1, 1, 32, 0}, Case{0x7FFFFFFF, 1, 32, 0}, Case{0x40000000, 2, 8, 1},
                        Case{65536, 65536, 8, 1}, Case{1, int32_t(0x80000000), 8, 1}}) {
-    BitmapSpec spec;
-    spec.bitCount = c.bitCount;
-    spec.compression = c.compression;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.pixels = {0, 1, 0, 0};
+    BitmapLayout layout;
+    layout.bitCount = c.bitCount;
+    layout.compression = c.compression;
+    layout.width = c.width;
+    layout.height = c.height;
+    layout.pixels = {0, 1, 0, 0};
     DecodedRecord record;
-    EXPECT_EQ(readDibBytes(record, makeDib(spec)), E_FAIL) << c.width << "x" << c.height;
+    EXPECT_EQ(readDibBytes(record, makeDib(layout)), E_FAIL) << c.width << "x" << c.height;
   }
 }
 
 // A run-length bitmap of 4 x 3 palette indices.
 std::vector<uint8_t> runLengthDib(uint32_t compression, int32_t height, std::vector<uint8_t> stream) {
-  BitmapSpec spec = paletted(compression == 1 ? 8 : 4, 4, height, std::move(stream));
-  spec.compression = compression;
-  return makeDib(spec);
+  BitmapLayout layout = paletted(compression == 1 ? 8 : 4, 4, height, std::move(stream));
+  layout.compression = compression;
+  return makeDib(layout);
 }
 
 TEST(ReadDibRunLength, EndOfBitmapAloneSucceedsAndLeavesRowsZero) {

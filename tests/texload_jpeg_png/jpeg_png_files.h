@@ -18,7 +18,7 @@ namespace kvtest {
 
 // ---- JPEG ----
 
-struct JpegSpec {
+struct JpegLayout {
   int width = 16, height = 16;
   int components = 3;  // 1 grey, 3 RGB, 4 CMYK
   int quality = 95;
@@ -26,7 +26,7 @@ struct JpegSpec {
 };
 
 // Samples top row first, components interleaved.
-inline std::vector<uint8_t> encodeJpeg(const JpegSpec &spec, const std::vector<uint8_t> &samples) {
+inline std::vector<uint8_t> encodeJpeg(const JpegLayout &layout, const std::vector<uint8_t> &samples) {
   jpeg_compress_struct c{};
   jpeg_error_mgr errors{};
   c.err = jpeg_std_error(&errors);
@@ -34,15 +34,15 @@ inline std::vector<uint8_t> encodeJpeg(const JpegSpec &spec, const std::vector<u
   unsigned char *buffer = nullptr;
   unsigned long length = 0;
   jpeg_mem_dest(&c, &buffer, &length);
-  c.image_width = static_cast<JDIMENSION>(spec.width);
-  c.image_height = static_cast<JDIMENSION>(spec.height);
-  c.input_components = spec.components;
-  c.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 3 ? JCS_RGB : JCS_CMYK;
+  c.image_width = static_cast<JDIMENSION>(layout.width);
+  c.image_height = static_cast<JDIMENSION>(layout.height);
+  c.input_components = layout.components;
+  c.in_color_space = layout.components == 1 ? JCS_GRAYSCALE : layout.components == 3 ? JCS_RGB : JCS_CMYK;
   jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, spec.quality, TRUE);
-  if (spec.progressive) jpeg_simple_progression(&c);
+  jpeg_set_quality(&c, layout.quality, TRUE);
+  if (layout.progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
-  const size_t stride = size_t(spec.width) * size_t(spec.components);
+  const size_t stride = size_t(layout.width) * size_t(layout.components);
   while (c.next_scanline < c.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(samples.data() + c.next_scanline * stride);
     jpeg_write_scanlines(&c, &row, 1);
@@ -109,7 +109,7 @@ inline bool plainJpegDecode(const uint8_t *data, size_t size, PlainJpeg &out) {
 
 // ---- PNG ----
 
-struct PngSpec {
+struct PngLayout {
   int width = 4, height = 4;
   int colourType = PNG_COLOR_TYPE_RGB;
   int bitDepth = 8;
@@ -129,7 +129,7 @@ inline void appendBytes(png_structp png, png_bytep data, size_t length) {
 inline void flushNothing(png_structp) {}
 
 // Rows as the file stores them: packed samples, 16-bit samples big-endian.
-inline std::vector<uint8_t> encodePng(const PngSpec &spec, const std::vector<uint8_t> &rows) {
+inline std::vector<uint8_t> encodePng(const PngLayout &layout, const std::vector<uint8_t> &rows) {
   std::vector<uint8_t> file;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -138,20 +138,20 @@ inline std::vector<uint8_t> encodePng(const PngSpec &spec, const std::vector<uin
     return {};
   }
   png_set_write_fn(png, &file, appendBytes, flushNothing);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height), spec.bitDepth,
-               spec.colourType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(layout.height), layout.bitDepth,
+               layout.colourType, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty())
-    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-  if (!spec.paletteAlphas.empty())
-    png_set_tRNS(png, info, spec.paletteAlphas.data(), static_cast<int>(spec.paletteAlphas.size()), nullptr);
-  if (spec.transparentColour) png_set_tRNS(png, info, nullptr, 0, &spec.transparent);
-  if (spec.gamma > 0) png_set_gAMA(png, info, spec.gamma);
-  if (spec.srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+  if (!layout.palette.empty())
+    png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+  if (!layout.paletteAlphas.empty())
+    png_set_tRNS(png, info, layout.paletteAlphas.data(), static_cast<int>(layout.paletteAlphas.size()), nullptr);
+  if (layout.transparentColour) png_set_tRNS(png, info, nullptr, 0, &layout.transparent);
+  if (layout.gamma > 0) png_set_gAMA(png, info, layout.gamma);
+  if (layout.srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
   png_write_info(png, info);
   const size_t rowBytes = png_get_rowbytes(png, info);
-  std::vector<png_bytep> pointers(size_t(spec.height));
-  for (int y = 0; y < spec.height; ++y) pointers[size_t(y)] = const_cast<png_bytep>(rows.data() + size_t(y) * rowBytes);
+  std::vector<png_bytep> pointers(size_t(layout.height));
+  for (int y = 0; y < layout.height; ++y) pointers[size_t(y)] = const_cast<png_bytep>(rows.data() + size_t(y) * rowBytes);
   png_write_image(png, pointers.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

@@ -14,12 +14,12 @@ namespace {
 using kvtest::Decoded;
 
 std::vector<uint8_t> makeJpeg(int width, int height, int components, bool progressive = false) {
-  kvtest::JpegSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.components = components;
-  spec.progressive = progressive;
-  return kvtest::encodeJpeg(spec, kvtest::testSamples(width, height, components));
+  kvtest::JpegLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.components = components;
+  layout.progressive = progressive;
+  return kvtest::encodeJpeg(layout, kvtest::testSamples(width, height, components));
 }
 
 HRESULT read(Decoded &d, const std::vector<uint8_t> &file) {

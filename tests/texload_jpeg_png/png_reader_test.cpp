@@ -12,14 +12,14 @@
 namespace {
 
 using kvtest::Decoded;
-using kvtest::PngSpec;
+using kvtest::PngLayout;
 
 HRESULT read(Decoded &d, const std::vector<uint8_t> &file) {
   return kv::readPng(d.image, file.data(), static_cast<uint32_t>(file.size()));
 }
 
-PngSpec spec(int width, int height, int colourType, int bitDepth) {
-  PngSpec s;
+PngLayout layout(int width, int height, int colourType, int bitDepth) {
+  PngLayout s;
   s.width = width;
   s.height = height;
   s.colourType = colourType;
@@ -37,7 +37,7 @@ std::vector<uint8_t> rgbRows(int width, int height) {
 
 TEST(PngReader, EightBitRgbGivesX8R8G8B8BlueFirstWithAFillerOf255) {
   Decoded d;
-  ASSERT_EQ(read(d, kvtest::encodePng(spec(3, 2, PNG_COLOR_TYPE_RGB, 8), rgbRows(3, 2))), S_OK);
+  ASSERT_EQ(read(d, kvtest::encodePng(layout(3, 2, PNG_COLOR_TYPE_RGB, 8), rgbRows(3, 2))), S_OK);
   EXPECT_EQ(d.image.format, uint32_t(D3DFMT_X8R8G8B8));
   EXPECT_EQ(d.image.rowPitch, 12u);
   EXPECT_EQ(d.image.depth, 1u);
@@ -50,7 +50,7 @@ TEST(PngReader, EightBitRgbGivesX8R8G8B8BlueFirstWithAFillerOf255) {
 }
 
 TEST(PngReader, ATransparentColourGivesA8R8G8B8) {
-  PngSpec s = spec(3, 2, PNG_COLOR_TYPE_RGB, 8);
+  PngLayout s = layout(3, 2, PNG_COLOR_TYPE_RGB, 8);
   s.transparentColour = true;
   s.transparent.red = 10, s.transparent.green = 20, s.transparent.blue = 7;
   Decoded d;
@@ -64,23 +64,23 @@ TEST(PngReader, SixteenBitLayoutsAreLittleEndianInTheirOwnOrders) {
   // One pixel: red 0x0102, green 0x0304, blue 0x0506, alpha 0x0708 (file order big-endian).
   const std::vector<uint8_t> rgba = {1, 2, 3, 4, 5, 6, 7, 8};
   Decoded a;
-  ASSERT_EQ(read(a, kvtest::encodePng(spec(1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16), rgba)), S_OK);
+  ASSERT_EQ(read(a, kvtest::encodePng(layout(1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16), rgba)), S_OK);
   EXPECT_EQ(a.image.format, uint32_t(D3DFMT_A16B16G16R16));
   EXPECT_EQ(std::vector<uint8_t>(a.image.pixels, a.image.pixels + 8), (std::vector<uint8_t>{2, 1, 4, 3, 6, 5, 8, 7}));
 
   const std::vector<uint8_t> rgb = {1, 2, 3, 4, 5, 6};
   Decoded b;
-  ASSERT_EQ(read(b, kvtest::encodePng(spec(1, 1, PNG_COLOR_TYPE_RGB, 16), rgb)), S_OK);
+  ASSERT_EQ(read(b, kvtest::encodePng(layout(1, 1, PNG_COLOR_TYPE_RGB, 16), rgb)), S_OK);
   EXPECT_EQ(b.image.format, kv::FMT_R16G16B16);
   EXPECT_EQ(b.image.rowPitch, 6u);
   EXPECT_EQ(std::vector<uint8_t>(b.image.pixels, b.image.pixels + 6), (std::vector<uint8_t>{6, 5, 4, 3, 2, 1}));
 
   Decoded c;
-  ASSERT_EQ(read(c, kvtest::encodePng(spec(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16), {1, 2, 3, 4})), S_OK);
+  ASSERT_EQ(read(c, kvtest::encodePng(layout(1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16), {1, 2, 3, 4})), S_OK);
   EXPECT_EQ(c.image.format, kv::FMT_A16L16);
   EXPECT_EQ(std::vector<uint8_t>(c.image.pixels, c.image.pixels + 4), (std::vector<uint8_t>{2, 1, 4, 3}));
 
-  PngSpec greyKey = spec(2, 1, PNG_COLOR_TYPE_GRAY, 16);
+  PngLayout greyKey = layout(2, 1, PNG_COLOR_TYPE_GRAY, 16);
   greyKey.transparentColour = true;
   greyKey.transparent.gray = 0x0102;
   Decoded e;
@@ -89,31 +89,31 @@ TEST(PngReader, SixteenBitLayoutsAreLittleEndianInTheirOwnOrders) {
   EXPECT_EQ(std::vector<uint8_t>(e.image.pixels, e.image.pixels + 8), (std::vector<uint8_t>{2, 1, 0, 0, 9, 9, 255, 255}));
 
   Decoded f;
-  ASSERT_EQ(read(f, kvtest::encodePng(spec(1, 1, PNG_COLOR_TYPE_GRAY, 16), {1, 2})), S_OK);
+  ASSERT_EQ(read(f, kvtest::encodePng(layout(1, 1, PNG_COLOR_TYPE_GRAY, 16), {1, 2})), S_OK);
   EXPECT_EQ(f.image.format, uint32_t(D3DFMT_L16));
   EXPECT_EQ(f.image.pixels[0], 2);
 }
 
 TEST(PngReader, SmallGreyDepthsAreScaledToBytes) {
   Decoded d;
-  ASSERT_EQ(read(d, kvtest::encodePng(spec(4, 1, PNG_COLOR_TYPE_GRAY, 2), {0x1B})), S_OK);  // 0 1 2 3
+  ASSERT_EQ(read(d, kvtest::encodePng(layout(4, 1, PNG_COLOR_TYPE_GRAY, 2), {0x1B})), S_OK);  // 0 1 2 3
   EXPECT_EQ(d.image.format, uint32_t(D3DFMT_L8));
   EXPECT_EQ(std::vector<uint8_t>(d.image.pixels, d.image.pixels + 4), (std::vector<uint8_t>{0, 85, 170, 255}));
 
   Decoded g;
-  ASSERT_EQ(read(g, kvtest::encodePng(spec(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {5, 6, 7, 8})), S_OK);
+  ASSERT_EQ(read(g, kvtest::encodePng(layout(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8), {5, 6, 7, 8})), S_OK);
   EXPECT_EQ(g.image.format, uint32_t(D3DFMT_A8L8));
   EXPECT_EQ(std::vector<uint8_t>(g.image.pixels, g.image.pixels + 4), (std::vector<uint8_t>{5, 6, 7, 8}));
 }
 
-PngSpec sixteenColourPalette() {
-  PngSpec s = spec(4, 1, PNG_COLOR_TYPE_PALETTE, 4);
+PngLayout sixteenColourPalette() {
+  PngLayout s = layout(4, 1, PNG_COLOR_TYPE_PALETTE, 4);
   for (int i = 0; i < 16; ++i) s.palette.push_back({uint8_t(16 * i), uint8_t(255 - 16 * i), uint8_t(i)});
   return s;
 }
 
 TEST(PngReader, AFourBitPaletteGivesIndicesAndAFullPalette) {
-  PngSpec s = sixteenColourPalette();
+  PngLayout s = sixteenColourPalette();
   s.paletteAlphas = {0, 100, 200};
   Decoded d;
   ASSERT_EQ(read(d, kvtest::encodePng(s, {0x01, 0x2F})), S_OK);  // indices 0 1 2 15
@@ -132,7 +132,7 @@ TEST(PngReader, AFourBitPaletteGivesIndicesAndAFullPalette) {
 }
 
 TEST(PngReader, APaletteIsGammaCorrectedOnceByTheTable) {
-  PngSpec s = sixteenColourPalette();
+  PngLayout s = sixteenColourPalette();
   s.gamma = 1.0;  // a linear file on a 2.2 screen: well outside the library's threshold
   Decoded d;
   ASSERT_EQ(read(d, kvtest::encodePng(s, {0x01, 0x2F})), S_OK);
@@ -143,13 +143,13 @@ TEST(PngReader, APaletteIsGammaCorrectedOnceByTheTable) {
 }
 
 TEST(PngReader, AGammaCloseToTheScreensLeavesSamplesAlone) {
-  PngSpec s = spec(3, 2, PNG_COLOR_TYPE_RGB, 8);
+  PngLayout s = layout(3, 2, PNG_COLOR_TYPE_RGB, 8);
   s.gamma = 0.45455;
   Decoded d;
   ASSERT_EQ(read(d, kvtest::encodePng(s, rgbRows(3, 2))), S_OK);
   EXPECT_EQ(d.image.pixels[12 + 8 + 2], 20);  // red of (2, 1) as written
 
-  PngSpec g = spec(3, 2, PNG_COLOR_TYPE_RGB, 8);
+  PngLayout g = layout(3, 2, PNG_COLOR_TYPE_RGB, 8);
   g.gamma = 1.0;
   Decoded corrected;
   ASSERT_EQ(read(corrected, kvtest::encodePng(g, rgbRows(3, 2))), S_OK);
@@ -158,7 +158,7 @@ TEST(PngReader, AGammaCloseToTheScreensLeavesSamplesAlone) {
 
 TEST(PngReader, InterlacedImagesComeOutAsTheirPlainTwins) {
   std::vector<uint8_t> rows = rgbRows(13, 11);
-  PngSpec s = spec(13, 11, PNG_COLOR_TYPE_RGB, 8);
+  PngLayout s = layout(13, 11, PNG_COLOR_TYPE_RGB, 8);
   Decoded plain;
   ASSERT_EQ(read(plain, kvtest::encodePng(s, rows)), S_OK);
   s.interlaced = true;
@@ -169,7 +169,7 @@ TEST(PngReader, InterlacedImagesComeOutAsTheirPlainTwins) {
 
 TEST(PngReader, WithoutDecodePixelsOnlyTheHeaderIsRead) {
   Decoded d(false);
-  ASSERT_EQ(read(d, kvtest::encodePng(spec(5, 3, PNG_COLOR_TYPE_RGB_ALPHA, 8), std::vector<uint8_t>(60, 1))), S_OK);
+  ASSERT_EQ(read(d, kvtest::encodePng(layout(5, 3, PNG_COLOR_TYPE_RGB_ALPHA, 8), std::vector<uint8_t>(60, 1))), S_OK);
   EXPECT_EQ(d.image.format, uint32_t(D3DFMT_A8R8G8B8));
   EXPECT_EQ(d.image.width, 5u);
   EXPECT_EQ(d.image.height, 3u);
@@ -179,7 +179,7 @@ TEST(PngReader, WithoutDecodePixelsOnlyTheHeaderIsRead) {
 }
 
 TEST(PngReader, ShortWrongOrDamagedDataIsRefused) {
-  const std::vector<uint8_t> file = kvtest::encodePng(spec(8, 8, PNG_COLOR_TYPE_RGB, 8), rgbRows(8, 8));
+  const std::vector<uint8_t> file = kvtest::encodePng(layout(8, 8, PNG_COLOR_TYPE_RGB, 8), rgbRows(8, 8));
   const std::vector<std::vector<uint8_t>> bad = {
       {file.begin(), file.begin() + 4},                   // the signature as far as it goes
       {file.begin(), file.begin() + 8},                   // the signature alone

@@ -5,7 +5,7 @@
 
 namespace kv::test {
 
-struct DdsSpec {
+struct DdsLayout {
   uint32_t width = 4, height = 4, depth = 0, mipCount = 0;
   uint32_t headerFlags = 0x1007;
   uint32_t pfSize = 32, pfFlags = 0x4, fourCc = D3DFMT_DXT1, bitCount = 0;
@@ -13,7 +13,7 @@ struct DdsSpec {
   uint32_t caps2 = 0;
 };
 
-inline Bytes ddsFile(const DdsSpec &s, size_t payload) {
+inline Bytes ddsFile(const DdsLayout &s, size_t payload) {
   Bytes b(128 + payload, 0);
   b[0] = 'D', b[1] = 'D', b[2] = 'S', b[3] = ' ';
   putLe32(b, 4, 124);
@@ -31,8 +31,8 @@ inline Bytes ddsFile(const DdsSpec &s, size_t payload) {
   return b;
 }
 
-inline DdsSpec uncompressed(uint32_t flags, uint32_t bits, uint32_t m1, uint32_t m2, uint32_t m3, uint32_t m4) {
-  DdsSpec s;
+inline DdsLayout uncompressed(uint32_t flags, uint32_t bits, uint32_t m1, uint32_t m2, uint32_t m3, uint32_t m4) {
+  DdsLayout s;
   s.pfFlags = flags;
   s.fourCc = 0;
   s.bitCount = bits;

@@ -10,7 +10,7 @@ HRESULT readDdsFile(ScopedImage &out, const Bytes &file) {
 }
 
 TEST(DdsReader, Dxt1WithoutMipCountIsOneLevelPointingIntoTheData) {
-  DdsSpec s;
+  DdsLayout s;
   s.width = s.height = 256;
   Bytes file = ddsFile(s, 32768);
   ScopedImage out;
@@ -29,7 +29,7 @@ TEST(DdsReader, Dxt1WithoutMipCountIsOneLevelPointingIntoTheData) {
 }
 
 TEST(DdsReader, BlockSizesOfTheSmallestLevels) {
-  DdsSpec dxt5;
+  DdsLayout dxt5;
   dxt5.width = dxt5.height = 1;
   dxt5.fourCc = D3DFMT_DXT5;
   ScopedImage five;
@@ -37,7 +37,7 @@ TEST(DdsReader, BlockSizesOfTheSmallestLevels) {
   EXPECT_EQ(five->rowPitch, 16u);
   EXPECT_EQ(five->slicePitch, 16u);
 
-  DdsSpec dxt1;
+  DdsLayout dxt1;
   dxt1.width = dxt1.height = 2;
   ScopedImage one;
   ASSERT_EQ(readDdsFile(one, ddsFile(dxt1, 8)), S_OK);
@@ -45,7 +45,7 @@ TEST(DdsReader, BlockSizesOfTheSmallestLevels) {
 }
 
 TEST(DdsReader, FourCharacterCodeOverridesTheOtherFlags) {
-  DdsSpec s;
+  DdsLayout s;
   s.pfFlags = 0x45;
   s.bitCount = 32;
   s.masks[0] = 0xFF0000;
@@ -55,7 +55,7 @@ TEST(DdsReader, FourCharacterCodeOverridesTheOtherFlags) {
 }
 
 TEST(DdsReader, CubeMapNeedsAllSixFacesAndLinksEveryLevel) {
-  DdsSpec s;
+  DdsLayout s;
   s.width = s.height = 8;
   s.mipCount = 3;
   s.caps2 = 0x200 | 0xFC00;
@@ -89,7 +89,7 @@ TEST(DdsReader, CubeMapNeedsAllSixFacesAndLinksEveryLevel) {
 }
 
 TEST(DdsReader, VolumeLevelsHalveEveryAxis) {
-  DdsSpec s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  DdsLayout s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
   s.headerFlags |= 0x800000;
   s.width = s.height = s.depth = 4;
   s.mipCount = 3;
@@ -116,7 +116,7 @@ TEST(DdsReader, VolumeLevelsHalveEveryAxis) {
 
 TEST(DdsReader, FieldsComparedDependOnTheFlags) {
   struct Case {
-    DdsSpec spec;
+    DdsLayout layout;
     uint32_t format;
   } cases[] = {
       // Luminance: the bit count is not compared, the first mask is.
@@ -132,11 +132,11 @@ TEST(DdsReader, FieldsComparedDependOnTheFlags) {
   };
   for (const Case &c : cases) {
     ScopedImage out;
-    ASSERT_EQ(readDdsFile(out, ddsFile(c.spec, 4 * 4 * 4)), S_OK) << c.format;
+    ASSERT_EQ(readDdsFile(out, ddsFile(c.layout, 4 * 4 * 4)), S_OK) << c.format;
     EXPECT_EQ(out->format, c.format);
   }
   // Numbered codes: the format number stands in the code field.
-  DdsSpec half;
+  DdsLayout half;
   half.fourCc = D3DFMT_A16B16G16R16F;
   ScopedImage out;
   ASSERT_EQ(readDdsFile(out, ddsFile(half, 128)), S_OK);
@@ -145,20 +145,20 @@ TEST(DdsReader, FieldsComparedDependOnTheFlags) {
 }
 
 TEST(DdsReader, UnknownOrMalformedPixelFormatsAreRefused) {
-  DdsSpec badSize;
+  DdsLayout badSize;
   badSize.pfSize = 24;
-  DdsSpec badCode;
+  DdsLayout badCode;
   badCode.fourCc = MAKEFOURCC('A', 'T', 'I', '1');
-  DdsSpec rgb64 = uncompressed(0x40, 64, 0xFF0000, 0xFF00, 0xFF, 0);
-  DdsSpec bgr24 = uncompressed(0x40, 24, 0xFF, 0xFF00, 0xFF0000, 0);
-  for (const DdsSpec &s : {badSize, badCode, rgb64, bgr24}) {
+  DdsLayout rgb64 = uncompressed(0x40, 64, 0xFF0000, 0xFF00, 0xFF, 0);
+  DdsLayout bgr24 = uncompressed(0x40, 24, 0xFF, 0xFF00, 0xFF0000, 0);
+  for (const DdsLayout &s : {badSize, badCode, rgb64, bgr24}) {
     ScopedImage out;
     EXPECT_EQ(readDdsFile(out, ddsFile(s, 4096)), E_FAIL);
   }
 }
 
 TEST(DdsReader, PaletteFollowsTheHeader) {
-  DdsSpec s = uncompressed(0x20, 8, 0, 0, 0, 0);
+  DdsLayout s = uncompressed(0x20, 8, 0, 0, 0, 0);
   ScopedImage out;
   Bytes file = ddsFile(s, 1024 + 16);
   ASSERT_EQ(readDdsFile(out, file), S_OK);
@@ -172,7 +172,7 @@ TEST(DdsReader, PaletteFollowsTheHeader) {
 }
 
 TEST(DdsReader, PackedYuvRowsRoundWidthToPairs) {
-  DdsSpec s;
+  DdsLayout s;
   s.width = 3;
   s.height = 2;
   s.fourCc = D3DFMT_YUY2;
@@ -181,7 +181,7 @@ TEST(DdsReader, PackedYuvRowsRoundWidthToPairs) {
   EXPECT_EQ(out->rowPitch, 8u);
   EXPECT_EQ(out->slicePitch, 16u);
 
-  DdsSpec rgb = uncompressed(0x40, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+  DdsLayout rgb = uncompressed(0x40, 24, 0xFF0000, 0xFF00, 0xFF, 0);
   rgb.width = 3;
   rgb.height = 1;
   ScopedImage packed;
@@ -190,29 +190,29 @@ TEST(DdsReader, PackedYuvRowsRoundWidthToPairs) {
 }
 
 TEST(DdsReader, HeaderSizesThatCannotBeBackedByDataAreRefused) {
-  DdsSpec huge = uncompressed(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  DdsLayout huge = uncompressed(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0);
   huge.width = huge.height = 0xFFFFFFFF;
-  DdsSpec manyLevels;
+  DdsLayout manyLevels;
   manyLevels.width = manyLevels.height = 1;
   manyLevels.mipCount = 0xFFFFFFFF;
-  DdsSpec emptyWidth;
+  DdsLayout emptyWidth;
   emptyWidth.width = 0;
   emptyWidth.mipCount = 0xFFFFFFFF;
-  DdsSpec deepVolume = huge;
+  DdsLayout deepVolume = huge;
   deepVolume.width = deepVolume.height = 1;
   deepVolume.headerFlags |= 0x800000;
   deepVolume.depth = 0xFFFFFFFF;
   // 2^31 pixels of 16 bytes a row, 2^29 rows: 2^64 bytes, which must not wrap to 0.
-  DdsSpec wrapping;
+  DdsLayout wrapping;
   wrapping.fourCc = D3DFMT_A32B32G32R32F;
   wrapping.width = 0x80000000u;
   wrapping.height = 0x20000000u;
-  for (const DdsSpec &s : {huge, manyLevels, emptyWidth, deepVolume, wrapping}) {
+  for (const DdsLayout &s : {huge, manyLevels, emptyWidth, deepVolume, wrapping}) {
     ScopedImage out;
     EXPECT_EQ(readDdsFile(out, ddsFile(s, 64)), E_FAIL);
   }
   for (uint32_t size : {0u, 3u, 4u, 127u}) {
-    Bytes file = ddsFile(DdsSpec{}, 0);
+    Bytes file = ddsFile(DdsLayout{}, 0);
     file.resize(size);
     ScopedImage out;
     EXPECT_EQ(readDdsFile(out, file), E_FAIL) << size;

@@ -16,7 +16,7 @@ HRESULT decode(ScopedImage &out, const Bytes &file, ImageInfo &info) {
 }
 
 TEST(ReaderDispatch, CubeMapWithNineLevelsHasABoxOnEveryRecord) {
-  DdsSpec s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  DdsLayout s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
   s.width = s.height = 256;
   s.mipCount = 9;
   s.caps2 = 0xFE00;
@@ -39,7 +39,7 @@ TEST(ReaderDispatch, CubeMapWithNineLevelsHasABoxOnEveryRecord) {
 }
 
 TEST(ReaderDispatch, VolumeReportsItsDepth) {
-  DdsSpec s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  DdsLayout s = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
   s.headerFlags |= 0x800000;
   s.width = s.height = s.depth = 4;
   s.mipCount = 3;

@@ -5,7 +5,7 @@
 namespace kv::test {
 namespace {
 
-struct TgaSpec {
+struct TgaLayout {
   uint8_t idLength = 0, colorMapType = 0, imageType = 3;
   uint16_t firstEntry = 0, mapLength = 0;
   uint8_t entryBits = 0;
@@ -13,7 +13,7 @@ struct TgaSpec {
   uint8_t pixelBits = 8, descriptor = 0x20;
 };
 
-Bytes tgaHeader(const TgaSpec &s) {
+Bytes tgaHeader(const TgaLayout &s) {
   Bytes b(18, 0);
   b[0] = s.idLength;
   b[1] = s.colorMapType;
@@ -38,7 +38,7 @@ Bytes pixelsOf(const DecodedImage &image) {
 }
 
 TEST(TgaReader, TopFirstRawGreyscalePointsIntoTheData) {
-  TgaSpec s;
+  TgaLayout s;
   s.idLength = 3;
   Bytes file = tgaHeader(s);
   append(file, {1, 2, 3, 4, 5, 6, 7, 8});
@@ -68,7 +68,7 @@ TEST(TgaReader, EachCornerOrderLandsTopLeftFirst) {
       {0x30, {4, 3, 2, 1, 8, 7, 6, 5}},  // top row first, right to left
   };
   for (const Case &c : cases) {
-    TgaSpec s;
+    TgaLayout s;
     s.descriptor = c.descriptor;
     Bytes file = tgaHeader(s);
     file.insert(file.end(), stored.begin(), stored.end());
@@ -80,7 +80,7 @@ TEST(TgaReader, EachCornerOrderLandsTopLeftFirst) {
 }
 
 TEST(TgaReader, RunLengthPacketsRepeatOrCopy) {
-  TgaSpec s;
+  TgaLayout s;
   s.imageType = 11;
   s.width = 4;
   s.height = 2;
@@ -107,7 +107,7 @@ TEST(TgaReader, RunLengthPacketsRepeatOrCopy) {
 }
 
 TEST(TgaReader, RunLengthTrueColourFromTheTopRight) {
-  TgaSpec s;
+  TgaLayout s;
   s.imageType = 10;
   s.pixelBits = 24;
   s.width = 2;
@@ -123,7 +123,7 @@ TEST(TgaReader, RunLengthTrueColourFromTheTopRight) {
 }
 
 TEST(TgaReader, SixteenBitAlphaIsDroppedWhenNoPixelUsesIt) {
-  TgaSpec s;
+  TgaLayout s;
   s.imageType = 2;
   s.pixelBits = 16;
   s.width = 2;
@@ -143,8 +143,8 @@ TEST(TgaReader, SixteenBitAlphaIsDroppedWhenNoPixelUsesIt) {
   EXPECT_EQ(withAlpha->format, static_cast<uint32_t>(D3DFMT_A1R5G5B5));
 }
 
-TgaSpec colourMapped(uint16_t first, uint16_t length, uint8_t entryBits) {
-  TgaSpec s;
+TgaLayout colourMapped(uint16_t first, uint16_t length, uint8_t entryBits) {
+  TgaLayout s;
   s.colorMapType = 1;
   s.imageType = 1;
   s.firstEntry = first;
@@ -156,7 +156,7 @@ TgaSpec colourMapped(uint16_t first, uint16_t length, uint8_t entryBits) {
 }
 
 TEST(TgaReader, ColourMapFillsItsRangeOfThePalette) {
-  TgaSpec s = colourMapped(5, 2, 24);
+  TgaLayout s = colourMapped(5, 2, 24);
   Bytes file = tgaHeader(s);
   append(file, {1, 2, 3, 10, 20, 30, 5});
   ScopedImage out;
@@ -209,7 +209,7 @@ TEST(TgaReader, ColourMapPastEntry255IsRefusedOnlyWhenDecoding) {
 }
 
 TEST(TgaReader, ImplausibleHeadersAreRefused) {
-  Bytes valid = tgaHeader(TgaSpec{});
+  Bytes valid = tgaHeader(TgaLayout{});
   valid.insert(valid.end(), 8, 0);
   auto with = [&](size_t at, uint8_t value) {
     Bytes b = valid;
@@ -228,11 +228,11 @@ TEST(TgaReader, ImplausibleHeadersAreRefused) {
     EXPECT_EQ(readTgaFile(out, file), E_FAIL);
   }
   // A colour map longer than the data; an entry size that no map uses.
-  TgaSpec longMap = colourMapped(0, 100, 24);
-  TgaSpec oddEntry = colourMapped(0, 1, 8);
-  TgaSpec noMap = colourMapped(0, 0, 24);
+  TgaLayout longMap = colourMapped(0, 100, 24);
+  TgaLayout oddEntry = colourMapped(0, 1, 8);
+  TgaLayout noMap = colourMapped(0, 0, 24);
   noMap.colorMapType = 0;
-  for (const TgaSpec &s : {longMap, oddEntry, noMap}) {
+  for (const TgaLayout &s : {longMap, oddEntry, noMap}) {
     Bytes file = tgaHeader(s);
     file.insert(file.end(), 8, 0);
     ScopedImage out;
@@ -243,7 +243,7 @@ TEST(TgaReader, ImplausibleHeadersAreRefused) {
 }
 
 TEST(TgaReader, HugeRunLengthImageNeedsDataForEveryPacket) {
-  TgaSpec s;
+  TgaLayout s;
   s.imageType = 10;
   s.pixelBits = 32;
   s.width = s.height = 0xFFFF;
