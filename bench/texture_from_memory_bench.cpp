@@ -8,27 +8,21 @@
 
 #include "gfx/com_ref.h"
 #include "pixel/convert/filter_flags.h"
+#include "scene/texture_loading.h"
 #include "testing/d3d9_control.h"
 #include "texload/texture_from_memory.h"
 
 namespace {
 
+// The texture list's own bitmap file image of a width x height picture.
 std::vector<uint8_t> bitmapFile(uint32_t width, uint32_t height) {
-  std::vector<uint8_t> file(54 + size_t(width) * height * 4);
-  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, uint32_t(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  file[26] = 1;
-  file[28] = 32;
+  std::vector<uint32_t> pixels(size_t(width) * height);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      put32(54 + (size_t(y) * width + x) * 4, 0xFF000000u | (x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x ^ y) & 0xFF));
-  return file;
+      pixels[size_t(y) * width + x] = 0xFF000000u | (x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x ^ y) & 0xFF);
+  size_t size = 0;
+  const auto file = kv::buildBmpImage(pixels.data(), int(width), int(height), &size);
+  return file ? std::vector<uint8_t>(file.get(), file.get() + size) : std::vector<uint8_t>();
 }
 
 IDirect3DDevice9 *device() {

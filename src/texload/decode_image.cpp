@@ -78,8 +78,7 @@ void fillImageInfo(const DecodedImage &image, ImageInfo &info) {
   info.width = image.width;
   info.height = image.height;
   info.depth = image.depth;
-  info.mipLevels = 1;
-  for (const DecodedImage *mip = image.nextMip; mip; mip = mip->nextMip) ++info.mipLevels;
+  info.mipLevels = decodedLevelCount(image);
   info.format = reportedFormat(image.format);
   info.resourceType = static_cast<D3DRESOURCETYPE>(image.resourceType);
   info.fileFormat = image.fileFormat;

@@ -38,6 +38,12 @@ void releaseDecodedImage(DecodedImage &image) {
   }
 }
 
+uint32_t decodedLevelCount(const DecodedImage &image) {
+  uint32_t count = 1;
+  for (const DecodedImage *mip = image.nextMip; mip; mip = mip->nextMip) ++count;
+  return count;
+}
+
 uint8_t *allocateImageBuffer(size_t bytes) {
   return static_cast<uint8_t *>(std::calloc(bytes ? bytes : 1, 1));
 }

@@ -49,6 +49,9 @@ void clearDecodedImage(DecodedImage &image);
 // The record itself stays the caller's.
 void releaseDecodedImage(DecodedImage &image);
 
+// 1 + the length of the record's nextMip chain: the levels the file holds for this face.
+uint32_t decodedLevelCount(const DecodedImage &image);
+
 // Buffers that a record may own are allocated here and freed by releaseDecodedImage.
 // They start zero-filled, so bytes a reader leaves unwritten (row padding, pixels a
 // run-length stream skips) never show old heap contents. Returns null when memory runs out.

@@ -7,6 +7,7 @@
 #include "pixel/convert/load_pixels.h"
 #include "pixel/formats/pixel_format_info.h"
 #include "pixel/mipchain/filter_mip_chain.h"
+#include "pixel/power_of_two.h"
 #include "texload/decode_image.h"
 #include "texload/texture_requirements.h"
 
@@ -25,12 +26,6 @@ class DecodedImageHolder {
   DecodedImageHolder &operator=(const DecodedImageHolder &) = delete;
   DecodedImage image;
 };
-
-UINT fileLevelCount(const DecodedImage &top) {
-  UINT count = 1;
-  for (const DecodedImage *mip = top.nextMip; mip; mip = mip->nextMip) ++count;
-  return count;
-}
 
 const DecodedImage &fileLevel(const DecodedImage &top, UINT level) {
   const DecodedImage *record = &top;
@@ -83,11 +78,7 @@ uint32_t resolveFileFormat(uint32_t imageFormat, D3DCOLOR colorKey, D3DPOOL pool
 
 UINT sizeFromImage(UINT requested, UINT imageSize) {
   if (requested == VALUE_DEFAULT_NONPOW2 || requested == VALUE_FROM_FILE) return imageSize;
-  if (requested == 0 || requested == VALUE_DEFAULT) {
-    UINT p = 1;
-    while (p < imageSize && p < 0x80000000u) p <<= 1;
-    return p;
-  }
+  if (requested == 0 || requested == VALUE_DEFAULT) return roundUpToPowerOfTwo(imageSize);
   return requested;
 }
 
@@ -116,7 +107,7 @@ HRESULT createTextureFromImageInMemory(IDirect3DDevice9 *device, const void *dat
   clearDecodedImage(image);
   HRESULT hr = decodeImage(image, static_cast<const uint8_t *>(data), size, info, 1);
   if (FAILED(hr)) return hr;
-  const UINT fileLevels = fileLevelCount(image);
+  const UINT fileLevels = decodedLevelCount(image);
 
   const UINT requestedWidth = width, requestedHeight = height, requestedLevels = levels;
   const uint32_t requestedFormat = static_cast<uint32_t>(format);

@@ -1,7 +1,8 @@
 #include "texload/texture_requirements.h"
 
 #include "gfx/com_ref.h"
-#include "math/direct3d_settings.h"
+#include "gfx/debug_mute_scope.h"
+#include "pixel/power_of_two.h"
 #include "pixel/locks/surface_lock.h"
 
 namespace kv {
@@ -12,14 +13,6 @@ constexpr DWORD kInvalidUsageBits = 0xFFE039ECu;
 constexpr DWORD kQueryVertexTexture = 0x100000u;
 constexpr int64_t kMissingChannel = 0x1000000;
 
-bool isPowerOfTwo(UINT n) { return (n & (n - 1)) == 0; }
-
-UINT roundUpToPowerOfTwo(UINT n) {
-  UINT p = 1;
-  while (p < n && p < 0x80000000u) p <<= 1;
-  return p < n ? n : p;
-}
-
 UINT bitLength(UINT n) {
   UINT bits = 0;
   while (n) {
@@ -28,15 +21,6 @@ UINT bitLength(UINT n) {
   }
   return bits;
 }
-
-// Mutes the runtime's debug output for as long as it lives.
-class DebugMuteScope {
- public:
-  DebugMuteScope() { setDebugMute(1); }
-  ~DebugMuteScope() { setDebugMute(0); }
-  DebugMuteScope(const DebugMuteScope &) = delete;
-  DebugMuteScope &operator=(const DebugMuteScope &) = delete;
-};
 
 // What the device answers about formats, gathered once per choice.
 struct DeviceFormatQuery {

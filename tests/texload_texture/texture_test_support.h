@@ -6,29 +6,20 @@
 #include <vector>
 
 #include "platform_d3d9/d3d9_test_support.h"
+#include "scene/texture_loading.h"
 
 namespace texload_test {
 
-// A bottom-up 32-bit bitmap file of `width` x `height`, pixel (x, y) (y from the top)
-// given by `colour`.
+// The library's own 32-bit bitmap file of `width` x `height`, pixel (x, y) (y from the
+// top) given by `colour`.
 template <typename Colour>
 std::vector<uint8_t> bitmapFile(uint32_t width, uint32_t height, Colour colour) {
-  std::vector<uint8_t> file(54 + size_t(width) * height * 4, 0);
-  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, uint32_t(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  file[26] = 1;
-  file[28] = 32;
-  put32(34, width * height * 4);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) put32(54 + (size_t(height - 1 - y) * width + x) * 4, colour(x, y));
-  }
-  return file;
+  std::vector<uint32_t> rows(size_t(width) * height);  // bottom row first, as a host stores it
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) rows[size_t(height - 1 - y) * width + x] = colour(x, y);
+  size_t size = 0;
+  const auto file = kv::buildBmpImage(rows.data(), int(width), int(height), &size);
+  return file ? std::vector<uint8_t>(file.get(), file.get() + size) : std::vector<uint8_t>();
 }
 
 // The device every loader test runs on, with the caps of the test.

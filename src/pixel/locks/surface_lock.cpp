@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "math/direct3d_settings.h"
+#include "gfx/debug_mute_scope.h"
 
 namespace kv {
 namespace {
@@ -12,15 +12,6 @@ namespace {
 // identifiers live in a GUID library that the DLL does not link.
 constexpr GUID kTextureInterface = {0x85c31227, 0x3de5, 0x4f00, {0x9b, 0x3a, 0xf1, 0x1a, 0xc3, 0x8c, 0x18, 0xb5}};
 constexpr GUID kVolumeTextureInterface = {0x2518526c, 0xe789, 0x4111, {0xa7, 0xb9, 0x47, 0xef, 0x32, 0x8d, 0x13, 0xe6}};
-
-// The runtime's debug output stays quiet around calls that may fail in normal operation.
-template <class Call>
-HRESULT muted(Call call) {
-  setDebugMute(1);
-  const HRESULT hr = call();
-  setDebugMute(0);
-  return hr;
-}
 
 // The lock rectangle for a requested one: whole 4x4 blocks for DXT formats, whole pixel
 // pairs for the pair formats, clipped to the surface.

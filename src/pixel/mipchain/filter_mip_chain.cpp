@@ -2,13 +2,12 @@
 
 #include "gfx/com_ref.h"
 #include "pixel/convert/filter_flags.h"
+#include "pixel/power_of_two.h"
 #include "pixel/mipchain/surface_loads.h"
 
 namespace kv {
 
 namespace {
-
-bool isPowerOfTwo(UINT n) { return (n & (n - 1)) == 0; }
 
 DWORD defaultFilter(IDirect3DBaseTexture9 *texture, D3DRESOURCETYPE type) {
   bool pow2 = false;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "gfx/com_ref.h"
-#include "math/direct3d_settings.h"
+#include "gfx/debug_mute_scope.h"
 #include "pixel/convert/filter_flags.h"
 #include "pixel/convert/load_pixels.h"
 #include "pixel/locks/surface_lock.h"
@@ -30,17 +30,14 @@ HRESULT copyThroughDevice(IDirect3DSurface9 *destination, const D3DSURFACE_DESC 
   ComRef<IDirect3DDevice9> device;
   HRESULT hr = source->GetDevice(device.put());
   if (FAILED(hr)) return hr;
-  setDebugMute(1);
   if (sourceDesc.Pool == D3DPOOL_SYSTEMMEM) {
     const POINT origin = {destinationRect.left, destinationRect.top};
-    hr = device->UpdateSurface(source, &sourceRect, destination, &origin);
-  } else if (sourceDesc.Pool == D3DPOOL_DEFAULT) {
-    hr = device->StretchRect(source, &sourceRect, destination, &destinationRect, D3DTEXF_NONE);
-  } else {
-    hr = E_FAIL;
+    return muted([&] { return device->UpdateSurface(source, &sourceRect, destination, &origin); });
   }
-  setDebugMute(0);
-  return hr;
+  if (sourceDesc.Pool == D3DPOOL_DEFAULT) {
+    return muted([&] { return device->StretchRect(source, &sourceRect, destination, &destinationRect, D3DTEXF_NONE); });
+  }
+  return E_FAIL;
 }
 
 }  // namespace
