@@ -4,6 +4,7 @@
 
 #if defined(__linux__)
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,12 @@ namespace {
 // for many scattered pieces in one call; where a sandbox refuses them, a pipe does the same
 // (the kernel reports a bad address in a pipe's write or read as EFAULT).
 
+#if defined(MADV_POPULATE_WRITE)
+int populatePages(void *address, size_t length, int advice) { return madvise(address, length, advice); }
+PagePopulate g_populate = &populatePages;
+#else
+PagePopulate g_populate = nullptr;
+#endif
 KernelCopy g_kernelRead = &process_vm_readv;
 KernelCopy g_kernelWrite = &process_vm_writev;
 bool g_kernelCopyRefused = false;  // refused once: the sandbox will not change its mind
@@ -89,11 +96,30 @@ size_t pageSize() {
   return size;
 }
 
+// Asks the kernel to map every page of the range readable (or writable) without touching
+// the bytes: one call whose success answers for the whole range. Any failure (a hole, a
+// page without the access, a kernel that does not know the call, a sandbox) is left to the
+// probe, which tells them apart.
+bool pagesPopulated(uintptr_t address, uintptr_t last, PixelAccess access) {
+#if defined(MADV_POPULATE_WRITE)
+  if (!g_populate) return false;
+  const uintptr_t page = pageSize();
+  const uintptr_t first = address & ~(page - 1);
+  const uintptr_t end = (last | (page - 1));  // last byte of the last page
+  const int advice = access == PixelAccess::ReadWrite ? MADV_POPULATE_WRITE : MADV_POPULATE_READ;
+  return g_populate(reinterpret_cast<void *>(first), end - first + 1, advice) == 0;
+#else
+  (void)address, (void)last, (void)access;
+  return false;
+#endif
+}
+
 // Probes one byte of every page of [address, address + bytes): one read of all of them
 // and, for ReadWrite, one write of the same bytes back, per batch of pages.
 bool rangeAccessible(uintptr_t address, size_t bytes, PixelAccess access) {
   const uintptr_t page = pageSize();
   const uintptr_t last = address + (bytes - 1);
+  if (pagesPopulated(address, last, access)) return true;
   uintptr_t probe = address;
   for (;;) {
     iovec remote[kMaxSegments];
@@ -159,6 +185,14 @@ void setKernelCopyForTesting(KernelCopy read, KernelCopy write) {
   g_kernelRead = read ? read : &process_vm_readv;
   g_kernelWrite = write ? write : &process_vm_writev;
   g_kernelCopyRefused = false;
+}
+
+void setPagePopulateForTesting(PagePopulate populate, bool useDefault) {
+#if defined(MADV_POPULATE_WRITE)
+  g_populate = useDefault ? &populatePages : populate;
+#else
+  (void)populate, (void)useDefault;
+#endif
 }
 #endif
 

@@ -1,6 +1,7 @@
 // Probing a host image's pixel range: every page is checked, writes are checked without
-// changing the host's pixels, a frame costs one read and one write call per 1024 pages, and
-// the same answers come where a sandbox refuses the kernel's cross-process copy calls.
+// changing the host's pixels, a frame costs one page-mapping call (or, without it, one read
+// and one write call per 1024 pages), and the same answers come where a kernel lacks the
+// mapping call or a sandbox refuses the kernel's cross-process copy calls.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
@@ -17,8 +18,13 @@ using kv::PixelAccess;
 
 const size_t kPage = static_cast<size_t>(sysconf(_SC_PAGESIZE));
 
-int g_reads = 0, g_writes = 0;
+int g_reads = 0, g_writes = 0, g_populates = 0;
 int g_refusal = 0;  // errno of a refused call; 0: pass the call on
+
+int countedPopulate(void *address, size_t length, int advice) {
+  ++g_populates;
+  return madvise(address, length, advice);
+}
 
 // Counts the calls of one kernel copy and passes them on, or refuses them with g_refusal.
 template <kv::KernelCopy kReal, int &calls>
@@ -60,17 +66,21 @@ class Pages {
   unsigned char *base_;
 };
 
-// Each case runs with the kernel calls working, and refused as a sandbox refuses them.
+// Each case runs with the page-mapping call, and without it with the kernel copy calls
+// working, and refused as a sandbox refuses them.
+constexpr int kPopulate = -1;
 class HostPixelRange : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     g_reads = g_writes = 0;
-    g_refusal = GetParam();
+    g_refusal = GetParam() == kPopulate ? 0 : GetParam();
     kv::setKernelCopyForTesting(countedRead, countedWrite);
+    if (GetParam() != kPopulate) kv::setPagePopulateForTesting(nullptr);
   }
   void TearDown() override {
     g_refusal = 0;
     kv::setKernelCopyForTesting(nullptr, nullptr);
+    kv::setPagePopulateForTesting(nullptr, true);
   }
 };
 
@@ -105,25 +115,44 @@ TEST_P(HostPixelRange, HostImagePointerChainsResolve) {
   EXPECT_EQ(kv::hostImagePixels(0x800), nullptr);  // an object in the never-mapped first page
 }
 
-INSTANTIATE_TEST_SUITE_P(KernelCalls, HostPixelRange, ::testing::Values(0, ENOSYS, EPERM),
+INSTANTIATE_TEST_SUITE_P(KernelCalls, HostPixelRange, ::testing::Values(kPopulate, 0, ENOSYS, EPERM),
                          [](const auto &info) {
-                           return info.param == 0 ? std::string("Available")
+                           return info.param == kPopulate ? std::string("PageMapping")
+                                  : info.param == 0       ? std::string("Available")
                                                   : info.param == ENOSYS ? std::string("Missing")
                                                                          : std::string("Forbidden");
                          });
 
-// The kernel calls counted, and passed on.
+// The kernel calls counted, and passed on; the page-mapping call only where a case asks.
 class HostPixelCalls : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_reads = g_writes = 0;
+    g_reads = g_writes = g_populates = 0;
     kv::setKernelCopyForTesting(countedRead, countedWrite);
+    kv::setPagePopulateForTesting(nullptr);
   }
   void TearDown() override {
     g_refusal = 0;
     kv::setKernelCopyForTesting(nullptr, nullptr);
+    kv::setPagePopulateForTesting(nullptr, true);
   }
 };
+
+TEST_F(HostPixelCalls, WithPageMappingAFrameCostsOneCallAndNoCopies) {
+  kv::setPagePopulateForTesting(countedPopulate);
+  const uint32_t frame = kvhost_image_create(544, 416);
+  ASSERT_NE(frame, 0u);
+  EXPECT_TRUE(kv::hostPixelsReachable(kvhost_image_pixels(frame), 544, 416, PixelAccess::ReadWrite));
+  EXPECT_TRUE(kv::hostPixelsReachable(kvhost_image_pixels(frame), 544, 416, PixelAccess::Read));
+  EXPECT_EQ(g_populates, 2);
+  EXPECT_EQ(g_reads + g_writes, 0);
+  // A read-only page fails the mapping call; the probe then gives the answer.
+  Pages pages({PROT_READ | PROT_WRITE, PROT_READ});
+  EXPECT_FALSE(kv::hostPixelsReachable(pages.pixels(), 16, pages.rowsToLastPage(), PixelAccess::ReadWrite));
+  EXPECT_EQ(g_populates, 3);
+  EXPECT_GE(g_reads, 1);
+  kvhost_image_destroy(frame);
+}
 
 TEST_F(HostPixelCalls, AFrameCostsOneReadAndOneWritePerThousandPages) {
   const uint32_t frame = kvhost_image_create(544, 416);  // 221 pages
