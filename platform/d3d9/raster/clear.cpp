@@ -2,8 +2,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "output_merger.h"
+#include "depth_bounds.h"
 #include "draw_context.h"
+#include "output_merger.h"
 #include "rasterizer.h"
 
 namespace kvd3d::raster {
@@ -36,7 +37,11 @@ void runClear(const ClearJob &job, int y0, int y1) {
   const int top = std::max(y0, job.box.top), bottom = std::min(y1, job.box.bottom);
   if (top >= bottom) return;
   if (job.color) fillRows(job.target.color, job.target.colorPitch, job.box, top, bottom, job.colorValue);
-  if (job.depth) fillRows(job.target.depth, job.target.depthPitch, job.box, top, bottom, job.depthValue);
+  if (job.depth) {
+    fillRows(job.target.depth, job.target.depthPitch, job.box, top, bottom, job.depthValue);
+    if (job.bounds)
+      for (int y = top; y < bottom; ++y) job.bounds->cleared(y, job.box.left, job.box.right, job.depthValue);
+  }
 }
 
 void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
@@ -56,6 +61,11 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
   const Box targetBox{0, 0, target.width, target.height};
   const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
                                             static_cast<int64_t>(viewport.Y) + viewport.Height});
+  if (job.depth) {
+    const bool wholeBuffer = (rectCount == 0 || !rects) && area.left == 0 && area.top == 0 &&
+                             area.right == target.width && area.bottom == target.height;
+    job.bounds = depthBoundsFor(target, wholeBuffer);
+  }
   const DWORD boxes = rects ? rectCount : 0;
   for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
     Box b = area;

@@ -15,8 +15,11 @@ struct DirectTexture {
   uint32_t alphaOr;  // 0xFF000000 for X8R8G8B8: the texture has no alpha
 };
 
+class DepthBounds;
+
 struct DrawContext {
   RenderTarget target;
+  DepthBounds *bounds;  // of the depth buffer, when the draw tests depth; may be null
   bool depthTest;   // ZENABLE on and a depth buffer bound
   bool depthWrite;  // and ZWRITEENABLE
   DWORD depthFunc;
@@ -40,6 +43,7 @@ struct ClearJob {
   uint32_t colorValue;
   uint16_t depthValue;
   ClearBox box;
+  DepthBounds *bounds;  // kept up to date by a depth clear; may be null
 };
 // Fills the box's part of rows [y0, y1).
 void runClear(const ClearJob &job, int y0, int y1);

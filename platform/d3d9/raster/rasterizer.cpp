@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "clipper.h"
+#include "depth_bounds.h"
 #include "draw_context.h"
 #include "pipeline_key.h"
 #include "triangle_setup.h"
@@ -42,6 +43,14 @@ Registry &registry() {
 }
 std::atomic<int> gQueuedRasterizers{0};
 
+inline void shadeSpan(SpanRoutine routine, const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row,
+                      int x0, int x1) {
+  if (ctx.bounds)
+    ctx.bounds->shade(routine, ctx, tri, row, x0, x1);
+  else
+    routine(ctx, tri, row, x0, x1);
+}
+
 }  // namespace
 
 struct Rasterizer::Impl {
@@ -58,6 +67,8 @@ struct Rasterizer::Impl {
   bool avx2Allowed = true;
   bool lastSpecialised = false;
   ScissorRect scissor{};
+  DepthBounds bounds;
+  bool boundsEnabled = true;
 
   // Deferred drawing (threads > 1). queueMutex guards the queue: finishPendingDrawing may
   // come from another thread.
@@ -101,14 +112,14 @@ struct Rasterizer::Impl {
         // No room to queue it: draw what is queued, this draw's triangles so far included,
         // then this one at once.
         flushDrawSoFar();
-        walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+        walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { shadeSpan(routine, ctx, tri, row, x0, x1); });
         return;
       }
       queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
       if (triangles.size() >= kMaxQueuedTriangles) flushDrawSoFar();  // bounds the queue's memory
       return;
     }
-    walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { routine(ctx, tri, row, x0, x1); });
+    walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { shadeSpan(routine, ctx, tri, row, x0, x1); });
   }
 
   void flushDrawSoFar() {
@@ -157,7 +168,8 @@ struct Rasterizer::Impl {
         const TriangleSetup &tri = triangles[t];
         const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
         if (top < bottom)
-          walkTriangleRows(tri, top, bottom, [&](const SpanRow &row, int x0, int x1) { d.routine(d.ctx, tri, row, x0, x1); });
+          walkTriangleRows(tri, top, bottom,
+                           [&](const SpanRow &row, int x0, int x1) { shadeSpan(d.routine, d.ctx, tri, row, x0, x1); });
       }
     }
     if (copy) {
@@ -220,6 +232,7 @@ struct Rasterizer::Impl {
 namespace {
 
 bool isDepth16(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE; }
+
 
 bool usableColorTarget(const RenderTarget &t) {
   if (!t.color || (t.colorFormat != D3DFMT_A8R8G8B8 && t.colorFormat != D3DFMT_X8R8G8B8)) return false;
@@ -320,14 +333,26 @@ int Rasterizer::threads() const { return impl_->threads; }
 bool Rasterizer::lastFinishShared() const { return impl_->lastShared; }
 
 void Rasterizer::finish() {
+  notePixelAccess();
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
   impl_->flushLocked(nullptr);
 }
 
 void Rasterizer::finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch) {
   const Impl::CopyRequest copy{target, dst, dstPitch};
+  notePixelAccess();
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
   impl_->flushLocked(&copy);
+}
+
+DepthBounds *Rasterizer::depthBoundsFor(const RenderTarget &target, bool startsFrame) {
+  Impl &m = *impl_;
+  std::unique_lock<std::mutex> lock(m.queueMutex, std::defer_lock);
+  if (m.deferring()) lock.lock();
+  if (!m.boundsEnabled) return nullptr;
+  DepthBounds *bounds = m.bounds.prepare(target, [&] { m.flushLocked(nullptr); });
+  if (bounds && startsFrame) bounds->frameStarts();
+  return bounds;
 }
 
 void Rasterizer::submitClear(const ClearJob &job) {
@@ -356,6 +381,7 @@ void Rasterizer::submitClear(const ClearJob &job) {
 }
 
 void finishPendingDrawing() {
+  notePixelAccess();
   if (gQueuedRasterizers.load(std::memory_order_acquire) == 0) return;
   Registry &r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
@@ -377,6 +403,14 @@ void Rasterizer::setSpecialisedRoutines(bool enabled, bool allowAvx2) {
   impl_->avx2Allowed = allowAvx2;
 }
 bool Rasterizer::lastDrawSpecialised() const { return impl_->lastSpecialised; }
+void Rasterizer::setDepthBounds(bool enabled) {
+  std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->boundsEnabled = enabled;
+}
+uint64_t Rasterizer::depthRunsSkipped() const {
+  std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  return impl_->bounds.runsSkipped();
+}
 
 HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
                                     UINT primitiveCount, const void *vertices, UINT stride) {
@@ -405,6 +439,9 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
   ctx.depthTest = zEnable && target.depth != nullptr;
   ctx.depthWrite = ctx.depthTest && state.renderState[D3DRS_ZWRITEENABLE] != 0;
   ctx.depthFunc = state.renderState[D3DRS_ZFUNC];
+  // Already under the queue's lock when deferring: a table that must move first draws what
+  // is queued, which still points at it.
+  ctx.bounds = ctx.depthTest && m.boundsEnabled ? m.bounds.prepare(target, [&] { m.flushLocked(nullptr); }) : nullptr;
   if (!prepareCascade(state, ctx.cascade)) return D3DERR_INVALIDCALL;
   // Adding specular needs a specular colour: a vertex without one adds nothing.
   ctx.cascade.addSpecular = ctx.cascade.addSpecular && layout.specularOffset >= 0;

@@ -38,6 +38,7 @@ struct RenderTarget {
 };
 
 struct ClearJob;
+class DepthBounds;
 
 // Texture formats the sampler can read; the device's CheckDeviceFormat for textures accepts exactly these.
 bool canSampleFormat(D3DFORMAT format);
@@ -62,6 +63,10 @@ class Rasterizer {
   void setSpecialisedRoutines(bool enabled, bool allowAvx2 = true);
   // Whether the last draw that got as far as choosing a pixel routine chose a specialised one.
   bool lastDrawSpecialised() const;
+  // Skipping runs of pixels that lie behind what the depth buffer holds is on by default;
+  // tests turn it off to compare. depthRunsSkipped counts the runs skipped so far.
+  void setDepthBounds(bool enabled);
+  uint64_t depthRunsSkipped() const;
 
   // Deferred drawing on several threads. With 1 (the default) every call has drawn when it
   // returns. With more, Clear and the draws' pixel work are queued (vertices are processed
@@ -81,6 +86,8 @@ class Rasterizer {
 
  private:
   void submitClear(const ClearJob &job);
+  // startsFrame: a clear of the whole depth buffer is about to be queued.
+  DepthBounds *depthBoundsFor(const RenderTarget &target, bool startsFrame);
   struct Impl;
   Impl *impl_;
 };

@@ -1,0 +1,173 @@
+#include "depth_bounds.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kvd3d::raster {
+
+namespace {
+std::atomic<uint64_t> gPixelEpoch{1};
+constexpr int kRun = 1 << DepthBounds::kShift;
+}  // namespace
+
+uint64_t pixelEpoch() { return gPixelEpoch.load(std::memory_order_acquire); }
+void notePixelAccess() { gPixelEpoch.fetch_add(1, std::memory_order_acq_rel); }
+
+bool DepthBounds::allocate(const RenderTarget &t) {
+  depth_ = nullptr;
+  const int runs = static_cast<int>((t.width + kRun - 1) >> DepthBounds::kShift);
+  try {
+    bounds_.assign(static_cast<size_t>(runs) * t.height, 0xFFFF);
+    stale_.assign(bounds_.size(), 1);
+    counts_.assign(t.height, RowCounts{0, 0});
+  } catch (const std::bad_alloc &) {
+    bounds_.clear();
+    stale_.clear();
+    counts_.clear();
+    return false;
+  }
+  runs_ = runs;
+  depth_ = t.depth;
+  pitch_ = t.depthPitch;
+  width_ = t.width;
+  height_ = t.height;
+  epoch_ = pixelEpoch();
+  return true;
+}
+
+namespace {
+
+// The largest of n 16-bit values.
+uint16_t largest(const uint16_t *p, int n) {
+  int i = 0;
+  uint16_t most = 0;
+#if defined(__SSE2__)
+  // Signed maximum of values moved down by 0x8000 orders them as unsigned.
+  const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+  __m128i m = _mm_set1_epi16(static_cast<short>(0x8000));
+  for (; i + 8 <= n; i += 8)
+    m = _mm_max_epi16(m, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)), bias));
+  m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0x4E));
+  m = _mm_max_epi16(m, _mm_shuffle_epi32(m, 0xB1));
+  m = _mm_max_epi16(m, _mm_shufflelo_epi16(m, 0xB1));
+  most = static_cast<uint16_t>(_mm_cvtsi128_si32(m) ^ 0x8000);
+#endif
+  for (; i < n; ++i) {
+    uint16_t v;
+    std::memcpy(&v, p + i, sizeof v);
+    most = std::max(most, v);
+  }
+  return most;
+}
+
+}  // namespace
+
+void DepthBounds::measure(int y, int r) {
+  const auto *row = reinterpret_cast<const uint16_t *>(depth_ + static_cast<ptrdiff_t>(y) * pitch_);
+  const int begin = r * kRun, end = std::min<int>(begin + kRun, static_cast<int>(width_));
+  boundsRow(y)[r] = largest(row + begin, end - begin);
+  staleRow(y)[r] = 0;
+}
+
+void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row,
+                        int x0, int x1) {
+  const bool lessEqual = ctx.depthFunc == D3DCMP_LESSEQUAL;
+  // Only LESS and LESSEQUAL reject on the bound, and only they keep it true when they write.
+  const bool rejects = lessEqual || ctx.depthFunc == D3DCMP_LESS;
+  const bool tests = rejects && testing_;
+  uint32_t tested = 0, rejected = 0;
+  uint16_t *bound = boundsRow(row.y);
+  uint8_t *stale = staleRow(row.y);
+  // The span's depth at a pixel, as every routine computes it. It is monotonic along the
+  // row, so over a run it is least at one of the run's ends.
+  auto depthAt = [&](int x) { return quantizeDepth(row.z + tri.z.dx * static_cast<float>(x - tri.xRef)); };
+  auto failsAll = [&](uint32_t least, int r) { return lessEqual ? least > bound[r] : least >= bound[r]; };
+
+  // Pixels [begin, end) of runs [firstRun, endRun) go to the routine.
+  auto draw = [&](int begin, int end, int firstRun, int endRun) {
+    routine(ctx, tri, row, begin, end);
+    if (!ctx.depthWrite) return;
+    for (int r = firstRun; r < endRun; ++r) {
+      stale[r] = 1;
+      if (!rejects) bound[r] = 0xFFFF;  // the depths there may have risen
+    }
+  };
+
+  int pending = -1, pendingRun = 0;  // start of the pixels not yet drawn, and its run
+  for (int x = x0; x < x1;) {
+    const int r = x >> kShift, end = std::min(x1, (r + 1) * kRun);
+    bool fails = false;
+    // A run untouched since a clear to the farthest depth cannot fail LESSEQUAL everywhere.
+    if (tests && !(lessEqual && bound[r] == 0xFFFF && !stale[r])) {
+      ++tested;
+      const uint32_t least = std::min(depthAt(x), depthAt(end - 1));
+      fails = failsAll(least, r);
+      if (!fails && stale[r]) {
+        // Written since it was last measured: measured now, as it may have come nearer.
+        measure(row.y, r);
+        fails = failsAll(least, r);
+      }
+      rejected += fails;
+    }
+    if (fails && pending >= 0) {
+      draw(pending, x, pendingRun, r);
+      pending = -1;
+    } else if (!fails && pending < 0) {
+      pending = x;
+      pendingRun = r;
+    }
+    x = end;
+  }
+  if (pending >= 0) draw(pending, x1, pendingRun, ((x1 - 1) >> kShift) + 1);
+  counts_[row.y].tested += tested;
+  counts_[row.y].rejected += rejected;
+}
+
+void DepthBounds::frameStarts() {
+  uint64_t tested = 0, rejected = 0;
+  for (RowCounts &c : counts_) {
+    tested += c.tested;
+    rejected += c.rejected;
+    c = RowCounts{0, 0};
+  }
+  skippedBefore_ += rejected;
+  if (testing_) {
+    // A rejected run saves drawing 64 pixels; a test costs about what drawing 4 does.
+    testing_ = tested == 0 || rejected * 8 >= tested;
+    framesUntested_ = 0;
+  } else {
+    testing_ = ++framesUntested_ >= 8;
+  }
+}
+
+void DepthBounds::cleared(int y, int x0, int x1, uint16_t value) {
+  uint16_t *bound = boundsRow(y);
+  uint8_t *stale = staleRow(y);
+  // Runs wholly inside take the value; one cut by an edge keeps a bound on both parts.
+  const int whole = (x0 + kRun - 1) >> kShift;
+  const int wholeEnd = x1 >= static_cast<int>(width_) ? runs_ : x1 >> kShift;
+  if (whole < wholeEnd) {
+    std::fill(bound + whole, bound + wholeEnd, value);
+    std::fill(stale + whole, stale + wholeEnd, uint8_t(0));
+  }
+  auto cut = [&](int r) {
+    bound[r] = std::max(bound[r], value);
+    stale[r] = 1;
+  };
+  if (x0 >> kShift < whole) cut(x0 >> kShift);
+  if (wholeEnd < runs_ && wholeEnd * kRun < x1 && wholeEnd >= whole) cut(wholeEnd);
+}
+
+uint64_t DepthBounds::runsSkipped() const {
+  uint64_t total = skippedBefore_;
+  for (const RowCounts &c : counts_) total += c.rejected;
+  return total;
+}
+
+}  // namespace kvd3d::raster
