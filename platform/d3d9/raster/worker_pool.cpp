@@ -4,9 +4,36 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <system_error>
+#include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace kvd3d::raster {
+
+namespace {
+
+constexpr auto kPollTime = std::chrono::microseconds(250);
+
+// Polls `done` for up to kPollTime; whether it came true.
+template <typename Done>
+bool pollFor(Done &&done) {
+  const auto until = std::chrono::steady_clock::now() + kPollTime;
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (done()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+      _mm_pause();
+#endif
+    }
+    if (std::chrono::steady_clock::now() >= until) return false;
+  }
+}
+
+}  // namespace
 
 WorkerPool::WorkerPool(int helpers) : owner_(getpid()) {
   // Helpers inherit a full signal mask: signals stay with the host's threads, and a helper
@@ -28,6 +55,7 @@ WorkerPool::~WorkerPool() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
+    stopping_.store(true, std::memory_order_release);
   }
   start_.notify_all();
   for (std::thread &t : threads_) t.join();
@@ -41,11 +69,16 @@ void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
     allowed_ = helpers;
     joined_ = 0;
     ++generation_;
+    published_.store(generation_, std::memory_order_release);
   }
   start_.notify_all();
   job(0);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = false;  // from here on no helper joins
+  }
+  pollFor([this] { return busy_.load(std::memory_order_acquire) == 0; });
   std::unique_lock<std::mutex> lock(mutex_);
-  open_ = false;
   done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
 }
@@ -54,17 +87,26 @@ void WorkerPool::helperLoop() {
   unsigned long seen = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
+    if (!stop_ && generation_ == seen) {
+      lock.unlock();
+      pollFor([&] {
+        return stopping_.load(std::memory_order_acquire) || published_.load(std::memory_order_acquire) != seen;
+      });
+      lock.lock();
+    }
     start_.wait(lock, [&] { return stop_ || generation_ != seen; });
     if (stop_) return;
     seen = generation_;
     if (!open_ || joined_ >= allowed_) continue;
     const int index = ++joined_;
     ++running_;
+    busy_.store(running_, std::memory_order_release);
     const std::function<void(int)> *job = job_;
     lock.unlock();
     (*job)(index);
     lock.lock();
-    if (--running_ == 0) done_.notify_one();
+    busy_.store(--running_, std::memory_order_release);
+    if (running_ == 0) done_.notify_one();
   }
 }
 

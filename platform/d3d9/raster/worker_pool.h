@@ -5,8 +5,12 @@
 // therefore shares its work out as it goes (a counter of parts): a helper the system is slow
 // to wake finds nothing left, and the caller never waits for it. Helpers start with every
 // signal blocked (they only ever wait or draw) and are joined when the pool is destroyed.
+// Frames come back to back, and waking a sleeping thread can cost more than a small
+// frame's whole share: after a run, helpers and the caller poll for a fraction of a
+// millisecond before they sleep.
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -37,6 +41,9 @@ class WorkerPool {
   std::condition_variable start_, done_;
   const std::function<void(int)> *job_ = nullptr;
   unsigned long generation_ = 0;
+  std::atomic<unsigned long> published_{0};  // generation_, for polling without the mutex
+  std::atomic<int> busy_{0};                 // running_, likewise
+  std::atomic<bool> stopping_{false};
   bool open_ = false;  // helpers may still join the current run
   int allowed_ = 0;    // how many may join it
   int joined_ = 0;
