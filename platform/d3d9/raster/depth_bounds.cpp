@@ -129,6 +129,24 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
   counts_[row.y].rejected += rejected;
 }
 
+bool DepthBounds::rowHidden(const DrawContext &ctx, const TriangleSetup &tri, int y, float rowZ) {
+  const int x0 = tri.clipLeft, x1 = tri.clipRight;
+  if (x0 >= x1) return false;
+  // The depth along a row is monotonic, so over the box's columns it is least at an end.
+  auto depthAt = [&](int x) { return quantizeDepth(rowZ + tri.z.dx * static_cast<float>(x - tri.xRef)); };
+  const uint32_t least = std::min(depthAt(x0), depthAt(x1 - 1));
+  const uint16_t *bound = boundsRow(y);
+  const int first = x0 >> kShift, last = (x1 - 1) >> kShift;
+  uint32_t most = 0;
+  for (int r = first; r <= last; ++r) most = std::max<uint32_t>(most, bound[r]);
+  const bool hidden = ctx.depthFunc == D3DCMP_LESSEQUAL ? least > most : least >= most;
+  if (hidden) {
+    counts_[y].tested += static_cast<uint32_t>(last - first + 1);
+    counts_[y].rejected += static_cast<uint32_t>(last - first + 1);
+  }
+  return hidden;
+}
+
 void DepthBounds::frameStarts() {
   uint64_t tested = 0, rejected = 0;
   for (RowCounts &c : counts_) {

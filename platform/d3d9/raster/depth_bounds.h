@@ -30,6 +30,13 @@ class DepthBounds {
   // depth test, and measures again the runs a depth write may have changed.
   void shade(SpanRoutine routine, const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &row, int x0,
              int x1);
+  // Whether rowHidden is worth asking for this draw's rows.
+  bool mayHideRows(const DrawContext &ctx) const {
+    return testing_ && (ctx.depthFunc == D3DCMP_LESSEQUAL || ctx.depthFunc == D3DCMP_LESS);
+  }
+  // Whether every pixel of the triangle's row y (its z at column xRef given) lies behind
+  // the bounds of the runs its clipped box spans: then the row needs no walk at all.
+  bool rowHidden(const DrawContext &ctx, const TriangleSetup &tri, int y, float rowZ);
   // After a depth clear of [x0, x1) on row y with value.
   void cleared(int y, int x0, int x1, uint16_t value);
   // Before a clear of the whole depth buffer, which starts a frame: whether the next one tests.

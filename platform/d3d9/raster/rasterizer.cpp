@@ -51,6 +51,15 @@ inline void shadeSpan(SpanRoutine routine, const DrawContext &ctx, const Triangl
     routine(ctx, tri, row, x0, x1);
 }
 
+// Rows [y0, y1) of a triangle through the routine, passing over rows the depth bounds hide.
+inline void shadeRows(SpanRoutine routine, const DrawContext &ctx, const TriangleSetup &tri, int y0, int y1) {
+  auto span = [&](const SpanRow &row, int x0, int x1) { shadeSpan(routine, ctx, tri, row, x0, x1); };
+  if (ctx.bounds && ctx.bounds->mayHideRows(ctx))
+    walkTriangleRows(tri, y0, y1, span, [&](int y, float rowZ) { return ctx.bounds->rowHidden(ctx, tri, y, rowZ); });
+  else
+    walkTriangleRows(tri, y0, y1, span);
+}
+
 }  // namespace
 
 struct Rasterizer::Impl {
@@ -112,14 +121,14 @@ struct Rasterizer::Impl {
         // No room to queue it: draw what is queued, this draw's triangles so far included,
         // then this one at once.
         flushDrawSoFar();
-        walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { shadeSpan(routine, ctx, tri, row, x0, x1); });
+        shadeRows(routine, ctx, tri, tri.yStart, tri.yEnd);
         return;
       }
       queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
       if (triangles.size() >= kMaxQueuedTriangles) flushDrawSoFar();  // bounds the queue's memory
       return;
     }
-    walkTriangle(tri, [&](const SpanRow &row, int x0, int x1) { shadeSpan(routine, ctx, tri, row, x0, x1); });
+    shadeRows(routine, ctx, tri, tri.yStart, tri.yEnd);
   }
 
   void flushDrawSoFar() {
@@ -168,8 +177,7 @@ struct Rasterizer::Impl {
         const TriangleSetup &tri = triangles[t];
         const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
         if (top < bottom)
-          walkTriangleRows(tri, top, bottom,
-                           [&](const SpanRow &row, int x0, int x1) { shadeSpan(d.routine, d.ctx, tri, row, x0, x1); });
+          shadeRows(d.routine, d.ctx, tri, top, bottom);
       }
     }
     if (copy) {

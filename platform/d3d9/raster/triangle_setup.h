@@ -61,12 +61,16 @@ struct SpanRow {
 bool setupTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *rawAttr[3],
                    int attrCount, DWORD cullMode, const ScissorRect &scissor, TriangleSetup &setup);
 
-// Calls span(row, x0, x1) for every row of [yBegin, yEnd) with covered pixels [x0, x1).
+// Calls span(row, x0, x1) for every row of [yBegin, yEnd) with covered pixels [x0, x1),
+// except rows for which hidden(y, z at column xRef) says every pixel would fail anyway.
 // Each row's values depend only on the row, so any split of the rows between threads draws
 // exactly the pixels of one walk over all of them.
-template <typename SpanFn>
-void walkTriangleRows(const TriangleSetup &t, int yBegin, int yEnd, SpanFn &&span) {
+template <typename SpanFn, typename HiddenFn>
+void walkTriangleRows(const TriangleSetup &t, int yBegin, int yEnd, SpanFn &&span, HiddenFn &&hidden) {
   for (int y = yBegin; y < yEnd; ++y) {
+    const float fy = static_cast<float>(y - t.yStart);
+    const float rowZ = t.z.ref + t.z.dy * fy;
+    if (hidden(y, rowZ)) continue;
     int64_t lo = t.clipLeft, hi = static_cast<int64_t>(t.clipRight) - 1;
     bool empty = false;
     for (const EdgeFunction &e : t.edge) {
@@ -84,12 +88,16 @@ void walkTriangleRows(const TriangleSetup &t, int yBegin, int yEnd, SpanFn &&spa
     if (empty || lo > hi) continue;
     SpanRow row;
     row.y = y;
-    const float fy = static_cast<float>(y - t.yStart);
-    row.z = t.z.ref + t.z.dy * fy;
+    row.z = rowZ;
     row.q = t.q.ref + t.q.dy * fy;
     for (int i = 0; i < t.attrCount; ++i) row.attrQ[i] = t.attrQ[i].ref + t.attrQ[i].dy * fy;
     span(row, static_cast<int>(lo), static_cast<int>(hi) + 1);
   }
+}
+
+template <typename SpanFn>
+void walkTriangleRows(const TriangleSetup &t, int yBegin, int yEnd, SpanFn &&span) {
+  walkTriangleRows(t, yBegin, yEnd, span, [](int, float) { return false; });
 }
 
 // Every row of the triangle.
