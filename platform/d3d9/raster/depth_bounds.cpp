@@ -25,7 +25,7 @@ bool DepthBounds::allocate(const RenderTarget &t) {
   try {
     bounds_.assign(static_cast<size_t>(runs) * t.height, 0xFFFF);
     stale_.assign(bounds_.size(), 1);
-    counts_.assign(t.height, RowCounts{0, 0});
+    counts_.assign(t.height, RowCounts{});
   } catch (const std::bad_alloc &) {
     bounds_.clear();
     stale_.clear();
@@ -81,7 +81,7 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
   // Only LESS and LESSEQUAL reject on the bound, and only they keep it true when they write.
   const bool rejects = lessEqual || ctx.depthFunc == D3DCMP_LESS;
   const bool tests = rejects && testing_;
-  uint32_t tested = 0, rejected = 0;
+  uint32_t rejected = 0;
   uint16_t *bound = boundsRow(row.y);
   uint8_t *stale = staleRow(row.y);
   // The span's depth at a pixel, as every routine computes it. It is monotonic along the
@@ -105,7 +105,6 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
     bool fails = false;
     // A run untouched since a clear to the farthest depth cannot fail LESSEQUAL everywhere.
     if (tests && !(lessEqual && bound[r] == 0xFFFF && !stale[r])) {
-      ++tested;
       const uint32_t least = std::min(depthAt(x), depthAt(end - 1));
       fails = failsAll(least, r);
       if (!fails && stale[r]) {
@@ -125,7 +124,6 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
     x = end;
   }
   if (pending >= 0) draw(pending, x1, pendingRun, ((x1 - 1) >> kShift) + 1);
-  counts_[row.y].tested += tested;
   counts_[row.y].rejected += rejected;
 }
 
@@ -140,24 +138,28 @@ bool DepthBounds::rowHidden(const DrawContext &ctx, const TriangleSetup &tri, in
   uint32_t most = 0;
   for (int r = first; r <= last; ++r) most = std::max<uint32_t>(most, bound[r]);
   const bool hidden = ctx.depthFunc == D3DCMP_LESSEQUAL ? least > most : least >= most;
+  RowCounts &c = counts_[y];
+  ++c.rowsAsked;
   if (hidden) {
-    counts_[y].tested += static_cast<uint32_t>(last - first + 1);
-    counts_[y].rejected += static_cast<uint32_t>(last - first + 1);
+    ++c.rowsHidden;
+    c.rejected += static_cast<uint32_t>(last - first + 1);
   }
   return hidden;
 }
 
 void DepthBounds::frameStarts() {
-  uint64_t tested = 0, rejected = 0;
+  uint64_t asked = 0, hidden = 0;
   for (RowCounts &c : counts_) {
-    tested += c.tested;
-    rejected += c.rejected;
-    c = RowCounts{0, 0};
+    asked += c.rowsAsked;
+    hidden += c.rowsHidden;
+    skippedBefore_ += c.rejected;
+    c = RowCounts{};
   }
-  skippedBefore_ += rejected;
   if (testing_) {
-    // A rejected run saves drawing 64 pixels; a test costs about what drawing 4 does.
-    testing_ = tested == 0 || rejected * 8 >= tested;
+    // What pays is passing over whole rows (no edge walk, no span). Runs skipped inside a
+    // span save little: the routines reject a group of pixels behind the depth buffer
+    // cheaply themselves. A frame where few rows were hidden does better without testing.
+    testing_ = asked == 0 || hidden * 10 >= asked;
     framesUntested_ = 0;
   } else {
     testing_ = ++framesUntested_ >= 8;

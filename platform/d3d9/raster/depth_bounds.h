@@ -5,9 +5,10 @@
 // high: LESS and LESSEQUAL only lower what is stored, other writers raise the bound to
 // 0xFFFF (which bounds every 16-bit depth), and any access from outside the rasterizer
 // resets them all to it. A run written since it was measured is measured again when a
-// span could not be rejected on the bound it has. Testing costs a little per run; when a
-// frame rejected too few runs to pay for it, the following frames only keep the bounds
-// true, and every eighth frame tests again to see whether the scene has changed.
+// span could not be rejected on the bound it has. Testing costs a little per row and run;
+// when a frame hid too few whole triangle rows to pay for it, the following frames only
+// keep the bounds true, and every eighth frame tests again to see whether the scene has
+// changed.
 #include <cstdint>
 #include <vector>
 
@@ -56,7 +57,8 @@ class DepthBounds {
   std::vector<uint8_t> stale_;  // 1: written since last measured
   // Per row, so that threads drawing different rows never share a count.
   struct RowCounts {
-    uint32_t tested, rejected;
+    uint32_t rowsAsked = 0, rowsHidden = 0;  // triangle rows tested whole, and hidden
+    uint32_t rejected = 0;                    // runs skipped
   };
   std::vector<RowCounts> counts_;
   uint64_t skippedBefore_ = 0;  // in frames already counted
