@@ -90,6 +90,19 @@ TEST(RasterRoutines, SceneStateWithOneTextureMatchesGenericExactly) {
   }
 }
 
+// Coordinates far beyond the texture (past what an int holds, and tiny ones) wrap alike.
+TEST(RasterRoutines, ExtremeCoordinatesWrapAlikeInEveryRoutine) {
+  Scene scene(5);
+  const float extremes[] = {3.0e9f, -3.0e9f, 1.0e20f, -1.0e20f, 1.0e-30f, -2.5e7f, 65536.5f, -0.0f};
+  int k = 0;
+  for (auto &quad : scene.quads)
+    for (SceneVertex &p : quad) {
+      p.u0 = extremes[k++ % 8];
+      p.v0 = extremes[(k * 3) % 8];
+    }
+  expectSame(scene, D3DFMT_A8R8G8B8, 0);
+}
+
 TEST(RasterRoutines, SecondTextureModulatesWithinOneStep) {
   Scene scene(7);
   scene.state.texture[1] = {D3DFMT_X8R8G8B8, 64, 32, 64 * 4, reinterpret_cast<const BYTE *>(scene.texels[1].data())};

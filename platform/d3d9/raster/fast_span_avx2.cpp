@@ -19,9 +19,8 @@ KV_AVX2 inline __m256i floorToTexel8(__m256 t) {
   const __m256 limit = _mm256_set1_ps(1073741824.0f);
   t = _mm256_max_ps(t, _mm256_sub_ps(_mm256_setzero_ps(), limit));
   t = _mm256_min_ps(t, limit);
-  const __m256i i = _mm256_cvttps_epi32(t);
-  const __m256 up = _mm256_cmp_ps(_mm256_cvtepi32_ps(i), t, _CMP_GT_OQ);
-  return _mm256_add_epi32(i, _mm256_castps_si256(up));
+  // Rounding down first gives what truncating and stepping down where that rounded up gives.
+  return _mm256_cvttps_epi32(_mm256_floor_ps(t));
 }
 
 KV_AVX2 inline __m256i divide255(__m256i biased) {
