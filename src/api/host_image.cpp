@@ -105,9 +105,10 @@ bool pagesPopulated(uintptr_t address, uintptr_t last, PixelAccess access) {
   if (!g_populate) return false;
   const uintptr_t page = pageSize();
   const uintptr_t first = address & ~(page - 1);
-  const uintptr_t end = (last | (page - 1));  // last byte of the last page
+  const uintptr_t length = (last | (page - 1)) - first + 1;  // through the last byte of the last page
+  if (length == 0) return false;  // the whole address space: a length of 0 would succeed
   const int advice = access == PixelAccess::ReadWrite ? MADV_POPULATE_WRITE : MADV_POPULATE_READ;
-  return g_populate(reinterpret_cast<void *>(first), end - first + 1, advice) == 0;
+  return g_populate(reinterpret_cast<void *>(first), length, advice) == 0;
 #else
   (void)address, (void)last, (void)access;
   return false;
