@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -140,6 +141,14 @@ void animate(const Exports &kv, const std::vector<Shape> &shapes, int frame) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc > 1 && argv[1][0] == '-') {
+    // No options: a first argument with a dash is a request for help, or a mistake.
+    const bool help = std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0;
+    std::fprintf(help ? stdout : stderr,
+                 "usage: kvpoly-demo [folder [frames]]\n"
+                 "Draws the demo scene and writes each frame as folder/frame_NNN.png (default: out, 48 frames).\n");
+    return help ? 0 : 2;
+  }
   const std::string folder = argc > 1 ? argv[1] : "out";
   const int frames = argc > 2 ? std::max(1, std::atoi(argv[2])) : 48;
   Exports kv{};
