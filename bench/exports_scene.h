@@ -7,49 +7,21 @@
 #include <cstdint>
 
 #include "kvhost.h"
-#include "kvpolygon.h"
+#include "kvpolygon_exports.h"
 
 namespace kvbench {
 
 constexpr int kW = 544, kH = 416;
 
-// Typed from the header, so the exports are called with their own calling conventions.
-struct Exports {
-  decltype(&::create) create;
-  decltype(&::dispose) dispose;
-  decltype(&::loadTexture) loadTexture;
-  decltype(&::clearTextures) clearTextures;
-  decltype(&::makePolygon) makePolygon;
-  decltype(&::setupTextures) setupTextures;
-  decltype(&::setupTranslate) setupTranslate;
-  decltype(&::setupRotX) setupRotX;
-  decltype(&::setupRotY) setupRotY;
-  decltype(&::setupRotZ) setupRotZ;
-  decltype(&::clearPolygons) clearPolygons;
-  decltype(&::drawPaint) drawPaint;
-};
+using Exports = KvPolygonExports;
 
 inline const Exports *library() {
   static Exports e{};
-  static bool loaded = false;
-  if (!loaded) {
+  static const bool loaded = [] {
     void *lib = dlopen(KV_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    e.create = reinterpret_cast<decltype(e.create)>(dlsym(lib, "create"));
-    e.dispose = reinterpret_cast<decltype(e.dispose)>(dlsym(lib, "dispose"));
-    e.loadTexture = reinterpret_cast<decltype(e.loadTexture)>(dlsym(lib, "loadTexture"));
-    e.clearTextures = reinterpret_cast<decltype(e.clearTextures)>(dlsym(lib, "clearTextures"));
-    e.makePolygon = reinterpret_cast<decltype(e.makePolygon)>(dlsym(lib, "makePolygon"));
-    e.setupTextures = reinterpret_cast<decltype(e.setupTextures)>(dlsym(lib, "setupTextures"));
-    e.setupTranslate = reinterpret_cast<decltype(e.setupTranslate)>(dlsym(lib, "setupTranslate"));
-    e.setupRotX = reinterpret_cast<decltype(e.setupRotX)>(dlsym(lib, "setupRotX"));
-    e.setupRotY = reinterpret_cast<decltype(e.setupRotY)>(dlsym(lib, "setupRotY"));
-    e.setupRotZ = reinterpret_cast<decltype(e.setupRotZ)>(dlsym(lib, "setupRotZ"));
-    e.clearPolygons = reinterpret_cast<decltype(e.clearPolygons)>(dlsym(lib, "clearPolygons"));
-    e.drawPaint = reinterpret_cast<decltype(e.drawPaint)>(dlsym(lib, "drawPaint"));
-    loaded = true;
-  }
-  return &e;
+    return lib && bindKvPolygonExports(lib, e, [](const char *) {});
+  }();
+  return loaded ? &e : nullptr;
 }
 
 constexpr int kTextureSize = 256;

@@ -7,16 +7,6 @@
 
 namespace {
 
-template <typename F>
-void bind(void *library, const char *name, F &f) {
-  void *symbol = dlsym(library, name);
-  if (!symbol) {
-    ADD_FAILURE() << "export missing: " << name;
-    std::abort();
-  }
-  f = reinterpret_cast<F>(symbol);
-}
-
 KvPolygonExports load() {
   void *library = dlopen(KV_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
   if (!library) {
@@ -24,21 +14,8 @@ KvPolygonExports load() {
     std::abort();
   }
   KvPolygonExports e{};
-  bind(library, "create", e.create);
-  bind(library, "dispose", e.dispose);
-  bind(library, "setWindowSize", e.setWindowSize);
-  bind(library, "loadTexture", e.loadTexture);
-  bind(library, "clearTextures", e.clearTextures);
-  bind(library, "makePolygon", e.makePolygon);
-  bind(library, "setupTextures", e.setupTextures);
-  bind(library, "setupTranslate", e.setupTranslate);
-  bind(library, "setupScale", e.setupScale);
-  bind(library, "setupRotX", e.setupRotX);
-  bind(library, "setupRotY", e.setupRotY);
-  bind(library, "setupRotZ", e.setupRotZ);
-  bind(library, "disposePolygon", e.disposePolygon);
-  bind(library, "clearPolygons", e.clearPolygons);
-  bind(library, "drawPaint", e.drawPaint);
+  if (!bindKvPolygonExports(library, e, [](const char *name) { ADD_FAILURE() << "export missing: " << name; }))
+    std::abort();
   return e;
 }
 

@@ -8,25 +8,7 @@
 #include <cstdint>
 
 #include "kvhost.h"
-#include "kvpolygon.h"
-
-struct KvPolygonExports {
-  decltype(&::create) create;
-  decltype(&::dispose) dispose;
-  decltype(&::setWindowSize) setWindowSize;
-  decltype(&::loadTexture) loadTexture;
-  decltype(&::clearTextures) clearTextures;
-  decltype(&::makePolygon) makePolygon;
-  decltype(&::setupTextures) setupTextures;
-  decltype(&::setupTranslate) setupTranslate;
-  decltype(&::setupScale) setupScale;
-  decltype(&::setupRotX) setupRotX;
-  decltype(&::setupRotY) setupRotY;
-  decltype(&::setupRotZ) setupRotZ;
-  decltype(&::disposePolygon) disposePolygon;
-  decltype(&::clearPolygons) clearPolygons;
-  decltype(&::drawPaint) drawPaint;
-};
+#include "kvpolygon_exports.h"
 
 // The library stays loaded for the whole test program, like a host's.
 const KvPolygonExports &kvLibrary();

@@ -19,36 +19,14 @@
 
 #include "demo_textures.h"
 #include "kvhost.h"
-#include "kvpolygon.h"
+#include "kvpolygon_exports.h"
 #include "png_writer.h"
 
 namespace {
 
 constexpr int kWidth = 544, kHeight = 416;
 
-struct Exports {
-  decltype(&::create) create;
-  decltype(&::dispose) dispose;
-  decltype(&::setWindowSize) setWindowSize;
-  decltype(&::loadTexture) loadTexture;
-  decltype(&::makePolygon) makePolygon;
-  decltype(&::setupTextures) setupTextures;
-  decltype(&::setupTranslate) setupTranslate;
-  decltype(&::setupScale) setupScale;
-  decltype(&::setupRotX) setupRotX;
-  decltype(&::setupRotY) setupRotY;
-  decltype(&::setupRotZ) setupRotZ;
-  decltype(&::drawPaint) drawPaint;
-};
-
-template <typename F>
-bool bind(void *library, const char *name, F &f) {
-  f = reinterpret_cast<F>(dlsym(library, name));
-  if (!f) std::fprintf(stderr, "kvpoly-demo: export missing: %s\n", name);
-  return f != nullptr;
-}
-
-bool load(Exports &e) {
+bool load(KvPolygonExports &e) {
   const char *path = std::getenv("KVPOLYGON_LIBRARY");
   if (!path) path = KV_LIBRARY_PATH;
   void *library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -56,12 +34,8 @@ bool load(Exports &e) {
     std::fprintf(stderr, "kvpoly-demo: cannot load %s: %s\n", path, dlerror());
     return false;
   }
-  return bind(library, "create", e.create) && bind(library, "dispose", e.dispose) &&
-         bind(library, "setWindowSize", e.setWindowSize) && bind(library, "makePolygon", e.makePolygon) &&
-         bind(library, "loadTexture", e.loadTexture) && bind(library, "setupTextures", e.setupTextures) &&
-         bind(library, "setupTranslate", e.setupTranslate) && bind(library, "setupScale", e.setupScale) &&
-         bind(library, "setupRotX", e.setupRotX) && bind(library, "setupRotY", e.setupRotY) &&
-         bind(library, "setupRotZ", e.setupRotZ) && bind(library, "drawPaint", e.drawPaint);
+  return bindKvPolygonExports(library, e,
+                              [](const char *name) { std::fprintf(stderr, "kvpoly-demo: export missing: %s\n", name); });
 }
 
 struct Shape {
@@ -74,7 +48,7 @@ struct Shape {
 constexpr const char *kTextureNames[] = {"photo", "checker", "glyphs"};
 
 // Paints the demo's pictures into a host image and loads each under its name.
-bool loadTextures(const Exports &kv) {
+bool loadTextures(const KvPolygonExports &kv) {
   using Painter = void (*)(uint32_t *);
   const Painter painters[] = {demo::paintPhoto, demo::paintChecker, demo::paintGlyphs, demo::paintVignette};
   const char *names[] = {kTextureNames[0], kTextureNames[1], kTextureNames[2], "vignette"};
@@ -92,7 +66,7 @@ bool loadTextures(const Exports &kv) {
 
 // A ring of textured quads and triangles at different depths, overlapping one another,
 // behind a large photo; the photo is shaded by a vignette on stage 1.
-std::vector<Shape> buildScene(const Exports &kv) {
+std::vector<Shape> buildScene(const KvPolygonExports &kv) {
   static const float quad[8] = {-60, 60, -60, -60, 60, 60, 60, -60};
   static const float triangle[6] = {0, 80, -70, -40, 70, -40};
   static const float quadUv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
@@ -121,7 +95,7 @@ std::vector<Shape> buildScene(const Exports &kv) {
   return shapes;
 }
 
-void animate(const Exports &kv, const std::vector<Shape> &shapes, int frame) {
+void animate(const KvPolygonExports &kv, const std::vector<Shape> &shapes, int frame) {
   const float t = static_cast<float>(frame) * 0.08f;
   const float backdrop[3] = {0.0f, 0.0f, shapes.front().z};
   kv.setupTranslate(shapes.front().number, backdrop, 0);
@@ -151,7 +125,7 @@ int main(int argc, char **argv) {
   }
   const std::string folder = argc > 1 ? argv[1] : "out";
   const int frames = argc > 2 ? std::max(1, std::atoi(argv[2])) : 48;
-  Exports kv{};
+  KvPolygonExports kv{};
   if (!load(kv)) return 1;
   mkdir(folder.c_str(), 0755);
 
