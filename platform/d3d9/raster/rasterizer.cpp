@@ -111,6 +111,12 @@ struct Rasterizer::Impl {
 
   bool deferring() const { return threads > 1; }
 
+  // The bounds of the target's depth buffer, with the queue's lock held when deferring. A
+  // table that must move first draws what is queued, which still points at it.
+  DepthBounds *boundsFor(const RenderTarget &target) {
+    return boundsEnabled ? bounds.prepare(target, [this] { flushLocked(nullptr); }) : nullptr;
+  }
+
   void drawTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *raw[3]) {
     TriangleSetup tri;
     if (!setupTriangle(a, b, c, raw, vertexSetup.attrCount, cullMode, scissor, tri)) return;
@@ -348,7 +354,6 @@ void Rasterizer::finish() {
 
 void Rasterizer::finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch) {
   const Impl::CopyRequest copy{target, dst, dstPitch};
-  notePixelAccess();
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
   impl_->flushLocked(&copy);
 }
@@ -357,8 +362,7 @@ DepthBounds *Rasterizer::depthBoundsFor(const RenderTarget &target, bool startsF
   Impl &m = *impl_;
   std::unique_lock<std::mutex> lock(m.queueMutex, std::defer_lock);
   if (m.deferring()) lock.lock();
-  if (!m.boundsEnabled) return nullptr;
-  DepthBounds *bounds = m.bounds.prepare(target, [&] { m.flushLocked(nullptr); });
+  DepthBounds *bounds = m.boundsFor(target);
   if (bounds && startsFrame) bounds->frameStarts();
   return bounds;
 }
@@ -447,9 +451,7 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
   ctx.depthTest = zEnable && target.depth != nullptr;
   ctx.depthWrite = ctx.depthTest && state.renderState[D3DRS_ZWRITEENABLE] != 0;
   ctx.depthFunc = state.renderState[D3DRS_ZFUNC];
-  // Already under the queue's lock when deferring: a table that must move first draws what
-  // is queued, which still points at it.
-  ctx.bounds = ctx.depthTest && m.boundsEnabled ? m.bounds.prepare(target, [&] { m.flushLocked(nullptr); }) : nullptr;
+  ctx.bounds = ctx.depthTest ? m.boundsFor(target) : nullptr;
   if (!prepareCascade(state, ctx.cascade)) return D3DERR_INVALIDCALL;
   // Adding specular needs a specular colour: a vertex without one adds nothing.
   ctx.cascade.addSpecular = ctx.cascade.addSpecular && layout.specularOffset >= 0;

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <system_error>
-#include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -55,7 +54,6 @@ WorkerPool::~WorkerPool() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
-    stopping_.store(true, std::memory_order_release);
   }
   start_.notify_all();
   for (std::thread &t : threads_) t.join();
@@ -69,7 +67,6 @@ void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
     allowed_ = helpers;
     joined_ = 0;
     ++generation_;
-    published_.store(generation_, std::memory_order_release);
   }
   start_.notify_all();
   job(0);
@@ -77,7 +74,7 @@ void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
     std::lock_guard<std::mutex> lock(mutex_);
     open_ = false;  // from here on no helper joins
   }
-  pollFor([this] { return busy_.load(std::memory_order_acquire) == 0; });
+  pollFor([this] { return running_ == 0; });
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
@@ -89,9 +86,7 @@ void WorkerPool::helperLoop() {
   for (;;) {
     if (!stop_ && generation_ == seen) {
       lock.unlock();
-      pollFor([&] {
-        return stopping_.load(std::memory_order_acquire) || published_.load(std::memory_order_acquire) != seen;
-      });
+      pollFor([&] { return stop_ || generation_ != seen; });
       lock.lock();
     }
     start_.wait(lock, [&] { return stop_ || generation_ != seen; });
@@ -100,13 +95,11 @@ void WorkerPool::helperLoop() {
     if (!open_ || joined_ >= allowed_) continue;
     const int index = ++joined_;
     ++running_;
-    busy_.store(running_, std::memory_order_release);
     const std::function<void(int)> *job = job_;
     lock.unlock();
     (*job)(index);
     lock.lock();
-    busy_.store(--running_, std::memory_order_release);
-    if (running_ == 0) done_.notify_one();
+    if (--running_ == 0) done_.notify_one();
   }
 }
 

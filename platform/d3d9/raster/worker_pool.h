@@ -40,15 +40,13 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable start_, done_;
   const std::function<void(int)> *job_ = nullptr;
-  unsigned long generation_ = 0;
-  std::atomic<unsigned long> published_{0};  // generation_, for polling without the mutex
-  std::atomic<int> busy_{0};                 // running_, likewise
-  std::atomic<bool> stopping_{false};
+  // Changed under the mutex; atomic so that polling may read them without it.
+  std::atomic<unsigned long> generation_{0};
+  std::atomic<int> running_{0};
+  std::atomic<bool> stop_{false};
   bool open_ = false;  // helpers may still join the current run
   int allowed_ = 0;    // how many may join it
   int joined_ = 0;
-  int running_ = 0;
-  bool stop_ = false;
 };
 
 }  // namespace kvd3d::raster
