@@ -15,6 +15,21 @@ void clearDecodedImage(DecodedImage &image) {
   image.ownsPalette = 0;
 }
 
+namespace {
+
+// Frees every image of a chain linked through `link`, unlinking each before its release.
+void releaseChain(DecodedImage *image, DecodedImage *DecodedImage::*link) {
+  while (image) {
+    DecodedImage *next = image->*link;
+    image->*link = nullptr;
+    releaseDecodedImage(*image);
+    delete image;
+    image = next;
+  }
+}
+
+}  // namespace
+
 void releaseDecodedImage(DecodedImage &image) {
   if (image.ownsPixels) freeImageBuffer(image.pixels);
   if (image.ownsPalette) freeImageBuffer(image.palette);
@@ -22,20 +37,8 @@ void releaseDecodedImage(DecodedImage &image) {
   DecodedImage *mip = image.nextMip;
   DecodedImage *face = image.nextFace;
   clearDecodedImage(image);
-  while (mip) {
-    DecodedImage *next = mip->nextMip;
-    mip->nextMip = nullptr;
-    releaseDecodedImage(*mip);
-    delete mip;
-    mip = next;
-  }
-  while (face) {
-    DecodedImage *next = face->nextFace;
-    face->nextFace = nullptr;
-    releaseDecodedImage(*face);
-    delete face;
-    face = next;
-  }
+  releaseChain(mip, &DecodedImage::nextMip);
+  releaseChain(face, &DecodedImage::nextFace);
 }
 
 uint32_t decodedLevelCount(const DecodedImage &image) {
