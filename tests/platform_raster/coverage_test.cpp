@@ -149,6 +149,18 @@ TEST(RasterCoverage, ClearIsClippedToViewportAndRects) {
   EXPECT_EQ(canvas.at(1, 1), 0u);
   EXPECT_EQ(canvas.at(12, 12), 0u);
 
+  // Whole rows set in one stroke (black, the far plane) end at the box's last row.
+  Canvas rows(16, 16);
+  rows.fill(0x12345678);
+  std::fill(rows.depth.begin(), rows.depth.end(), uint16_t(0x1234));
+  r.clear(rows.target(), D3DVIEWPORT9{0, 3, 16, 5, 0, 1}, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  EXPECT_EQ(rows.count(0), 16 * 5);
+  EXPECT_EQ(rows.at(15, 2), 0x12345678u);
+  EXPECT_EQ(rows.at(0, 8), 0x12345678u);
+  EXPECT_EQ(rows.depthAt(15, 7), 0xFFFF);
+  EXPECT_EQ(rows.depthAt(0, 8), 0x1234);
+  EXPECT_EQ(std::count(rows.depth.begin(), rows.depth.end(), uint16_t(0xFFFF)), 16 * 5);
+
   Canvas noAlpha(4, 4, D3DFMT_X8R8G8B8);
   r.clear(noAlpha.target(), D3DVIEWPORT9{0, 0, 4, 4, 0, 1}, 0, nullptr, D3DCLEAR_TARGET, 0x00123456, 1, 0);
   EXPECT_EQ(noAlpha.at(3, 3), 0xFF123456u);

@@ -19,16 +19,27 @@ Box intersect(const Box &a, const Box &b) {
              std::min(a.bottom, b.bottom)};
 }
 
-// The first row is filled element by element, every further row is a copy of it: the
-// library's memcpy moves whole vectors where a plain loop would not.
+// A value made of one repeated byte (black, the far plane) goes through the library's
+// memset: one call for rows that lie back to back, which writes whole lines faster than
+// copying a row. Any other value fills the first row element by element and copies it
+// into every further row: the library's memcpy moves whole vectors where a loop would not.
 template <typename T>
 void fillRows(BYTE *base, INT pitch, const ClearBox &b, int top, int bottom, T value) {
   BYTE *first = base + top * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T));
-  const size_t count = static_cast<size_t>(b.right - b.left);
-  for (size_t i = 0; i < count; ++i) std::memcpy(first + i * sizeof(T), &value, sizeof(T));
-  for (int y = top + 1; y < bottom; ++y)
-    std::memcpy(base + y * static_cast<ptrdiff_t>(pitch) + b.left * static_cast<ptrdiff_t>(sizeof(T)), first,
-                count * sizeof(T));
+  auto rowAt = [&](int y) { return first + (y - top) * static_cast<ptrdiff_t>(pitch); };
+  const size_t rowBytes = static_cast<size_t>(b.right - b.left) * sizeof(T);
+  const auto byte = static_cast<BYTE>(value);
+  T repeated;
+  std::memset(&repeated, byte, sizeof repeated);
+  if (repeated == value) {
+    if (rowBytes == static_cast<size_t>(pitch))
+      std::memset(first, byte, rowBytes * static_cast<size_t>(bottom - top));
+    else
+      for (int y = top; y < bottom; ++y) std::memset(rowAt(y), byte, rowBytes);
+    return;
+  }
+  for (size_t i = 0; i < rowBytes; i += sizeof(T)) std::memcpy(first + i, &value, sizeof(T));
+  for (int y = top + 1; y < bottom; ++y) std::memcpy(rowAt(y), first, rowBytes);
 }
 
 }  // namespace
