@@ -55,6 +55,8 @@ HRESULT Device::EndScene() {
   KVD3D_LOG("EndScene");
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
+  // The scene is complete: the helpers start on it while the host asks for the frame.
+  rasterizer_.drawAhead();
   return D3D_OK;
 }
 

@@ -117,8 +117,12 @@ int KVPOLYGON_CALLER clearPolygons(void) {
 int32_t KVPOLYGON_CALLEE drawPaint(uint32_t image, int width, int height) {
   return withScene(kFailFrame, [&](KvPolygonSet &scene) {
     uint32_t *pixels = kv::hostImagePixels(image);
-    if (!kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::ReadWrite)) return kFailFrame;
-    return static_cast<int32_t>(kv::drawPaint(scene, pixels, width, height));
+    if (!pixels) return kFailFrame;
+    // The host's range is checked while the device draws the scene: the check costs about
+    // as much as drawing a small scene.
+    return static_cast<int32_t>(kv::drawPaint(scene, pixels, width, height, [&] {
+      return kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::ReadWrite);
+    }));
   });
 }
 

@@ -80,10 +80,12 @@ HRESULT copyFrame(KvPolygonSet &scene, uint32_t *pixels, int width, int height) 
 
 }  // namespace
 
-HRESULT drawPaint(KvPolygonSet &scene, uint32_t *pixels, int width, int height) {
+HRESULT drawPaint(KvPolygonSet &scene, uint32_t *pixels, int width, int height,
+                  const std::function<bool()> &pixelsWritable) {
   if (!pixels || width <= 0 || height <= 0 || !scene.device()) return E_FAIL;
   if (FAILED(prepareDevice(scene))) return E_FAIL;
   if (FAILED(drawScene(scene))) return E_FAIL;
+  if (pixelsWritable && !pixelsWritable()) return E_FAIL;
   return copyFrame(scene, pixels, width, height);
 }
 

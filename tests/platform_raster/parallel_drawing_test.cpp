@@ -1,8 +1,12 @@
 // Queued drawing shared out between threads gives the same pixels and depth as drawing
 // every call at once on one thread: random scenes through the specialised and the generic
-// routines, clears between draws, textures rebound while draws wait in the queue.
+// routines, clears between draws, textures rebound while draws wait in the queue, and
+// helpers started ahead of whatever call next needs the pixels.
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "d3d9/raster/worker_pool.h"
 #include "raster_fixture.h"
@@ -63,7 +67,9 @@ struct RandomScene {
 
   // Every call is made with the rasterizer's current thread count; the textures a draw
   // used are unbound before the next, so queued draws must keep what was bound.
-  Canvas render(int threads, bool copyAtEnd = false, std::vector<uint32_t> *copy = nullptr) {
+  // `ahead`, when given, starts the helpers on the queue and then joins them its own way.
+  Canvas render(int threads, bool copyAtEnd = false, std::vector<uint32_t> *copy = nullptr,
+                const std::function<void(Rasterizer &, Canvas &)> &ahead = {}) {
     Canvas canvas(kW, kH);
     canvas.fill(0x80402010);
     Rasterizer r;
@@ -84,6 +90,10 @@ struct RandomScene {
       s.texture[0] = TextureView{};
     }
     lastShared = false;
+    if (ahead) {
+      r.drawAhead();
+      ahead(r, canvas);
+    }
     if (copyAtEnd) {
       copy->assign(canvas.color.size(), 0);
       r.finishAndCopy(canvas.target(), reinterpret_cast<BYTE *>(copy->data()), kW * 4);
@@ -150,6 +160,68 @@ TEST(ParallelDrawing, FinishAndCopyDeliversTheFinishedFrame) {
   EXPECT_TRUE(plain == canvas.color);
 }
 
+// However the helpers started ahead are joined (a finish, a lock elsewhere, a further draw
+// or clear, a copy asked for before or after they have drawn everything), the pixels are
+// those of one thread.
+TEST(ParallelDrawing, DrawingAheadMatchesOneThreadWhateverJoinsIt) {
+  RandomScene scene(31);
+  const Canvas one = scene.render(1);
+  const std::vector<TlVertex> last = tlRect(10, 10, 200, 150, 0.25f, 0x80FF00FFu);
+  DrawState flat = plainState(kW, kH);
+  useDiffuseOnly(flat);
+  const Canvas oneMore = [&] {
+    Canvas c = scene.render(1);
+    Rasterizer r;
+    EXPECT_EQ(r.drawPrimitiveUP(flat, c.target(), D3DPT_TRIANGLELIST, 2, last.data(), sizeof(TlVertex)), D3D_OK);
+    return c;
+  }();
+  const std::vector<std::function<void(Rasterizer &, Canvas &)>> joins = {
+      [](Rasterizer &r, Canvas &) { r.finish(); },
+      [](Rasterizer &, Canvas &) { kvd3d::raster::finishPendingDrawing(); },
+      [](Rasterizer &r, Canvas &) { r.drawAhead(); },  // a second start changes nothing
+      [](Rasterizer &, Canvas &) { std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+  };
+  for (size_t i = 0; i < joins.size(); ++i) {
+    const Canvas many = scene.render(2, false, nullptr, joins[i]);
+    EXPECT_TRUE(one.color == many.color) << "join " << i;
+    EXPECT_TRUE(one.depth == many.depth) << "join " << i;
+  }
+  // The copy, asked for at once or after the helpers have drawn every band.
+  for (int wait : {0, 20}) {
+    std::vector<uint32_t> copy;
+    const Canvas many = scene.render(2, true, &copy, [&](Rasterizer &, Canvas &) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    });
+    EXPECT_TRUE(one.color == many.color) << "wait " << wait;
+    EXPECT_TRUE(copy == many.color) << "wait " << wait;
+  }
+  // A draw after the start waits for the queue ahead of it.
+  const Canvas drawnAfter = scene.render(2, false, nullptr, [&](Rasterizer &r, Canvas &c) {
+    EXPECT_EQ(r.drawPrimitiveUP(flat, c.target(), D3DPT_TRIANGLELIST, 2, last.data(), sizeof(TlVertex)), D3D_OK);
+  });
+  EXPECT_TRUE(oneMore.color == drawnAfter.color);
+}
+
+// Rows below everything queued are copied too, when the helpers drew the queue before the
+// copy was asked for.
+TEST(ParallelDrawing, DrawingAheadCopiesRowsBelowTheQueue) {
+  Canvas canvas(kW, kH);
+  canvas.fill(0x11223344);
+  DrawState s = plainState(kW, kH);
+  useDiffuseOnly(s);
+  const std::vector<TlVertex> top = tlRect(0, 0, kW, kH / 2, 0.5f, 0xFF8040C0u);
+  Rasterizer r;
+  r.setThreads(2);
+  ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, top.data(), sizeof(TlVertex)), D3D_OK);
+  r.drawAhead();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<uint32_t> copy(canvas.color.size(), 0);
+  r.finishAndCopy(canvas.target(), reinterpret_cast<BYTE *>(copy.data()), kW * 4);
+  EXPECT_TRUE(r.lastFinishShared());
+  EXPECT_EQ(canvas.count(0xFF8040C0u), static_cast<int>(kW * kH / 2));
+  EXPECT_TRUE(copy == canvas.color);
+}
+
 TEST(ParallelDrawing, QueuedWorkWaitsForFinishAndIsDroppedWithTheRasterizer) {
   Canvas canvas(kW, kH);
   {
@@ -162,6 +234,20 @@ TEST(ParallelDrawing, QueuedWorkWaitsForFinishAndIsDroppedWithTheRasterizer) {
     r.clear(canvas.target(), plainState(kW, kH).viewport, 0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
   }  // destroyed with a clear queued: dropped, never drawn
   EXPECT_EQ(canvas.count(0xFFFFFFFFu), static_cast<int>(kW * kH));
+  {
+    Rasterizer r;
+    r.setThreads(2);
+    DrawState s = plainState(kW, kH);
+    useDiffuseOnly(s);
+    const std::vector<TlVertex> all = tlRect(0, 0, kW, kH, 0.5f, 0xFF000000u);
+    ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, all.data(), sizeof(TlVertex)), D3D_OK);
+    r.drawAhead();
+  }  // destroyed while helpers draw: the bands begun are finished, the rest dropped
+  for (UINT y = 0; y < kH; ++y) {
+    const uint32_t first = canvas.at(0, static_cast<int>(y));
+    EXPECT_TRUE(first == 0xFFFFFFFFu || first == 0xFF000000u);
+    EXPECT_EQ(canvas.at(static_cast<int>(kW) - 1, static_cast<int>(y)), first) << "row " << y;  // whole rows
+  }
 }
 
 TEST(ParallelDrawing, PoolSharesEveryPartOutExactlyOnce) {

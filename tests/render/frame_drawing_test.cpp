@@ -53,3 +53,40 @@ TEST_F(FrameDrawing, AClearedTextureIsNeverBound) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host's range is asked about once the scene has ended and before the read-back; a
+// refusal fails the frame and leaves the host's pixels as they were.
+TEST_F(FrameDrawing, TheHostRangeIsAskedBetweenTheSceneAndTheReadBack) {
+  solid("red", 0xFFFF0000u);
+  const uint32_t n = scene->makePolygon(true, kQuad);
+  const float uv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+  ASSERT_EQ(scene->setupTextures(n, "red", 0, uv), 1);
+  std::vector<uint32_t> pixels(static_cast<size_t>(kW) * kH, 0x12345678u);
+  for (const bool writable : {false, true}) {
+    kvtest::d3d9EnableCallLog(true);
+    std::vector<std::string> before;
+    const HRESULT hr = kv::drawPaint(*scene, pixels.data(), kW, kH, [&] {
+      before = kvtest::d3d9CallLog();
+      return writable;
+    });
+    kvtest::d3d9EnableCallLog(false);
+    auto called = [&](const char *name) {
+      for (const std::string &line : before)
+        if (line.rfind(name, 0) == 0) return true;
+      return false;
+    };
+    EXPECT_TRUE(called("EndScene"));
+    EXPECT_FALSE(called("GetRenderTargetData"));
+    if (writable) {
+      EXPECT_EQ(hr, S_OK);
+      EXPECT_EQ(pixels[static_cast<size_t>(kH / 2) * kW + kW / 2], 0xFFFF0000u);
+    } else {
+      EXPECT_EQ(hr, E_FAIL);
+      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0x12345678u), static_cast<long>(pixels.size()));
+    }
+  }
+}
+
+}  // namespace

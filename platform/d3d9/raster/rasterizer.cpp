@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -186,51 +187,178 @@ struct Rasterizer::Impl {
           shadeRows(d.routine, d.ctx, tri, top, bottom);
       }
     }
-    if (copy) {
-      const size_t rowBytes = size_t(copy->target.width) * 4;
-      for (int y = y0; y < std::min(y1, int(copy->target.height)); ++y)
-        std::memcpy(copy->dst + ptrdiff_t(y) * copy->dstPitch, colorRow(copy->target, y), rowBytes);
-    }
+    if (copy) copyRows(*copy, y0, y1);
   }
 
-  // Draws the queue (and makes the copy) with as many threads as the work is worth.
-  void flushLocked(const CopyRequest *copy) {
-    if (commands.empty()) {
-      if (copy) runBand(0, int(copy->target.height), copy);
-      return;
-    }
+  static void copyRows(const CopyRequest &copy, int y0, int y1) {
+    const size_t rowBytes = size_t(copy.target.width) * 4;
+    for (int y = y0; y < std::min(y1, int(copy.target.height)); ++y)
+      std::memcpy(copy.dst + ptrdiff_t(y) * copy.dstPitch, colorRow(copy.target, y), rowBytes);
+  }
+
+  // Points the queued draws at their own copies of the texture views; how many rows the
+  // queue (and the copy) reach.
+  int prepareQueue(const CopyRequest *copy) {
     for (QueuedDraw &d : draws)
       for (int s = 0; s < kMaxStages; ++s)
         if (d.viewIndex[s] >= 0) d.ctx.cascade.stage[s].sampler.view = &d.views[d.viewIndex[s]];
     int rows = copy ? int(copy->target.height) : 0;
     for (const ClearJob &c : clears) rows = std::max(rows, c.box.bottom);
     for (const TriangleSetup &t : triangles) rows = std::max(rows, t.yEnd);
-    const int bands = (rows + kBandRows - 1) / kBandRows;
-    bool shared = false;
-    if (threads > 1 && bands > 1 && queuedPixels >= kParallelPixels) {
-      // A forked child has none of its parent's helpers: leave their pool alone, make another.
-      if (pool && pool->owner() != getpid()) (void)pool.release();
-      if (!pool) pool.reset(new (std::nothrow) WorkerPool(threads - 1));
-      shared = pool && pool->helperCount() > 0;
+    return rows;
+  }
+
+  // Whether `bands` bands of queued work are worth sharing out; makes the pool if so.
+  bool readyToShare(int bands) {
+    if (threads <= 1 || bands <= 1 || queuedPixels < kParallelPixels) return false;
+    // A forked child has none of its parent's helpers: leave their pool alone, make another.
+    if (pool && pool->owner() != getpid()) (void)pool.release();
+    if (!pool) pool.reset(new (std::nothrow) WorkerPool(threads - 1));
+    return pool && pool->helperCount() > 0;
+  }
+
+  // The order in which threads take the bands: the costliest first, by the pixels queued
+  // in each, so that the bands taken last are small and no thread finishes long after the
+  // others. Band order changes no pixel. False (bands in row order) when memory is short.
+  std::vector<uint64_t> bandCost;
+  std::vector<int> bandOrder;
+  bool orderBands(int bands) {
+    try {
+      bandCost.assign(size_t(bands), 0);
+      bandOrder.resize(size_t(bands));
+    } catch (const std::bad_alloc &) {
+      return false;
     }
-    if (shared) {
-      std::atomic<int> next{0};
-      pool->run(
-          [&](int) {
-            for (int b = next.fetch_add(1); b < bands; b = next.fetch_add(1))
-              runBand(b * kBandRows, (b + 1) * kBandRows, copy);
-          },
-          std::min(pool->helperCount(), bands - 1));
-    } else {
-      runBand(0, rows, copy);
-    }
-    lastShared = shared;
+    auto add = [&](int top, int bottom, uint64_t width, uint64_t weight) {
+      for (int b = top / kBandRows; b < bands && b * kBandRows < bottom; ++b) {
+        const int rows = std::min(bottom, (b + 1) * kBandRows) - std::max(top, b * kBandRows);
+        bandCost[size_t(b)] += uint64_t(rows) * width * weight;
+      }
+    };
+    for (const ClearJob &c : clears) add(c.box.top, c.box.bottom, uint64_t(c.box.right - c.box.left), 1);
+    // A triangle's pixel is about four times a cleared one (see queuedPixels).
+    for (const TriangleSetup &t : triangles) add(t.yStart, t.yEnd, uint64_t(t.clipRight - t.clipLeft), 4);
+    for (int b = 0; b < bands; ++b) bandOrder[size_t(b)] = b;
+    std::stable_sort(bandOrder.begin(), bandOrder.end(),
+                     [&](int a, int b) { return bandCost[size_t(a)] > bandCost[size_t(b)]; });
+    return true;
+  }
+
+  void dropQueue() {
     commands.clear();
     draws.clear();
     clears.clear();
     triangles.clear();
     queuedPixels = 0;
     gQueuedRasterizers.fetch_sub(1, std::memory_order_acq_rel);
+  }
+
+  // Draws the queue (and makes the copy) with as many threads as the work is worth.
+  void flushLocked(const CopyRequest *copy) {
+    if (ahead) {
+      joinLocked(copy);
+      return;
+    }
+    if (commands.empty()) {
+      if (copy) runBand(0, int(copy->target.height), copy);
+      return;
+    }
+    const int rows = prepareQueue(copy);
+    const int bands = (rows + kBandRows - 1) / kBandRows;
+    const bool shared = readyToShare(bands);
+    if (shared) {
+      const bool ordered = orderBands(bands);
+      std::atomic<int> next{0};
+      pool->run(
+          [&](int) {
+            for (int i = next.fetch_add(1); i < bands; i = next.fetch_add(1)) {
+              const int b = ordered ? bandOrder[size_t(i)] : i;
+              runBand(b * kBandRows, (b + 1) * kBandRows, copy);
+            }
+          },
+          std::min(pool->helperCount(), bands - 1));
+    } else {
+      runBand(0, rows, copy);
+    }
+    lastShared = shared;
+    dropQueue();
+  }
+
+  // Drawing ahead: when a scene ends, the helpers start on the queue while the caller goes
+  // on (the host's read-back comes next). Every call that needs the queue or the pixels
+  // joins in first (joinLocked), so each sees the queue drawn exactly as before.
+  std::function<void(int)> bandJob;
+  std::atomic<int> nextBand{0};
+  int bandCount = 0;
+  bool aheadOrdered = false;  // whether bandOrder holds the order of the bands drawn ahead
+  bool ahead = false;
+  std::atomic<const CopyRequest *> lateCopy{nullptr};  // asked for while drawing ahead
+  std::vector<uint8_t> bandCopied;                      // by the thread that drew the band
+
+  void drawAheadLocked() {
+    if (ahead || commands.empty()) return;
+    bandCount = (prepareQueue(nullptr) + kBandRows - 1) / kBandRows;
+    if (!readyToShare(bandCount)) return;  // drawn by the caller when it is needed
+    try {
+      bandCopied.assign(size_t(bandCount), 0);
+      bandJob = [this](int) { drawBands(); };
+    } catch (const std::bad_alloc &) {
+      return;
+    }
+    aheadOrdered = orderBands(bandCount);
+    nextBand = 0;
+    lateCopy = nullptr;
+    ahead = true;
+    pool->start(bandJob, std::min(pool->helperCount(), bandCount - 1));
+  }
+
+  void drawBands() {
+    for (int i = nextBand.fetch_add(1); i < bandCount; i = nextBand.fetch_add(1)) {
+      const int b = aheadOrdered ? bandOrder[size_t(i)] : i;
+      runBand(b * kBandRows, (b + 1) * kBandRows, nullptr);
+      // A band drawn after the copy was asked for is copied while still in this cache.
+      if (const CopyRequest *copy = lateCopy.load(std::memory_order_acquire)) {
+        copyRows(*copy, b * kBandRows, (b + 1) * kBandRows);
+        bandCopied[size_t(b)] = 1;
+      }
+    }
+  }
+
+  // With helpers drawing ahead: lets the bands already begun finish and drops the rest.
+  void cancelAheadLocked() {
+    if (!ahead) return;
+    nextBand.store(bandCount);
+    pool->finish();
+    ahead = false;
+    dropQueue();
+  }
+
+  // With helpers drawing ahead: draws what they have not taken, waits for them, then
+  // copies (when asked) every band drawn before the copy was asked for, and any rows
+  // below the queue's.
+  void joinLocked(const CopyRequest *copy) {
+    if (!ahead) return;
+    lateCopy.store(copy, std::memory_order_release);
+    drawBands();
+    pool->finish();
+    ahead = false;
+    lateCopy.store(nullptr, std::memory_order_relaxed);
+    lastShared = true;
+    dropQueue();
+    if (!copy) return;
+    const int copyBands = (int(copy->target.height) + kBandRows - 1) / kBandRows;
+    auto uncopied = [&](int b) { return b >= bandCount || !bandCopied[size_t(b)]; };
+    int left = 0;
+    for (int b = 0; b < copyBands; ++b) left += uncopied(b);
+    std::atomic<int> next{0};
+    auto copyJob = [&](int) {
+      for (int b = next.fetch_add(1); b < copyBands; b = next.fetch_add(1))
+        if (uncopied(b)) copyRows(*copy, b * kBandRows, (b + 1) * kBandRows);
+    };
+    if (left > 1)
+      pool->run(copyJob, std::min(pool->helperCount(), left - 1));
+    else if (left == 1)
+      copyJob(0);
   }
 
   void flatten(ScreenVertex &v, float raw[kMaxAttributes], const ClipVertex &provoking) {
@@ -320,14 +448,13 @@ void Rasterizer::setThreads(int threads) {
   Impl &m = *impl_;
   {
     std::lock_guard<std::mutex> lock(m.queueMutex);
-    if (threads == 1 && !m.commands.empty()) {
-      // Dropped, not drawn: the target may already be gone (see the header).
-      m.commands.clear();
-      m.draws.clear();
-      m.clears.clear();
-      m.triangles.clear();
-      m.queuedPixels = 0;
-      gQueuedRasterizers.fetch_sub(1, std::memory_order_acq_rel);
+    // Dropped, not drawn: the target may already be gone (see the header). Of work the
+    // helpers have started, only the bands already begun are finished.
+    if (threads == 1) {
+      m.cancelAheadLocked();
+      if (!m.commands.empty()) m.dropQueue();
+    } else {
+      m.joinLocked(nullptr);
     }
   }
   Registry &r = registry();
@@ -352,6 +479,11 @@ void Rasterizer::finish() {
   impl_->flushLocked(nullptr);
 }
 
+void Rasterizer::drawAhead() {
+  std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->drawAheadLocked();
+}
+
 void Rasterizer::finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch) {
   const Impl::CopyRequest copy{target, dst, dstPitch};
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
@@ -362,6 +494,7 @@ DepthBounds *Rasterizer::depthBoundsFor(const RenderTarget &target, bool startsF
   Impl &m = *impl_;
   std::unique_lock<std::mutex> lock(m.queueMutex, std::defer_lock);
   if (m.deferring()) lock.lock();
+  m.joinLocked(nullptr);
   DepthBounds *bounds = m.boundsFor(target);
   if (bounds && startsFrame) bounds->frameStarts();
   return bounds;
@@ -374,6 +507,7 @@ void Rasterizer::submitClear(const ClearJob &job) {
     return;
   }
   std::lock_guard<std::mutex> lock(m.queueMutex);
+  m.joinLocked(nullptr);
   try {
     m.clears.push_back(job);
     try {
@@ -417,10 +551,12 @@ void Rasterizer::setSpecialisedRoutines(bool enabled, bool allowAvx2) {
 bool Rasterizer::lastDrawSpecialised() const { return impl_->lastSpecialised; }
 void Rasterizer::setDepthBounds(bool enabled) {
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->joinLocked(nullptr);
   impl_->boundsEnabled = enabled;
 }
 uint64_t Rasterizer::depthRunsSkipped() const {
   std::lock_guard<std::mutex> lock(impl_->queueMutex);
+  impl_->joinLocked(nullptr);
   return impl_->bounds.runsSkipped();
 }
 
@@ -429,6 +565,7 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
   Impl &m = *impl_;
   std::unique_lock<std::mutex> queueLock(m.queueMutex, std::defer_lock);
   if (m.deferring()) queueLock.lock();
+  m.joinLocked(nullptr);
   VertexLayout layout;
   if (!vertices || !parseFvf(state.fvf, layout) || stride < static_cast<UINT>(layout.size))
     return D3DERR_INVALIDCALL;

@@ -71,15 +71,21 @@ class Rasterizer {
   // Deferred drawing on several threads. With 1 (the default) every call has drawn when it
   // returns. With more, Clear and the draws' pixel work are queued (vertices are processed
   // and triangles set up at once) and drawn by up to that many threads when finish() is
-  // called: each thread takes interleaved bands of rows and runs the queue in call order,
-  // so every pixel sees the same operations in the same order as one thread would give.
-  // Whoever reads, writes or frees the target or a texture a queued draw uses must call
-  // finish() (or finishPendingDrawing()) first. Queued work left at destruction is dropped.
+  // called (or drawAhead()): each thread takes bands of rows, the costliest first, and runs
+  // the queue in call order in each, so every pixel sees the same operations in the same
+  // order as one thread would give. Whoever reads, writes or frees the target or a texture
+  // a queued draw uses must call finish() (or finishPendingDrawing()) first. Queued work
+  // left at destruction is dropped, unless helpers have already started on it.
   void setThreads(int threads);
   int threads() const;
   void finish();
   // Whether the last finish that had work to do gave some of it to other threads.
   bool lastFinishShared() const;
+  // Starts the helpers on what is queued, when it is worth sharing out, and returns at
+  // once: a scene has ended and the caller has other work before it needs the pixels. Any
+  // later call that needs the queue or the pixels (finish, a draw, a clear, a lock) joins
+  // in and returns only when the queue is drawn, as if nothing had been started.
+  void drawAhead();
   // finish(), then the target's colour rows (width * 4 bytes each) into dst; the threads
   // copy the bands they drew while those are still in their caches.
   void finishAndCopy(const RenderTarget &target, BYTE *dst, INT dstPitch);

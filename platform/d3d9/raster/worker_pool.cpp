@@ -60,6 +60,12 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
+  start(job, helpers);
+  job(0);
+  finish();
+}
+
+void WorkerPool::start(const std::function<void(int)> &job, int helpers) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job_ = &job;
@@ -69,7 +75,9 @@ void WorkerPool::run(const std::function<void(int)> &job, int helpers) {
     ++generation_;
   }
   start_.notify_all();
-  job(0);
+}
+
+void WorkerPool::finish() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     open_ = false;  // from here on no helper joins

@@ -31,6 +31,12 @@ class WorkerPool {
   // The process the helpers run in: after fork a child has none of them.
   pid_t owner() const { return owner_; }
   void run(const std::function<void(int)> &job, int helpers);
+  // run() in two halves, for a caller with other work to do while the helpers start:
+  // start() hands the job to the helpers and returns at once; finish() returns when every
+  // call that started has returned, and no helper joins once it has been called. The
+  // caller may make its own job(0) call in between; `job` must live until finish returns.
+  void start(const std::function<void(int)> &job, int helpers);
+  void finish();
 
  private:
   void helperLoop();
