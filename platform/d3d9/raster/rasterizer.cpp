@@ -28,7 +28,7 @@ namespace kvd3d::raster {
 
 namespace {
 
-constexpr int kBandRows = 16;                  // threads take bands of rows, one at a time
+constexpr int kBandRows = 32;                  // threads take bands of rows, one at a time
 constexpr size_t kMaxQueuedTriangles = 1 << 16;  // a queue this long is drawn at once
 constexpr uint64_t kParallelPixels = 1 << 15;  // less queued work is drawn by the caller alone
 
