@@ -56,9 +56,9 @@ TEST_F(FrameDrawing, AClearedTextureIsNeverBound) {
 
 namespace {
 
-// The host's range is asked about once the scene has ended and before the read-back; a
-// refusal fails the frame and leaves the host's pixels as they were.
-TEST_F(FrameDrawing, TheHostRangeIsAskedBetweenTheSceneAndTheReadBack) {
+// The host's pixels are asked for once the scene has ended and before the read-back; none
+// fails the frame and leaves the host's pixels as they were.
+TEST_F(FrameDrawing, TheHostPixelsAreAskedForBetweenTheSceneAndTheReadBack) {
   solid("red", 0xFFFF0000u);
   const uint32_t n = scene->makePolygon(true, kQuad);
   const float uv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
@@ -67,9 +67,9 @@ TEST_F(FrameDrawing, TheHostRangeIsAskedBetweenTheSceneAndTheReadBack) {
   for (const bool writable : {false, true}) {
     kvtest::d3d9EnableCallLog(true);
     std::vector<std::string> before;
-    const HRESULT hr = kv::drawPaint(*scene, pixels.data(), kW, kH, [&] {
+    const HRESULT hr = kv::drawPaint(*scene, kW, kH, [&]() -> uint32_t * {
       before = kvtest::d3d9CallLog();
-      return writable;
+      return writable ? pixels.data() : nullptr;
     });
     kvtest::d3d9EnableCallLog(false);
     auto called = [&](const char *name) {
