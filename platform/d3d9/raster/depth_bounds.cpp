@@ -84,9 +84,12 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
   uint32_t rejected = 0;
   uint16_t *bound = boundsRow(row.y);
   uint8_t *stale = staleRow(row.y);
-  // The span's depth at a pixel, as every routine computes it. It is monotonic along the
-  // row, so over a run it is least at one of the run's ends.
+  // The span's depth at a pixel, as every routine computes it. Every step of it rounds
+  // monotonically, so along the row it never falls when z grows to the right and never
+  // rises when z falls: over a run it is least at the left end, or in the second case at
+  // the right end. One end is enough.
   auto depthAt = [&](int x) { return quantizeDepth(row.z + tri.z.dx * static_cast<float>(x - tri.xRef)); };
+  const bool leastAtLeft = !(tri.z.dx < 0.0f);
   auto failsAll = [&](uint32_t least, int r) { return lessEqual ? least > bound[r] : least >= bound[r]; };
 
   // Pixels [begin, end) of runs [firstRun, endRun) go to the routine.
@@ -105,7 +108,7 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
     bool fails = false;
     // A run untouched since a clear to the farthest depth cannot fail LESSEQUAL everywhere.
     if (tests && !(lessEqual && bound[r] == 0xFFFF && !stale[r])) {
-      const uint32_t least = std::min(depthAt(x), depthAt(end - 1));
+      const uint32_t least = depthAt(leastAtLeft ? x : end - 1);
       fails = failsAll(least, r);
       if (!fails && stale[r]) {
         // Written since it was last measured: measured now, as it may have come nearer.
@@ -130,9 +133,10 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
 bool DepthBounds::rowHidden(const DrawContext &ctx, const TriangleSetup &tri, int y, float rowZ) {
   const int x0 = tri.clipLeft, x1 = tri.clipRight;
   if (x0 >= x1) return false;
-  // The depth along a row is monotonic, so over the box's columns it is least at an end.
-  auto depthAt = [&](int x) { return quantizeDepth(rowZ + tri.z.dx * static_cast<float>(x - tri.xRef)); };
-  const uint32_t least = std::min(depthAt(x0), depthAt(x1 - 1));
+  // The depth along a row is monotonic (see shade), so over the box's columns it is least
+  // at the end z falls towards.
+  const int x = tri.z.dx < 0.0f ? x1 - 1 : x0;
+  const uint32_t least = quantizeDepth(rowZ + tri.z.dx * static_cast<float>(x - tri.xRef));
   const uint16_t *bound = boundsRow(y);
   const int first = x0 >> kShift, last = (x1 - 1) >> kShift;
   uint32_t most = 0;
