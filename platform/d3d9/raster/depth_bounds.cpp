@@ -84,6 +84,15 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
   uint32_t rejected = 0;
   uint16_t *bound = boundsRow(row.y);
   uint8_t *stale = staleRow(row.y);
+  if (!tests) {
+    // Nothing is skipped: the whole span is drawn, and only its runs' bounds kept true.
+    routine(ctx, tri, row, x0, x1);
+    if (!ctx.depthWrite) return;
+    const int first = x0 >> kShift, last = (x1 - 1) >> kShift;
+    std::fill(stale + first, stale + last + 1, uint8_t(1));
+    if (!rejects) std::fill(bound + first, bound + last + 1, uint16_t(0xFFFF));  // the depths may have risen
+    return;
+  }
   // The span's depth at a pixel, as every routine computes it. Every step of it rounds
   // monotonically, so along the row it never falls when z grows to the right and never
   // rises when z falls: over a run it is least at the left end, or in the second case at
