@@ -137,7 +137,12 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9 *pRenderTarget, IDirect3DS
   if (source->storage().locked() || dest->storage().locked()) return D3DERR_INVALIDCALL;
   dest->storage().markOverwritten();
   if (!backBuffers_.empty() && source == backBuffers_[0]) {
-    // The drawing threads copy the rows they drew while those are still in their caches.
+    // The finished frame changes hands instead of being copied: it comes back when the
+    // host frees the system-memory surface, and is copied only if either side is touched
+    // first (see PixelStorage::lendTo).
+    rasterizer_.finish();
+    if (source->storage().lendTo(dest->storage())) return D3D_OK;
+    // Otherwise the drawing threads copy the rows they drew while those are in their caches.
     rasterizer_.finishAndCopy(renderTarget(), dest->storage().bits(), dest->storage().pitch());
     return D3D_OK;
   }

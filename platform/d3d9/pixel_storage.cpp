@@ -36,6 +36,38 @@ void StorageRecycler::give(std::unique_ptr<BYTE[]> bits, uint64_t bytes) {
 PixelStorage::~PixelStorage() {
   // Queued draws may still write here (a render target) or read from here (a texture).
   if (bits_) kvd3d::raster::finishPendingDrawing();
+  releaseLoan();
+}
+
+bool PixelStorage::lendTo(PixelStorage &reader) {
+  if (&reader == this || !bits_ || !reader.bits_ || locked_ || reader.locked_) return false;
+  if (borrower_ || lender_ || reader.borrower_ || reader.lender_) return false;
+  if (reader.byteSize() != byteSize() || reader.pitch_ != pitch_) return false;
+  if (zeroPending_) zeroNow();
+  std::swap(bits_, reader.bits_);
+  reader.zeroPending_ = false;
+  borrower_ = &reader;
+  reader.lender_ = this;
+  return true;
+}
+
+void PixelStorage::endLoan() const {
+  const PixelStorage &reader = borrower_ ? *borrower_ : *this;
+  PixelStorage &lender = borrower_ ? const_cast<PixelStorage &>(*this) : *lender_;
+  std::memcpy(lender.bits_.get(), reader.bits_.get(), size_t(byteSize()));
+  lender.borrower_ = nullptr;
+  reader.lender_ = nullptr;
+}
+
+void PixelStorage::releaseLoan() {
+  if (lender_) {
+    std::swap(bits_, lender_->bits_);  // the frame goes home; this memory goes instead
+    lender_->borrower_ = nullptr;
+    lender_ = nullptr;
+  } else if (borrower_) {
+    borrower_->lender_ = nullptr;  // the reader keeps the frame for good
+    borrower_ = nullptr;
+  }
 }
 
 void PixelStorage::zeroNow() const {
@@ -46,6 +78,7 @@ void PixelStorage::zeroNow() const {
 void PixelStorage::recycle(StorageRecycler &recycler) {
   if (!bits_) return;
   kvd3d::raster::finishPendingDrawing();
+  releaseLoan();
   recycler.give(std::move(bits_), byteSize());
   zeroPending_ = false;
 }
@@ -58,6 +91,7 @@ HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, 
   const uint64_t slice = uint64_t(pitch) * blockRows(info, height);
   if (slice > kMaxLevelBytes || slice * depth > kMaxLevelBytes) return E_OUTOFMEMORY;
   if (bits_) kvd3d::raster::finishPendingDrawing();
+  releaseLoan();
   std::unique_ptr<BYTE[]> reused = recycler ? recycler->take(slice * depth) : nullptr;
   zeroPending_ = reused != nullptr;
   if (reused)
@@ -83,10 +117,12 @@ bool PixelStorage::regionAligned(UINT left, UINT top, UINT right, UINT bottom) c
   return true;
 }
 
-BYTE *PixelStorage::address(UINT left, UINT top, UINT front) const {
+BYTE *PixelStorage::address(UINT left, UINT top, UINT front) const { return addressIn(bits(), left, top, front); }
+
+BYTE *PixelStorage::addressIn(BYTE *base, UINT left, UINT top, UINT front) const {
   const size_t offset = size_t(front) * slicePitch_ + size_t(top / info_->blockHeight) * pitch_ +
                         size_t(left / info_->blockWidth) * info_->blockBytes;
-  return bits() + offset;
+  return base + offset;
 }
 
 HRESULT PixelStorage::lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flags) {
@@ -105,7 +141,8 @@ HRESULT PixelStorage::lockRect(D3DLOCKED_RECT *out, const RECT *rect, DWORD flag
     top = UINT(rect->top);
   }
   out->Pitch = INT(pitch_);
-  out->pBits = address(left, top, 0);
+  // A reader holding a lent frame is read where it lies; any other lock ends the loan.
+  out->pBits = lender_ && (flags & D3DLOCK_READONLY) ? addressIn(bits_.get(), left, top, 0) : address(left, top, 0);
   locked_ = true;
   return D3D_OK;
 }
@@ -135,6 +172,7 @@ HRESULT PixelStorage::lockBox(D3DLOCKED_BOX *out, const D3DBOX *box, DWORD flags
 void PixelStorage::discardContents() {
   if (!bits_) return;
   kvd3d::raster::finishPendingDrawing();
+  releaseLoan();
   zeroPending_ = false;
   std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
 }

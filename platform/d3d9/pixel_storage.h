@@ -45,6 +45,14 @@ class PixelStorage {
   void recycle(StorageRecycler &recycler);
   void markOverwritten() { zeroPending_ = false; }
 
+  // A read-back without a copy: this level's memory (a finished frame) goes to `reader`, a
+  // storage of the same size and pitch, and the reader's memory takes its place here. The
+  // frame comes back here when the reader's memory is freed or recycled. Whichever of the
+  // two is touched first otherwise (this level in any way, the reader by anything but a
+  // read-only lock) has the frame copied into this level's memory, and the two part ways.
+  // False, with nothing done, when the sizes differ or either is locked or already lent.
+  bool lendTo(PixelStorage &reader);
+
   const FormatInfo &info() const { return *info_; }
   UINT width() const { return width_; }
   UINT height() const { return height_; }
@@ -52,6 +60,7 @@ class PixelStorage {
   INT pitch() const { return INT(pitch_); }
   INT slicePitch() const { return INT(slicePitch_); }
   BYTE *bits() const {
+    if (borrower_ || lender_) endLoan();
     if (zeroPending_) zeroNow();
     return bits_.get();
   }
@@ -74,6 +83,12 @@ class PixelStorage {
 
  private:
   void zeroNow() const;
+  // The frame copied into the lender's memory; the two part ways.
+  void endLoan() const;
+  // Before this storage's memory goes: a reader hands the frame back to its lender, a
+  // lender leaves the frame with its reader.
+  void releaseLoan();
+  BYTE *addressIn(BYTE *base, UINT left, UINT top, UINT front) const;
 
   const FormatInfo *info_ = nullptr;
   UINT width_ = 0, height_ = 0, depth_ = 0;
@@ -81,6 +96,8 @@ class PixelStorage {
   std::unique_ptr<BYTE[]> bits_;
   bool locked_ = false;
   mutable bool zeroPending_ = false;
+  mutable PixelStorage *borrower_ = nullptr;  // holds this level's frame (see lendTo)
+  mutable PixelStorage *lender_ = nullptr;    // whose frame this memory holds
 };
 
 }  // namespace kvd3d

@@ -1,4 +1,5 @@
 // Scenes, Clear, drawing, texture binding and the frame read-back (GetRenderTargetData).
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -69,6 +70,92 @@ TEST_F(DrawingTest, ClearChecksItsArgumentsAndFillsTheTarget) {
   ASSERT_EQ(device_->Reset(&pp), D3D_OK);
   EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.f, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3D_OK);
+}
+
+// A read-back hands the frame itself to the system-memory surface and takes it back when
+// that surface goes. Whatever touches either side first (a clear of the target, a lock
+// for writing, a second read-back, a reset) leaves both with the contents they should have.
+TEST_F(DrawingTest, AReadBackFrameChangesHandsAndComesBackIntact) {
+  Ref<IDirect3DSurface9> back;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  auto readInto = [&](Ref<IDirect3DSurface9> &copy) {
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(device_->GetRenderTargetData(back.get(), copy.get()), D3D_OK);
+  };
+  // How many pixels of the surface hold colour, read through a lock with those flags.
+  auto count = [](IDirect3DSurface9 *surface, DWORD colour, DWORD flags = D3DLOCK_READONLY) {
+    D3DLOCKED_RECT locked{};
+    if (surface->LockRect(&locked, nullptr, flags) != D3D_OK) return -1;
+    int n = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 32; ++x) n += reinterpret_cast<const DWORD *>(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch)[x] == colour;
+    surface->UnlockRect();
+    return n;
+  };
+  auto backCount = [&](DWORD colour) {
+    const std::vector<DWORD> pixels = readBack();
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+  };
+  const DWORD red = 0xffff0000, green = 0xff00ff00, blue = 0xff0000ff, white = 0xffffffff;
+  const D3DRECT corner{0, 0, 4, 4};
+
+  // Freed untouched: the frame is back in the target, and stays there under a partial clear.
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, red, 1.f, 0), D3D_OK);
+  Ref<IDirect3DSurface9> a;
+  readInto(a);
+  EXPECT_EQ(count(a.get(), red), 32 * 16);
+  a.reset();
+  ASSERT_EQ(device_->Clear(1, &corner, D3DCLEAR_TARGET, blue, 1.f, 0), D3D_OK);
+  EXPECT_EQ(backCount(red), 32 * 16 - 16);
+  EXPECT_EQ(backCount(blue), 16);
+
+  // The target drawn on while the copy lives, and while the copy is locked for reading.
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, red, 1.f, 0), D3D_OK);
+  readInto(a);
+  D3DLOCKED_RECT held{};
+  ASSERT_EQ(a->LockRect(&held, nullptr, D3DLOCK_READONLY), D3D_OK);
+  ASSERT_EQ(device_->Clear(1, &corner, D3DCLEAR_TARGET, green, 1.f, 0), D3D_OK);
+  EXPECT_EQ(static_cast<const DWORD *>(held.pBits)[0], red);  // the lock still shows the frame read back
+  a->UnlockRect();
+  EXPECT_EQ(count(a.get(), red), 32 * 16);
+  EXPECT_EQ(backCount(green), 16);
+  EXPECT_EQ(backCount(red), 32 * 16 - 16);
+  a.reset();
+  EXPECT_EQ(backCount(green), 16);
+  EXPECT_EQ(backCount(red), 32 * 16 - 16);
+
+  // The copy written through a lock: the target keeps the frame.
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, red, 1.f, 0), D3D_OK);
+  readInto(a);
+  D3DLOCKED_RECT written{};
+  ASSERT_EQ(a->LockRect(&written, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 32; ++x) reinterpret_cast<DWORD *>(static_cast<BYTE *>(written.pBits) + y * written.Pitch)[x] = white;
+  a->UnlockRect();
+  EXPECT_EQ(count(a.get(), white), 32 * 16);
+  EXPECT_EQ(backCount(red), 32 * 16);
+  a.reset();
+  EXPECT_EQ(backCount(red), 32 * 16);
+
+  // Two copies alive at once, freed in either order.
+  Ref<IDirect3DSurface9> b;
+  readInto(a);
+  readInto(b);
+  EXPECT_EQ(count(a.get(), red), 32 * 16);
+  EXPECT_EQ(count(b.get(), red), 32 * 16);
+  a.reset();
+  EXPECT_EQ(backCount(red), 32 * 16);
+  b.reset();
+  EXPECT_EQ(backCount(red), 32 * 16);
+
+  // The target reset away while a copy holds its frame: the copy keeps it.
+  readInto(a);
+  back.reset();
+  D3DPRESENT_PARAMETERS pp = libraryParameters(32, 16);
+  ASSERT_EQ(device_->Reset(&pp), D3D_OK);
+  EXPECT_EQ(count(a.get(), red), 32 * 16);
+  a.reset();
 }
 
 TEST_F(DrawingTest, ScenesDoNotNestAndDrawingNeedsOne) {
