@@ -84,15 +84,6 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
   uint32_t rejected = 0;
   uint16_t *bound = boundsRow(row.y);
   uint8_t *stale = staleRow(row.y);
-  if (!tests) {
-    // Nothing is skipped: the whole span is drawn, and only its runs' bounds kept true.
-    routine(ctx, tri, row, x0, x1);
-    if (!ctx.depthWrite) return;
-    const int first = x0 >> kShift, last = (x1 - 1) >> kShift;
-    std::fill(stale + first, stale + last + 1, uint8_t(1));
-    if (!rejects) std::fill(bound + first, bound + last + 1, uint16_t(0xFFFF));  // the depths may have risen
-    return;
-  }
   // The span's depth at a pixel, as every routine computes it. Every step of it rounds
   // monotonically, so along the row it never falls when z grows to the right and never
   // rises when z falls: over a run it is least at the left end, or in the second case at
@@ -110,13 +101,18 @@ void DepthBounds::shade(SpanRoutine routine, const DrawContext &ctx, const Trian
       if (!rejects) bound[r] = 0xFFFF;  // the depths there may have risen
     }
   };
+  if (!tests) {
+    // Nothing is skipped: the whole span is drawn, and only its runs' bounds kept true.
+    draw(x0, x1, x0 >> kShift, ((x1 - 1) >> kShift) + 1);
+    return;
+  }
 
   int pending = -1, pendingRun = 0;  // start of the pixels not yet drawn, and its run
   for (int x = x0; x < x1;) {
     const int r = x >> kShift, end = std::min(x1, (r + 1) * kRun);
     bool fails = false;
     // A run untouched since a clear to the farthest depth cannot fail LESSEQUAL everywhere.
-    if (tests && !(lessEqual && bound[r] == 0xFFFF && !stale[r])) {
+    if (!(lessEqual && bound[r] == 0xFFFF && !stale[r])) {
       const uint32_t least = depthAt(leastAtLeft ? x : end - 1);
       fails = failsAll(least, r);
       if (!fails && stale[r]) {

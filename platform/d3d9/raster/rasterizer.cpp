@@ -255,7 +255,7 @@ struct Rasterizer::Impl {
 
   // Draws the queue (and makes the copy) with as many threads as the work is worth.
   void flushLocked(const CopyRequest *copy) {
-    if (ahead) {
+    if (ahead || startBands(copy)) {
       joinLocked(copy);
       return;
     }
@@ -263,53 +263,46 @@ struct Rasterizer::Impl {
       if (copy) runBand(0, int(copy->target.height), copy);
       return;
     }
-    const int rows = prepareQueue(copy);
-    const int bands = (rows + kBandRows - 1) / kBandRows;
-    const bool shared = readyToShare(bands);
-    if (shared) {
-      const bool ordered = orderBands(bands);
-      std::atomic<int> next{0};
-      pool->run(
-          [&](int) {
-            for (int i = next.fetch_add(1); i < bands; i = next.fetch_add(1)) {
-              const int b = ordered ? bandOrder[size_t(i)] : i;
-              runBand(b * kBandRows, (b + 1) * kBandRows, copy);
-            }
-          },
-          std::min(pool->helperCount(), bands - 1));
-    } else {
-      runBand(0, rows, copy);
-    }
-    lastShared = shared;
+    runBand(0, prepareQueue(copy), copy);
+    lastShared = false;
     dropQueue();
   }
 
-  // Drawing ahead: when a scene ends, the helpers start on the queue while the caller goes
-  // on (the host's read-back comes next). Every call that needs the queue or the pixels
-  // joins in first (joinLocked), so each sees the queue drawn exactly as before.
+  // The helpers' share of the queue: once started (startBands) they take bands until none
+  // is left, and whoever next needs the queue or the pixels joins in (joinLocked). When a
+  // scene ends they start ahead of that call (drawAhead), while the caller goes on with
+  // other work (the host's read-back comes next); each call still sees the queue drawn
+  // exactly as before.
   std::function<void(int)> bandJob;
   std::atomic<int> nextBand{0};
   int bandCount = 0;
-  bool aheadOrdered = false;  // whether bandOrder holds the order of the bands drawn ahead
-  bool ahead = false;
-  std::atomic<const CopyRequest *> lateCopy{nullptr};  // asked for while drawing ahead
+  bool aheadOrdered = false;  // whether bandOrder holds the order of the bands being drawn
+  bool ahead = false;         // helpers have been started on the queue
+  std::atomic<const CopyRequest *> lateCopy{nullptr};  // the copy, once asked for
   std::vector<uint8_t> bandCopied;                      // by the thread that drew the band
 
-  void drawAheadLocked() {
-    if (ahead || commands.empty()) return;
-    bandCount = (prepareQueue(nullptr) + kBandRows - 1) / kBandRows;
-    if (!readyToShare(bandCount)) return;  // drawn by the caller when it is needed
+  // Starts the helpers on the queue (each band is copied as soon as drawn when copy is
+  // given); false when the queue is not worth sharing out.
+  bool startBands(const CopyRequest *copy) {
+    if (commands.empty()) return false;
+    bandCount = (prepareQueue(copy) + kBandRows - 1) / kBandRows;
+    if (!readyToShare(bandCount)) return false;
     try {
       bandCopied.assign(size_t(bandCount), 0);
       bandJob = [this](int) { drawBands(); };
     } catch (const std::bad_alloc &) {
-      return;
+      return false;
     }
     aheadOrdered = orderBands(bandCount);
     nextBand = 0;
-    lateCopy = nullptr;
+    lateCopy = copy;
     ahead = true;
     pool->start(bandJob, std::min(pool->helperCount(), bandCount - 1));
+    return true;
+  }
+
+  void drawAheadLocked() {
+    if (!ahead) startBands(nullptr);  // not worth sharing: drawn by the caller when needed
   }
 
   void drawBands() {
@@ -324,7 +317,7 @@ struct Rasterizer::Impl {
     }
   }
 
-  // With helpers drawing ahead: lets the bands already begun finish and drops the rest.
+  // With helpers started: lets the bands already begun finish and drops the rest.
   void cancelAheadLocked() {
     if (!ahead) return;
     nextBand.store(bandCount);
@@ -333,7 +326,7 @@ struct Rasterizer::Impl {
     dropQueue();
   }
 
-  // With helpers drawing ahead: draws what they have not taken, waits for them, then
+  // With helpers started: draws what they have not taken, waits for them, then
   // copies (when asked) every band drawn before the copy was asked for, and any rows
   // below the queue's.
   void joinLocked(const CopyRequest *copy) {
