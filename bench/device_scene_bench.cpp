@@ -19,6 +19,7 @@ namespace {
 using kvd3d::raster::DrawState;
 using kvd3d::raster::Rasterizer;
 using kvd3d::raster::RenderTarget;
+using kvd3d::raster::SpanWidth;
 
 constexpr UINT kWidth = 544, kHeight = 416, kTextureSize = 256;
 
@@ -143,9 +144,9 @@ struct RasterScene {
   }
 };
 
-void rasterizerScene(benchmark::State &st, bool specialised, bool allowAvx2 = true) {
+void rasterizerScene(benchmark::State &st, bool specialised, SpanWidth widest = SpanWidth::Avx512) {
   RasterScene scene(static_cast<int>(st.range(0)));
-  scene.rasterizer.setSpecialisedRoutines(specialised, allowAvx2);
+  scene.rasterizer.setSpecialisedRoutines(specialised, widest);
   for (auto _ : st) {
     scene.frame();
     benchmark::DoNotOptimize(scene.color.data());
@@ -154,9 +155,11 @@ void rasterizerScene(benchmark::State &st, bool specialised, bool allowAvx2 = tr
 }
 
 void BM_RasterizerScene(benchmark::State &st) { rasterizerScene(st, true); }
-void BM_RasterizerSceneSse2(benchmark::State &st) { rasterizerScene(st, true, false); }
+void BM_RasterizerSceneAvx2(benchmark::State &st) { rasterizerScene(st, true, SpanWidth::Avx2); }
+void BM_RasterizerSceneSse2(benchmark::State &st) { rasterizerScene(st, true, SpanWidth::Sse2); }
 void BM_RasterizerSceneGeneric(benchmark::State &st) { rasterizerScene(st, false); }
 BENCHMARK(BM_RasterizerScene)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RasterizerSceneAvx2)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterizerSceneSse2)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RasterizerSceneGeneric)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 

@@ -14,6 +14,8 @@ namespace kvtest {
 using kvd3d::raster::DrawState;
 using kvd3d::raster::Rasterizer;
 using kvd3d::raster::RenderTarget;
+using kvd3d::raster::SpanWidth;
+using kvd3d::raster::widestSpanWidth;
 using kvd3d::raster::TextureView;
 
 // Pre-transformed vertex with a colour and one coordinate set.

@@ -8,6 +8,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kvd3d::raster {
@@ -236,9 +237,16 @@ SpanRoutine pickDepth(const PipelineKey &k) {
 
 }  // namespace
 
-SpanRoutine specialisedSpan(const PipelineKey &k, bool allowAvx2) {
+SpanWidth widestSpanWidth() {
+  if (processorHasAvx512()) return SpanWidth::Avx512;
+  return processorHasAvx2() ? SpanWidth::Avx2 : SpanWidth::Sse2;
+}
+
+SpanRoutine specialisedSpan(const PipelineKey &k, SpanWidth widest) {
   if (!k.specialised) return nullptr;
-  if (allowAvx2 && processorHasAvx2()) return specialisedSpanAvx2(k);
+  const SpanWidth width = std::min(widest, widestSpanWidth());
+  if (width == SpanWidth::Avx512) return specialisedSpanAvx512(k);
+  if (width == SpanWidth::Avx2) return specialisedSpanAvx2(k);
   if (k.blend) return k.twoTextures ? pickDepth<true, true>(k) : pickDepth<true, false>(k);
   return k.twoTextures ? pickDepth<false, true>(k) : pickDepth<false, false>(k);
 }
@@ -248,7 +256,8 @@ SpanRoutine specialisedSpan(const PipelineKey &k, bool allowAvx2) {
 #else
 
 namespace kvd3d::raster {
-SpanRoutine specialisedSpan(const PipelineKey &, bool) { return nullptr; }
+SpanWidth widestSpanWidth() { return SpanWidth::Sse2; }
+SpanRoutine specialisedSpan(const PipelineKey &, SpanWidth) { return nullptr; }
 }  // namespace kvd3d::raster
 
 #endif

@@ -19,11 +19,14 @@ struct PipelineKey {
 PipelineKey derivePipelineKey(const DrawState &state, DrawContext &ctx);
 
 // nullptr when no specialised routine exists for the key (or the build has none). Picks the
-// eight-pixel AVX2 routines when the processor has AVX2 and they are allowed.
-SpanRoutine specialisedSpan(const PipelineKey &key, bool allowAvx2 = true);
+// widest routines the processor runs, up to `widest`.
+SpanRoutine specialisedSpan(const PipelineKey &key, SpanWidth widest = SpanWidth::Avx512);
 
 // The AVX2 routines (fast_span_avx2.cpp); only to be called when processorHasAvx2().
 SpanRoutine specialisedSpanAvx2(const PipelineKey &key);
 bool processorHasAvx2();
+// The AVX-512 routines (fast_span_avx512.cpp); only to be called when processorHasAvx512().
+SpanRoutine specialisedSpanAvx512(const PipelineKey &key);
+bool processorHasAvx512();
 
 }  // namespace kvd3d::raster

@@ -74,7 +74,7 @@ struct Rasterizer::Impl {
   DWORD cullMode = D3DCULL_NONE;
   bool flatShading = false;
   bool specialisedEnabled = true;
-  bool avx2Allowed = true;
+  SpanWidth widestWidth = SpanWidth::Avx512;
   bool lastSpecialised = false;
   ScissorRect scissor{};
   DepthBounds bounds;
@@ -537,9 +537,9 @@ int threadsFromEnvironment() {
   return cores == 0 ? 1 : int(std::min(cores, 64u));
 }
 
-void Rasterizer::setSpecialisedRoutines(bool enabled, bool allowAvx2) {
+void Rasterizer::setSpecialisedRoutines(bool enabled, SpanWidth widest) {
   impl_->specialisedEnabled = enabled;
-  impl_->avx2Allowed = allowAvx2;
+  impl_->widestWidth = widest;
 }
 bool Rasterizer::lastDrawSpecialised() const { return impl_->lastSpecialised; }
 void Rasterizer::setDepthBounds(bool enabled) {
@@ -591,7 +591,7 @@ HRESULT Rasterizer::drawPrimitiveUP(const DrawState &state, const RenderTarget &
   if (m.scissor.left >= m.scissor.right || m.scissor.top >= m.scissor.bottom) return D3D_OK;
 
   const PipelineKey key = derivePipelineKey(state, ctx);
-  const SpanRoutine special = m.specialisedEnabled ? specialisedSpan(key, m.avx2Allowed) : nullptr;
+  const SpanRoutine special = m.specialisedEnabled ? specialisedSpan(key, m.widestWidth) : nullptr;
   m.routine = special ? special : genericSpan;
   m.lastSpecialised = special != nullptr;
   m.cullMode = state.renderState[D3DRS_CULLMODE];

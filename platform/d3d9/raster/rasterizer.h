@@ -10,6 +10,12 @@ constexpr int kRenderStateCount = 256;  // D3DRENDERSTATETYPE values are all bel
 constexpr int kStageStateCount = 33;    // D3DTEXTURESTAGESTATETYPE values 1..32
 constexpr int kSamplerStateCount = 14;  // D3DSAMPLERSTATETYPE values 1..13
 
+// How many pixels a specialised routine shades at a time, and the instructions it needs:
+// SSE2 (every x86 processor this runs on), AVX2, or AVX-512 (F, BW and VL).
+enum class SpanWidth { Sse2 = 4, Avx2 = 8, Avx512 = 16 };
+// The widest routines this processor (and this build) runs.
+SpanWidth widestSpanWidth();
+
 // Level 0 of a bound texture as the sampler sees it; bits == nullptr means no texture on that stage.
 struct TextureView {
   D3DFORMAT format = D3DFMT_UNKNOWN;
@@ -58,9 +64,9 @@ class Rasterizer {
              DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
   // Specialised pixel routines are on by default; off sends every draw through the generic
-  // routine. allowAvx2 = false keeps them to SSE2 even on processors with AVX2 (tests compare
-  // all three).
-  void setSpecialisedRoutines(bool enabled, bool allowAvx2 = true);
+  // routine. `widest` keeps them to narrower routines than the processor runs (tests compare
+  // every width with the generic routine).
+  void setSpecialisedRoutines(bool enabled, SpanWidth widest = SpanWidth::Avx512);
   // Whether the last draw that got as far as choosing a pixel routine chose a specialised one.
   bool lastDrawSpecialised() const;
   // Skipping runs of pixels that lie behind what the depth buffer holds is on by default;
