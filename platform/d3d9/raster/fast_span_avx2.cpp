@@ -36,19 +36,23 @@ KV_AVX2 inline __m256i modulate8(__m256i a, __m256i b) {
   return _mm256_packus_epi16(lo, hi);
 }
 
-// One half (four pixels widened to 16 bits a channel) of the source-alpha blend.
-KV_AVX2 inline __m256i blendHalf(__m256i s, __m256i d) {
-  const __m256i bias = _mm256_set1_epi16(127), full = _mm256_set1_epi16(255);
-  const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
-  const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, a)));
-  return divide255(_mm256_add_epi16(sum, bias));
-}
-
+// The source-alpha blend, a multiply-add a channel: source and destination bytes made signed
+// (c - 128) and paired, weighed by a and 255 - a. The weights add up to 255, so the sum stays
+// within 16 bits, and adding 128 * 255 back with the rounding bias gives, in 16-bit
+// arithmetic that wraps, exactly a * s + (255 - a) * d + 127 to divide by 255.
 KV_AVX2 inline __m256i blendSrcAlpha(__m256i src, __m256i dst) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i lo = blendHalf(_mm256_unpacklo_epi8(src, zero), _mm256_unpacklo_epi8(dst, zero));
-  const __m256i hi = blendHalf(_mm256_unpackhi_epi8(src, zero), _mm256_unpackhi_epi8(dst, zero));
-  return _mm256_packus_epi16(lo, hi);
+  const __m256i sign = _mm256_set1_epi8(-128), pairs = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i bias = _mm256_set1_epi16(128 * 255 + 127);
+  // Each pixel's alpha to both bytes of each of its channel pairs, for the lane's pixels 0-1 and 2-3.
+  const __m256i alphaLo = _mm256_broadcastsi128_si256(_mm_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7));
+  const __m256i alphaHi =
+      _mm256_broadcastsi128_si256(_mm_setr_epi8(11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15));
+  const __m256i s = _mm256_xor_si256(src, sign), d = _mm256_xor_si256(dst, sign);
+  const __m256i lo =
+      _mm256_maddubs_epi16(_mm256_xor_si256(_mm256_shuffle_epi8(src, alphaLo), pairs), _mm256_unpacklo_epi8(s, d));
+  const __m256i hi =
+      _mm256_maddubs_epi16(_mm256_xor_si256(_mm256_shuffle_epi8(src, alphaHi), pairs), _mm256_unpackhi_epi8(s, d));
+  return _mm256_packus_epi16(divide255(_mm256_add_epi16(lo, bias)), divide255(_mm256_add_epi16(hi, bias)));
 }
 
 KV_AVX2 inline __m256i loadDepth(const uint16_t *p, int n) {

@@ -39,19 +39,20 @@ KV_AVX512 inline __m512i modulate16(__m512i a, __m512i b) {
   return _mm512_packus_epi16(lo, hi);
 }
 
-// One half (eight pixels widened to 16 bits a channel) of the source-alpha blend.
-KV_AVX512 inline __m512i blendHalf(__m512i s, __m512i d) {
-  const __m512i bias = _mm512_set1_epi16(127), full = _mm512_set1_epi16(255);
-  const __m512i a = _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(s, 0xFF), 0xFF);
-  const __m512i sum = _mm512_add_epi16(_mm512_mullo_epi16(s, a), _mm512_mullo_epi16(d, _mm512_sub_epi16(full, a)));
-  return divide255(_mm512_add_epi16(sum, bias));
-}
-
+// The source-alpha blend, a multiply-add a channel: source and destination bytes made signed
+// (c - 128) and paired, weighed by a and 255 - a. The weights add up to 255, so the sum stays
+// within 16 bits, and adding 128 * 255 back with the rounding bias gives, in 16-bit
+// arithmetic that wraps, exactly a * s + (255 - a) * d + 127 to divide by 255.
 KV_AVX512 inline __m512i blendSrcAlpha(__m512i src, __m512i dst) {
-  const __m512i zero = _mm512_setzero_si512();
-  const __m512i lo = blendHalf(_mm512_unpacklo_epi8(src, zero), _mm512_unpacklo_epi8(dst, zero));
-  const __m512i hi = blendHalf(_mm512_unpackhi_epi8(src, zero), _mm512_unpackhi_epi8(dst, zero));
-  return _mm512_packus_epi16(lo, hi);
+  const __m512i sign = _mm512_set1_epi8(-128), pairs = _mm512_set1_epi16(static_cast<short>(0xFF00));
+  const __m512i bias = _mm512_set1_epi16(128 * 255 + 127);
+  // Each pixel's alpha to both bytes of each of its channel pairs, for the lane's pixels 0-1 and 2-3.
+  const __m512i alphaLo = _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 7, 7, 7, 7, 7, 7, 7, 7));
+  const __m512i alphaHi = _mm512_broadcast_i32x4(_mm_setr_epi8(11, 11, 11, 11, 11, 11, 11, 11, 15, 15, 15, 15, 15, 15, 15, 15));
+  const __m512i s = _mm512_xor_si512(src, sign), d = _mm512_xor_si512(dst, sign);
+  const __m512i lo = _mm512_maddubs_epi16(_mm512_xor_si512(_mm512_shuffle_epi8(src, alphaLo), pairs), _mm512_unpacklo_epi8(s, d));
+  const __m512i hi = _mm512_maddubs_epi16(_mm512_xor_si512(_mm512_shuffle_epi8(src, alphaHi), pairs), _mm512_unpackhi_epi8(s, d));
+  return _mm512_packus_epi16(divide255(_mm512_add_epi16(lo, bias)), divide255(_mm512_add_epi16(hi, bias)));
 }
 
 struct CoordPlane {
