@@ -1,6 +1,8 @@
 // Host images: the pointer chain a host's image object holds, below 4 GiB.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -46,6 +48,25 @@ TEST(HostImage, ManyImagesAreDistinct) {
   }
   for (int i = 1; i < 16; ++i) EXPECT_NE(handles[i], handles[i - 1]);
   for (uint32_t h : handles) kvhost_image_destroy(h);
+}
+
+// A frame-sized image sits on a huge-page boundary, every pixel of it is writable, and
+// freeing it gives back the whole rounded mapping.
+TEST(HostImage, LargeImagesStartOnAHugePageAndAreFreedWhole) {
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  const uint32_t handle = kvhost_image_create(544, 1000);  // 2.2 MB: two huge pages
+  ASSERT_NE(handle, 0u);
+  const uintptr_t object = uintptr_t(handle) * 2;
+  EXPECT_EQ(object % kHuge, 0u);
+  uint32_t *pixels = kvhost_image_pixels(handle);
+  pixels[0] = 1;
+  pixels[544 * 1000 - 1] = 2;
+  EXPECT_EQ(msync(reinterpret_cast<void *>(object), 2 * kHuge, MS_ASYNC), 0);
+  kvhost_image_destroy(handle);
+  errno = 0;
+  EXPECT_EQ(msync(reinterpret_cast<void *>(object), kHuge, MS_ASYNC), -1);
+  EXPECT_EQ(errno, ENOMEM);
+  EXPECT_EQ(msync(reinterpret_cast<void *>(object + kHuge), kHuge, MS_ASYNC), -1);
 }
 
 }  // namespace
