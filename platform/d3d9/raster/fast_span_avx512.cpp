@@ -86,12 +86,15 @@ KV_AVX512 inline TexturePlane texturePlane(const DirectTexture &t) {
                       _mm512_set1_epi32(static_cast<int>(t.alphaOr))};
 }
 
-// Only live lanes are read; the others come back 0 and are never stored.
-KV_AVX512 inline __m512i fetchTexels(const TexturePlane &t, __m512 u, __m512 v, __mmask16 live) {
+KV_AVX512 inline __m512i texelOffsets(const TexturePlane &t, __m512 u, __m512 v) {
   const __m512i iu = _mm512_and_si512(floorToTexel16(_mm512_mul_ps(u, t.width)), t.maskU);
   const __m512i iv = _mm512_and_si512(floorToTexel16(_mm512_mul_ps(v, t.height)), t.maskV);
-  const __m512i offset = _mm512_madd_epi16(_mm512_or_si512(_mm512_slli_epi32(iv, 16), iu), t.pitchAndOne);
-  const __m512i texels = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), live, offset, t.texels, 4);
+  return _mm512_madd_epi16(_mm512_or_si512(_mm512_slli_epi32(iv, 16), iu), t.pitchAndOne);
+}
+
+// Only live lanes are read; the others come back 0 and are never stored.
+KV_AVX512 inline __m512i gatherTexels(const TexturePlane &t, __m512i offsets, __mmask16 live) {
+  const __m512i texels = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), live, offsets, t.texels, 4);
   return _mm512_or_si512(texels, t.alphaOr);
 }
 
@@ -104,37 +107,51 @@ struct SpanConstants {
   __m512i targetAlphaOr;
 };
 
-template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
-KV_AVX512 inline void shadeGroup(const SpanConstants &k, int x, __m512 fx, __mmask16 live) {
-  __m512i z = _mm512_setzero_si512();
+// A group up to its texel reads: which pixels pass the depth test, their depths, and where
+// their texels are. Reads only the group's own depths, so the next group is prepared
+// before this one's texels arrive and its pixels are written.
+struct Prepared {
+  __mmask16 live;
+  __m512i z, offsets0, offsets1;
+};
+
+template <bool kTwoTextures, DepthMode kDepth>
+KV_AVX512 inline Prepared prepareGroup(const SpanConstants &k, int x, __m512 fx, __mmask16 live) {
+  Prepared g{live, _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
   if constexpr (kDepth != DepthMode::Off) {
     __m512 zf = _mm512_add_ps(k.zRow, _mm512_mul_ps(k.zDx, fx));
     zf = _mm512_max_ps(_mm512_min_ps(zf, _mm512_set1_ps(1.0f)), _mm512_setzero_ps());
-    z = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(zf, _mm512_set1_ps(65535.0f)), _mm512_set1_ps(0.5f)));
+    g.z = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(zf, _mm512_set1_ps(65535.0f)), _mm512_set1_ps(0.5f)));
     const __m512i stored = _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(live, k.depth + x));
-    live = kDepth == DepthMode::LessEqual ? _mm512_mask_cmple_epi32_mask(live, z, stored)
-                                          : _mm512_mask_cmplt_epi32_mask(live, z, stored);
-    if (live == 0) return;
+    g.live = kDepth == DepthMode::LessEqual ? _mm512_mask_cmple_epi32_mask(live, g.z, stored)
+                                            : _mm512_mask_cmplt_epi32_mask(live, g.z, stored);
+    if (g.live == 0) return g;  // hidden: no texel is read
   }
-
   const __m512 q = _mm512_add_ps(k.qRow, _mm512_mul_ps(k.qDx, fx));
   const __m512 rq = _mm512_div_ps(_mm512_set1_ps(1.0f), q);
-  __m512i src = fetchTexels(k.tex0, interpolate(k.u0, fx, rq), interpolate(k.v0, fx, rq), live);
+  g.offsets0 = texelOffsets(k.tex0, interpolate(k.u0, fx, rq), interpolate(k.v0, fx, rq));
+  if constexpr (kTwoTextures) g.offsets1 = texelOffsets(k.tex1, interpolate(k.u1, fx, rq), interpolate(k.v1, fx, rq));
+  return g;
+}
+
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+KV_AVX512 inline void writeGroup(const SpanConstants &k, int x, const Prepared &g) {
+  if (g.live == 0) return;
+  __m512i src = gatherTexels(k.tex0, g.offsets0, g.live);
   if constexpr (kTwoTextures) {
-    const __m512i second = fetchTexels(k.tex1, interpolate(k.u1, fx, rq), interpolate(k.v1, fx, rq), live);
+    const __m512i second = gatherTexels(k.tex1, g.offsets1, g.live);
     const __m512i alphaMask = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
     src = _mm512_ternarylogic_epi32(alphaMask, src, modulate16(src, second), 0xCA);  // alpha from src, colour modulated
   }
-
   __m512i out = src;
   if constexpr (kBlend) {
-    const __m512i dst = _mm512_maskz_loadu_epi32(live, k.color + x);
+    const __m512i dst = _mm512_maskz_loadu_epi32(g.live, k.color + x);
     out = blendSrcAlpha(src, _mm512_or_si512(dst, k.targetAlphaOr));
   }
   out = _mm512_or_si512(out, k.targetAlphaOr);
-  _mm512_mask_storeu_epi32(k.color + x, live, out);
-
-  if constexpr (kDepth != DepthMode::Off && kDepthWrite) _mm256_mask_storeu_epi16(k.depth + x, live, _mm512_cvtepi32_epi16(z));
+  _mm512_mask_storeu_epi32(k.color + x, g.live, out);
+  if constexpr (kDepth != DepthMode::Off && kDepthWrite)
+    _mm256_mask_storeu_epi16(k.depth + x, g.live, _mm512_cvtepi32_epi16(g.z));
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
@@ -159,11 +176,21 @@ KV_AVX512 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const 
   __m512 fx = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(x0 - tri.xRef)),
                             _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
   const __m512 sixteen = _mm512_set1_ps(16.0f);
-  int x = x0;
-  for (; x + 16 <= x1; x += 16, fx = _mm512_add_ps(fx, sixteen))
-    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, fx, 0xFFFF);
-  if (x < x1)
-    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, fx, static_cast<__mmask16>((1u << (x1 - x)) - 1));
+  if (x0 >= x1) return;
+  auto liveFrom = [x1](int x) {
+    return x + 16 <= x1 ? __mmask16(0xFFFF) : static_cast<__mmask16>((1u << (x1 - x)) - 1);
+  };
+  Prepared group = prepareGroup<kTwoTextures, kDepth>(k, x0, fx, liveFrom(x0));
+  for (int x = x0;; x += 16) {
+    if (x + 16 >= x1) {
+      writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, group);
+      break;
+    }
+    fx = _mm512_add_ps(fx, sixteen);
+    const Prepared next = prepareGroup<kTwoTextures, kDepth>(k, x + 16, fx, liveFrom(x + 16));
+    writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, group);
+    group = next;
+  }
 }
 
 template <bool kBlend, bool kTwoTextures>
