@@ -6,6 +6,7 @@
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 // Each routine carries its own target attribute instead of a file-wide pragma, so that
@@ -122,11 +123,14 @@ KV_AVX2 inline TexturePlane texturePlane(const DirectTexture &t) {
                       _mm256_set1_epi32(static_cast<int>(t.alphaOr))};
 }
 
-KV_AVX2 inline __m256i fetchTexels(const TexturePlane &t, __m256 u, __m256 v) {
+KV_AVX2 inline __m256i texelOffsets(const TexturePlane &t, __m256 u, __m256 v) {
   const __m256i iu = _mm256_and_si256(floorToTexel8(_mm256_mul_ps(u, t.width)), t.maskU);
   const __m256i iv = _mm256_and_si256(floorToTexel8(_mm256_mul_ps(v, t.height)), t.maskV);
-  const __m256i offset = _mm256_madd_epi16(_mm256_or_si256(_mm256_slli_epi32(iv, 16), iu), t.pitchAndOne);
-  return _mm256_or_si256(_mm256_i32gather_epi32(t.texels, offset, 4), t.alphaOr);
+  return _mm256_madd_epi16(_mm256_or_si256(_mm256_slli_epi32(iv, 16), iu), t.pitchAndOne);
+}
+
+KV_AVX2 inline __m256i gatherTexels(const TexturePlane &t, __m256i offsets) {
+  return _mm256_or_si256(_mm256_i32gather_epi32(t.texels, offsets, 4), t.alphaOr);
 }
 
 struct SpanConstants {
@@ -138,37 +142,54 @@ struct SpanConstants {
   __m256i targetAlphaOr;
 };
 
-template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
-KV_AVX2 inline void shadeGroup(const SpanConstants &k, int x, int n, __m256 fx, __m256i live) {
-  __m256i z = _mm256_setzero_si256(), stored = _mm256_setzero_si256();
+// A group up to its texel reads: which pixels pass the depth test, their depths, and where
+// their texels are. Reads only the group's own depths, so the next group is prepared
+// before this one's texels arrive and its pixels are written.
+struct Prepared {
+  int x, n;
+  __m256i live, z, stored, offsets0, offsets1;
+};
+
+template <bool kTwoTextures, DepthMode kDepth>
+KV_AVX2 inline Prepared prepareGroup(const SpanConstants &k, int x, int n, __m256 fx) {
+  const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  Prepared g{x, n, live, _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
   if constexpr (kDepth != DepthMode::Off) {
     __m256 zf = _mm256_add_ps(k.zRow, _mm256_mul_ps(k.zDx, fx));
     zf = _mm256_max_ps(_mm256_min_ps(zf, _mm256_set1_ps(1.0f)), _mm256_setzero_ps());
-    z = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(zf, _mm256_set1_ps(65535.0f)), _mm256_set1_ps(0.5f)));
-    stored = loadDepth(k.depth + x, n);
+    g.z = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(zf, _mm256_set1_ps(65535.0f)), _mm256_set1_ps(0.5f)));
+    g.stored = loadDepth(k.depth + x, n);
     const __m256i fail = kDepth == DepthMode::LessEqual
-                             ? _mm256_cmpgt_epi32(z, stored)
-                             : _mm256_xor_si256(_mm256_cmpgt_epi32(stored, z), _mm256_set1_epi32(-1));
-    live = _mm256_andnot_si256(fail, live);
-    if (_mm256_movemask_epi8(live) == 0) return;
+                             ? _mm256_cmpgt_epi32(g.z, g.stored)
+                             : _mm256_xor_si256(_mm256_cmpgt_epi32(g.stored, g.z), _mm256_set1_epi32(-1));
+    g.live = _mm256_andnot_si256(fail, live);
+    if (_mm256_movemask_epi8(g.live) == 0) return g;  // hidden: no texel is read
   }
-
   const __m256 q = _mm256_add_ps(k.qRow, _mm256_mul_ps(k.qDx, fx));
   const __m256 rq = _mm256_div_ps(_mm256_set1_ps(1.0f), q);
-  __m256i src = fetchTexels(k.tex0, interpolate(k.u0, fx, rq), interpolate(k.v0, fx, rq));
+  g.offsets0 = texelOffsets(k.tex0, interpolate(k.u0, fx, rq), interpolate(k.v0, fx, rq));
+  if constexpr (kTwoTextures) g.offsets1 = texelOffsets(k.tex1, interpolate(k.u1, fx, rq), interpolate(k.v1, fx, rq));
+  return g;
+}
+
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+KV_AVX2 inline void writeGroup(const SpanConstants &k, const Prepared &g) {
+  if (kDepth != DepthMode::Off && _mm256_movemask_epi8(g.live) == 0) return;
+  __m256i src = gatherTexels(k.tex0, g.offsets0);
   if constexpr (kTwoTextures) {
-    const __m256i second = fetchTexels(k.tex1, interpolate(k.u1, fx, rq), interpolate(k.v1, fx, rq));
+    const __m256i second = gatherTexels(k.tex1, g.offsets1);
     const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     src = _mm256_or_si256(_mm256_andnot_si256(alphaMask, modulate8(src, second)), _mm256_and_si256(src, alphaMask));
   }
 
-  const __m256i dst = loadColor(k.color + x, n);
+  const __m256i dst = loadColor(k.color + g.x, g.n);
   __m256i out = kBlend ? blendSrcAlpha(src, _mm256_or_si256(dst, k.targetAlphaOr)) : src;
   out = _mm256_or_si256(out, k.targetAlphaOr);
-  out = _mm256_blendv_epi8(dst, out, live);
-  storeColor(k.color + x, n, out);
+  out = _mm256_blendv_epi8(dst, out, g.live);
+  storeColor(k.color + g.x, g.n, out);
 
-  if constexpr (kDepth != DepthMode::Off && kDepthWrite) storeDepth(k.depth + x, n, _mm256_blendv_epi8(stored, z, live));
+  if constexpr (kDepth != DepthMode::Off && kDepthWrite)
+    storeDepth(k.depth + g.x, g.n, _mm256_blendv_epi8(g.stored, g.z, g.live));
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
@@ -193,15 +214,15 @@ KV_AVX2 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const Sp
   __m256 fx = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(x0 - tri.xRef)),
                             _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f));
   const __m256 eight = _mm256_set1_ps(8.0f);
-  const __m256i all = _mm256_set1_epi32(-1);
-  int x = x0;
-  for (; x + 8 <= x1; x += 8, fx = _mm256_add_ps(fx, eight))
-    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, 8, fx, all);
-  if (x < x1) {
-    const int n = x1 - x;
-    const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    shadeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, n, fx, live);
+  if (x0 >= x1) return;
+  Prepared current = prepareGroup<kTwoTextures, kDepth>(k, x0, std::min(8, x1 - x0), fx);
+  for (int x = x0 + 8; x < x1; x += 8) {
+    fx = _mm256_add_ps(fx, eight);
+    const Prepared next = prepareGroup<kTwoTextures, kDepth>(k, x, std::min(8, x1 - x), fx);
+    writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, current);
+    current = next;
   }
+  writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, current);
 }
 
 template <bool kBlend, bool kTwoTextures>
