@@ -221,19 +221,11 @@ void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const SpanRow &r
   }
 }
 
-template <bool kBlend, bool kTwoTextures>
-SpanRoutine pickDepth(const PipelineKey &k) {
-  switch (k.depth) {
-    case DepthMode::LessEqual:
-      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, true>
-                          : fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, false>;
-    case DepthMode::Less:
-      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::Less, true>
-                          : fastSpan<kBlend, kTwoTextures, DepthMode::Less, false>;
-    default:
-      return fastSpan<kBlend, kTwoTextures, DepthMode::Off, false>;
-  }
-}
+// The routines by their template arguments, for pickSpan.
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+struct FastSpan {
+  static constexpr SpanRoutine span = fastSpan<kBlend, kTwoTextures, kDepth, kDepthWrite>;
+};
 
 }  // namespace
 
@@ -247,8 +239,7 @@ SpanRoutine specialisedSpan(const PipelineKey &k, SpanWidth widest) {
   const SpanWidth width = std::min(widest, widestSpanWidth());
   if (width == SpanWidth::Avx512) return specialisedSpanAvx512(k);
   if (width == SpanWidth::Avx2) return specialisedSpanAvx2(k);
-  if (k.blend) return k.twoTextures ? pickDepth<true, true>(k) : pickDepth<true, false>(k);
-  return k.twoTextures ? pickDepth<false, true>(k) : pickDepth<false, false>(k);
+  return pickSpan<FastSpan>(k);
 }
 
 }  // namespace kvd3d::raster

@@ -193,26 +193,15 @@ KV_AVX512 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const 
   }
 }
 
-template <bool kBlend, bool kTwoTextures>
-SpanRoutine pickDepth(const PipelineKey &k) {
-  switch (k.depth) {
-    case DepthMode::LessEqual:
-      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, true>
-                          : fastSpan<kBlend, kTwoTextures, DepthMode::LessEqual, false>;
-    case DepthMode::Less:
-      return k.depthWrite ? fastSpan<kBlend, kTwoTextures, DepthMode::Less, true>
-                          : fastSpan<kBlend, kTwoTextures, DepthMode::Less, false>;
-    default:
-      return fastSpan<kBlend, kTwoTextures, DepthMode::Off, false>;
-  }
-}
+// The routines by their template arguments, for pickSpan.
+template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
+struct FastSpan {
+  static constexpr SpanRoutine span = fastSpan<kBlend, kTwoTextures, kDepth, kDepthWrite>;
+};
 
 }  // namespace
 
-SpanRoutine specialisedSpanAvx512(const PipelineKey &k) {
-  if (k.blend) return k.twoTextures ? pickDepth<true, true>(k) : pickDepth<true, false>(k);
-  return k.twoTextures ? pickDepth<false, true>(k) : pickDepth<false, false>(k);
-}
+SpanRoutine specialisedSpanAvx512(const PipelineKey &k) { return pickSpan<FastSpan>(k); }
 
 bool processorHasAvx512() {
   static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&

@@ -18,6 +18,28 @@ struct PipelineKey {
 // Also fills ctx.direct for the textures a specialised routine reads.
 PipelineKey derivePipelineKey(const DrawState &state, DrawContext &ctx);
 
+// The instance of a family of span routines, Family<blend, second texture, depth mode,
+// depth write>::span, that a specialised key asks for.
+template <template <bool, bool, DepthMode, bool> class Family, bool kBlend, bool kTwoTextures>
+SpanRoutine pickSpanDepth(const PipelineKey &k) {
+  switch (k.depth) {
+    case DepthMode::LessEqual:
+      return k.depthWrite ? Family<kBlend, kTwoTextures, DepthMode::LessEqual, true>::span
+                          : Family<kBlend, kTwoTextures, DepthMode::LessEqual, false>::span;
+    case DepthMode::Less:
+      return k.depthWrite ? Family<kBlend, kTwoTextures, DepthMode::Less, true>::span
+                          : Family<kBlend, kTwoTextures, DepthMode::Less, false>::span;
+    default:
+      return Family<kBlend, kTwoTextures, DepthMode::Off, false>::span;
+  }
+}
+
+template <template <bool, bool, DepthMode, bool> class Family>
+SpanRoutine pickSpan(const PipelineKey &k) {
+  if (k.blend) return k.twoTextures ? pickSpanDepth<Family, true, true>(k) : pickSpanDepth<Family, true, false>(k);
+  return k.twoTextures ? pickSpanDepth<Family, false, true>(k) : pickSpanDepth<Family, false, false>(k);
+}
+
 // nullptr when no specialised routine exists for the key (or the build has none). Picks the
 // widest routines the processor runs, up to `widest`.
 SpanRoutine specialisedSpan(const PipelineKey &key, SpanWidth widest = SpanWidth::Avx512);
