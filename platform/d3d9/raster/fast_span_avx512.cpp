@@ -111,13 +111,14 @@ struct SpanConstants {
 // their texels are. Reads only the group's own depths, so the next group is prepared
 // before this one's texels arrive and its pixels are written.
 struct Prepared {
+  int x;
   __mmask16 live;
   __m512i z, offsets0, offsets1;
 };
 
 template <bool kTwoTextures, DepthMode kDepth>
 KV_AVX512 inline Prepared prepareGroup(const SpanConstants &k, int x, __m512 fx, __mmask16 live) {
-  Prepared g{live, _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
+  Prepared g{x, live, _mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
   if constexpr (kDepth != DepthMode::Off) {
     __m512 zf = _mm512_add_ps(k.zRow, _mm512_mul_ps(k.zDx, fx));
     zf = _mm512_max_ps(_mm512_min_ps(zf, _mm512_set1_ps(1.0f)), _mm512_setzero_ps());
@@ -135,8 +136,9 @@ KV_AVX512 inline Prepared prepareGroup(const SpanConstants &k, int x, __m512 fx,
 }
 
 template <bool kBlend, bool kTwoTextures, DepthMode kDepth, bool kDepthWrite>
-KV_AVX512 inline void writeGroup(const SpanConstants &k, int x, const Prepared &g) {
+KV_AVX512 inline void writeGroup(const SpanConstants &k, const Prepared &g) {
   if (g.live == 0) return;
+  const int x = g.x;
   __m512i src = gatherTexels(k.tex0, g.offsets0, g.live);
   if constexpr (kTwoTextures) {
     const __m512i second = gatherTexels(k.tex1, g.offsets1, g.live);
@@ -176,21 +178,18 @@ KV_AVX512 void fastSpan(const DrawContext &ctx, const TriangleSetup &tri, const 
   __m512 fx = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(x0 - tri.xRef)),
                             _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
   const __m512 sixteen = _mm512_set1_ps(16.0f);
-  if (x0 >= x1) return;
   auto liveFrom = [x1](int x) {
     return x + 16 <= x1 ? __mmask16(0xFFFF) : static_cast<__mmask16>((1u << (x1 - x)) - 1);
   };
-  Prepared group = prepareGroup<kTwoTextures, kDepth>(k, x0, fx, liveFrom(x0));
-  for (int x = x0;; x += 16) {
-    if (x + 16 >= x1) {
-      writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, group);
-      break;
-    }
+  if (x0 >= x1) return;
+  Prepared current = prepareGroup<kTwoTextures, kDepth>(k, x0, fx, liveFrom(x0));
+  for (int x = x0 + 16; x < x1; x += 16) {
     fx = _mm512_add_ps(fx, sixteen);
-    const Prepared next = prepareGroup<kTwoTextures, kDepth>(k, x + 16, fx, liveFrom(x + 16));
-    writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, x, group);
-    group = next;
+    const Prepared next = prepareGroup<kTwoTextures, kDepth>(k, x, fx, liveFrom(x));
+    writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, current);
+    current = next;
   }
+  writeGroup<kBlend, kTwoTextures, kDepth, kDepthWrite>(k, current);
 }
 
 // The routines by their template arguments, for pickSpan.
