@@ -70,6 +70,14 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT *pRects, DWORD Flags, D3DCOLOR 
   if (Flags & D3DCLEAR_STENCIL) return D3DERR_INVALIDCALL;
   if ((Flags & D3DCLEAR_ZBUFFER) && !(Z >= 0.f && Z <= 1.f)) return D3DERR_INVALIDCALL;
   if (health_ != Health::ok || backBuffers_.empty()) return D3D_OK;  // a lost device draws nothing
+  // A clear that replaces every byte of the back buffer needs no frame set aside there by a
+  // read-back brought back first.
+  Surface &back = *backBuffers_[0];
+  const D3DFORMAT format = back.desc().Format;
+  if ((Flags & D3DCLEAR_TARGET) && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) &&
+      back.storage().pitch() == INT(back.desc().Width) * 4 &&
+      raster::Rasterizer::clearCoversTarget(back.desc().Width, back.desc().Height, state_.viewport, Count, pRects))
+    back.storage().dropSetAsideFrame();
   rasterizer_.clear(renderTarget(), state_.viewport, Count, pRects, Flags, Color, Z, Stencil);
   return D3D_OK;
 }

@@ -41,6 +41,7 @@ PixelStorage::~PixelStorage() {
 
 bool PixelStorage::lendTo(PixelStorage &reader) {
   if (&reader == this || !bits_ || !reader.bits_ || locked_ || reader.locked_) return false;
+  if (asideFrame_) bringBackFrame();
   if (borrower_ || lender_ || reader.borrower_ || reader.lender_) return false;
   if (reader.byteSize() != byteSize() || reader.pitch_ != pitch_) return false;
   if (zeroPending_) zeroNow();
@@ -59,15 +60,35 @@ void PixelStorage::endLoan() const {
   reader.lender_ = nullptr;
 }
 
-void PixelStorage::releaseLoan() {
+void PixelStorage::releaseLoan(StorageRecycler *recycler) {
   if (lender_) {
-    std::swap(bits_, lender_->bits_);  // the frame goes home; this memory goes instead
+    if (recycler && !lender_->asideFrame_) {
+      lender_->asideFrame_ = std::move(bits_);  // the frame goes home, set aside
+      lender_->asideRecycler_ = recycler;
+    } else {
+      std::swap(bits_, lender_->bits_);  // the frame goes home; this memory goes instead
+    }
     lender_->borrower_ = nullptr;
     lender_ = nullptr;
   } else if (borrower_) {
     borrower_->lender_ = nullptr;  // the reader keeps the frame for good
     borrower_ = nullptr;
   }
+}
+
+void PixelStorage::bringBackFrame() const {
+  auto &self = const_cast<PixelStorage &>(*this);
+  std::swap(self.bits_, self.asideFrame_);
+  self.dropFrameAside();
+}
+
+void PixelStorage::dropSetAsideFrame() {
+  if (asideFrame_) dropFrameAside();
+}
+
+void PixelStorage::dropFrameAside() {
+  asideRecycler_->give(std::move(asideFrame_), byteSize());
+  asideRecycler_ = nullptr;
 }
 
 void PixelStorage::zeroNow() const {
@@ -78,7 +99,8 @@ void PixelStorage::zeroNow() const {
 void PixelStorage::recycle(StorageRecycler &recycler) {
   if (!bits_) return;
   kvd3d::raster::finishPendingDrawing();
-  releaseLoan();
+  releaseLoan(&recycler);
+  asideFrame_.reset();
   recycler.give(std::move(bits_), byteSize());
   zeroPending_ = false;
 }
@@ -92,6 +114,8 @@ HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, 
   if (slice > kMaxLevelBytes || slice * depth > kMaxLevelBytes) return E_OUTOFMEMORY;
   if (bits_) kvd3d::raster::finishPendingDrawing();
   releaseLoan();
+  asideFrame_.reset();
+  asideRecycler_ = nullptr;
   std::unique_ptr<BYTE[]> reused = recycler ? recycler->take(slice * depth) : nullptr;
   zeroPending_ = reused != nullptr;
   if (reused)
@@ -173,6 +197,7 @@ void PixelStorage::discardContents() {
   if (!bits_) return;
   kvd3d::raster::finishPendingDrawing();
   releaseLoan();
+  dropSetAsideFrame();
   zeroPending_ = false;
   std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
 }

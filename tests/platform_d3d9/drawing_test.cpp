@@ -158,6 +158,45 @@ TEST_F(DrawingTest, AReadBackFrameChangesHandsAndComesBackIntact) {
   a.reset();
 }
 
+// After a read-back copy is recycled the back buffer draws on in other memory and keeps the
+// frame aside: anything that needs the old pixels (a second read-back, a clear the viewport
+// limits, a draw) gets them back; only a clear of the whole target goes without them.
+TEST_F(DrawingTest, AFrameSetAsideComesBackUnlessAWholeClearReplacesIt) {
+  auto countOf = [](const std::vector<DWORD> &pixels, DWORD colour) {
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+  };
+  const DWORD red = 0xffff0000, green = 0xff00ff00, blue = 0xff0000ff;
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, red, 1.f, 0), D3D_OK);
+  EXPECT_EQ(countOf(readBack(), red), 32 * 16);
+  EXPECT_EQ(countOf(readBack(), red), 32 * 16) << "read back again untouched";
+
+  const D3DVIEWPORT9 left{0, 0, 16, 16, 0.f, 1.f}, whole{0, 0, 32, 16, 0.f, 1.f};
+  ASSERT_EQ(device_->SetViewport(&left), D3D_OK);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, blue, 1.f, 0), D3D_OK);
+  ASSERT_EQ(device_->SetViewport(&whole), D3D_OK);
+  std::vector<DWORD> pixels = readBack();
+  EXPECT_EQ(countOf(pixels, blue), 16 * 16);
+  EXPECT_EQ(countOf(pixels, red), 16 * 16);
+
+  const ScreenVertex tri[3] = {{0, 0, 0, 1, green}, {4, 0, 0, 1, green}, {0, 4, 0, 1, green}};
+  ASSERT_EQ(device_->SetFVF(kScreenFvf), D3D_OK);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(ScreenVertex)), D3D_OK);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+  pixels = readBack();
+  EXPECT_GT(countOf(pixels, green), 0);
+  EXPECT_EQ(countOf(pixels, red), 16 * 16);
+  EXPECT_EQ(countOf(pixels, blue) + countOf(pixels, green), 16 * 16);
+
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, green, 1.f, 0), D3D_OK);
+  EXPECT_EQ(countOf(readBack(), green), 32 * 16);
+  // A reset frees the back buffer with a frame aside.
+  D3DPRESENT_PARAMETERS pp = libraryParameters(32, 16);
+  ASSERT_EQ(device_->Reset(&pp), D3D_OK);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, blue, 1.f, 0), D3D_OK);
+  EXPECT_EQ(countOf(readBack(), blue), 32 * 16);
+}
+
 TEST_F(DrawingTest, ScenesDoNotNestAndDrawingNeedsOne) {
   const ScreenVertex tri[3] = {{0, 0, 0, 1, 0xffffffff}, {8, 0, 0, 1, 0xffffffff}, {0, 8, 0, 1, 0xffffffff}};
   device_->SetFVF(kScreenFvf);

@@ -55,6 +55,14 @@ void runClear(const ClearJob &job, int y0, int y1) {
   }
 }
 
+bool Rasterizer::clearCoversTarget(UINT width, UINT height, const D3DVIEWPORT9 &viewport, DWORD rectCount,
+                                   const D3DRECT *rects) {
+  const Box area = intersect(Box{0, 0, width, height},
+                             Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
+                                 static_cast<int64_t>(viewport.Y) + viewport.Height});
+  return (rectCount == 0 || !rects) && area.left == 0 && area.top == 0 && area.right == width && area.bottom == height;
+}
+
 void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
                        const D3DRECT *rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/) {
   const bool colorOk = target.color && (target.colorFormat == D3DFMT_A8R8G8B8 || target.colorFormat == D3DFMT_X8R8G8B8) &&
@@ -72,11 +80,7 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
   const Box targetBox{0, 0, target.width, target.height};
   const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
                                             static_cast<int64_t>(viewport.Y) + viewport.Height});
-  if (job.depth) {
-    const bool wholeBuffer = (rectCount == 0 || !rects) && area.left == 0 && area.top == 0 &&
-                             area.right == target.width && area.bottom == target.height;
-    job.bounds = depthBoundsFor(target, wholeBuffer);
-  }
+  if (job.depth) job.bounds = depthBoundsFor(target, clearCoversTarget(target.width, target.height, viewport, rectCount, rects));
   const DWORD boxes = rects ? rectCount : 0;
   for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
     Box b = area;

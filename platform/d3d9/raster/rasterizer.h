@@ -60,6 +60,10 @@ class Rasterizer {
   HRESULT drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
                           UINT primitiveCount, const void *vertices, UINT stride);
   // Clear with the real runtime's rules: rects (or the whole viewport when rectCount == 0) clipped to the viewport.
+  // Whether such a clear reaches every pixel of a width x height target: no rects, and the
+  // viewport covers the target.
+  static bool clearCoversTarget(UINT width, UINT height, const D3DVIEWPORT9 &viewport, DWORD rectCount,
+                                const D3DRECT *rects);
   void clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount, const D3DRECT *rects,
              DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
