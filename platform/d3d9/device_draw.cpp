@@ -73,10 +73,9 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT *pRects, DWORD Flags, D3DCOLOR 
   // A clear that replaces every byte of the back buffer needs no frame set aside there by a
   // read-back brought back first.
   Surface &back = *backBuffers_[0];
-  const D3DFORMAT format = back.desc().Format;
-  if ((Flags & D3DCLEAR_TARGET) && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) &&
-      back.storage().pitch() == INT(back.desc().Width) * 4 &&
-      raster::Rasterizer::clearCoversTarget(back.desc().Width, back.desc().Height, state_.viewport, Count, pRects))
+  if ((Flags & D3DCLEAR_TARGET) &&
+      raster::Rasterizer::clearReplacesColor(back.desc().Format, back.desc().Width, back.desc().Height,
+                                             back.storage().pitch(), state_.viewport, Count, pRects))
     back.storage().dropSetAsideFrame();
   rasterizer_.clear(renderTarget(), state_.viewport, Count, pRects, Flags, Color, Z, Stencil);
   return D3D_OK;

@@ -79,14 +79,11 @@ void PixelStorage::releaseLoan(StorageRecycler *recycler) {
 void PixelStorage::bringBackFrame() const {
   auto &self = const_cast<PixelStorage &>(*this);
   std::swap(self.bits_, self.asideFrame_);
-  self.dropFrameAside();
+  self.dropSetAsideFrame();
 }
 
 void PixelStorage::dropSetAsideFrame() {
-  if (asideFrame_) dropFrameAside();
-}
-
-void PixelStorage::dropFrameAside() {
+  if (!asideFrame_) return;
   asideRecycler_->give(std::move(asideFrame_), byteSize());
   asideRecycler_ = nullptr;
 }

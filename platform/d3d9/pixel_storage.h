@@ -101,7 +101,6 @@ class PixelStorage {
   // The frame set aside takes the place of the memory drawn in meanwhile, which goes to the
   // recycler.
   void bringBackFrame() const;
-  void dropFrameAside();
   BYTE *addressIn(BYTE *base, UINT left, UINT top, UINT front) const;
 
   const FormatInfo *info_ = nullptr;

@@ -63,7 +63,7 @@ void *mapHuge(size_t rounded) {
   const uintptr_t start = (reinterpret_cast<uintptr_t>(raw) + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
   auto *base = reinterpret_cast<unsigned char *>(start);
   if (base > raw) munmap(raw, static_cast<size_t>(base - raw));
-  const size_t tail = static_cast<size_t>(raw + rounded + kHugePage - (base + rounded));
+  const size_t tail = kHugePage - static_cast<size_t>(base - raw);  // what the start left over
   if (tail) munmap(base + rounded, tail);
 #ifdef MADV_HUGEPAGE
   madvise(base, rounded, MADV_HUGEPAGE);  // a kernel without them keeps small pages

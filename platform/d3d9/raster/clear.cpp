@@ -55,18 +55,34 @@ void runClear(const ClearJob &job, int y0, int y1) {
   }
 }
 
-bool Rasterizer::clearCoversTarget(UINT width, UINT height, const D3DVIEWPORT9 &viewport, DWORD rectCount,
-                                   const D3DRECT *rects) {
-  const Box area = intersect(Box{0, 0, width, height},
-                             Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
-                                 static_cast<int64_t>(viewport.Y) + viewport.Height});
+namespace {
+
+// What a clear reaches without rects: the viewport, clipped to the target.
+Box viewportArea(UINT width, UINT height, const D3DVIEWPORT9 &viewport) {
+  return intersect(Box{0, 0, width, height}, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
+                                                 static_cast<int64_t>(viewport.Y) + viewport.Height});
+}
+
+bool clearCovers(UINT width, UINT height, const Box &area, DWORD rectCount, const D3DRECT *rects) {
   return (rectCount == 0 || !rects) && area.left == 0 && area.top == 0 && area.right == width && area.bottom == height;
+}
+
+// The colour targets a clear writes: 32-bit pixels, rows at least as long as the width.
+bool clearsColorOf(D3DFORMAT format, UINT width, INT pitch) {
+  return (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) && pitch >= static_cast<INT>(width) * 4;
+}
+
+}  // namespace
+
+bool Rasterizer::clearReplacesColor(D3DFORMAT format, UINT width, UINT height, INT pitch,
+                                    const D3DVIEWPORT9 &viewport, DWORD rectCount, const D3DRECT *rects) {
+  return clearsColorOf(format, width, pitch) && pitch == static_cast<INT>(width) * 4 &&
+         clearCovers(width, height, viewportArea(width, height, viewport), rectCount, rects);
 }
 
 void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount,
                        const D3DRECT *rects, DWORD flags, D3DCOLOR color, float z, DWORD /*stencil*/) {
-  const bool colorOk = target.color && (target.colorFormat == D3DFMT_A8R8G8B8 || target.colorFormat == D3DFMT_X8R8G8B8) &&
-                       target.colorPitch >= static_cast<INT>(target.width) * 4;
+  const bool colorOk = target.color && clearsColorOf(target.colorFormat, target.width, target.colorPitch);
   const bool depthOk = target.depth && (target.depthFormat == D3DFMT_D16 || target.depthFormat == D3DFMT_D16_LOCKABLE) &&
                        target.depthPitch >= static_cast<INT>(target.width) * 2;
   ClearJob job{};
@@ -77,10 +93,8 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
   // An X8R8G8B8 target keeps no alpha; its fourth byte is always 0xFF.
   job.colorValue = target.colorFormat == D3DFMT_X8R8G8B8 ? (color | 0xFF000000u) : color;
   job.depthValue = static_cast<uint16_t>(quantizeDepth(z));
-  const Box targetBox{0, 0, target.width, target.height};
-  const Box area = intersect(targetBox, Box{viewport.X, viewport.Y, static_cast<int64_t>(viewport.X) + viewport.Width,
-                                            static_cast<int64_t>(viewport.Y) + viewport.Height});
-  if (job.depth) job.bounds = depthBoundsFor(target, clearCoversTarget(target.width, target.height, viewport, rectCount, rects));
+  const Box area = viewportArea(target.width, target.height, viewport);
+  if (job.depth) job.bounds = depthBoundsFor(target, clearCovers(target.width, target.height, area, rectCount, rects));
   const DWORD boxes = rects ? rectCount : 0;
   for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
     Box b = area;

@@ -59,11 +59,12 @@ class Rasterizer {
   // primitive type, counts, null pointers and "inside BeginScene" before calling.
   HRESULT drawPrimitiveUP(const DrawState &state, const RenderTarget &target, D3DPRIMITIVETYPE type,
                           UINT primitiveCount, const void *vertices, UINT stride);
+  // Whether a colour clear with these rects and viewport writes every byte of a colour
+  // target of that format, size and pitch: one the clear writes, rows without padding, no
+  // rects, and the viewport covering the target.
+  static bool clearReplacesColor(D3DFORMAT format, UINT width, UINT height, INT pitch, const D3DVIEWPORT9 &viewport,
+                                 DWORD rectCount, const D3DRECT *rects);
   // Clear with the real runtime's rules: rects (or the whole viewport when rectCount == 0) clipped to the viewport.
-  // Whether such a clear reaches every pixel of a width x height target: no rects, and the
-  // viewport covers the target.
-  static bool clearCoversTarget(UINT width, UINT height, const D3DVIEWPORT9 &viewport, DWORD rectCount,
-                                const D3DRECT *rects);
   void clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport, DWORD rectCount, const D3DRECT *rects,
              DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
