@@ -1,5 +1,7 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64 (Debian package g++-mingw-w64-i686-win32;
-# the posix flavour or the plain names serve as well).
+# Cross-compiles for 32-bit Windows with MinGW-w64, the flavour with POSIX threads (Debian
+# package g++-mingw-w64-i686-posix): the cross-built tests need std::mutex, which the win32
+# flavour lacks. Its thread library is linked statically, so the DLL still imports only
+# system DLLs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KV_MINGW_PREFIX i686-w64-mingw32)
@@ -9,8 +11,7 @@ foreach(lang C CXX)
   else()
     set(tool g++)
   endif()
-  find_program(KV_MINGW_${lang} NAMES ${KV_MINGW_PREFIX}-${tool}-win32 ${KV_MINGW_PREFIX}-${tool}-posix
-                                       ${KV_MINGW_PREFIX}-${tool} REQUIRED)
+  find_program(KV_MINGW_${lang} NAMES ${KV_MINGW_PREFIX}-${tool}-posix REQUIRED)
   set(CMAKE_${lang}_COMPILER ${KV_MINGW_${lang}})
 endforeach()
 set(CMAKE_RC_COMPILER ${KV_MINGW_PREFIX}-windres)

@@ -4,7 +4,9 @@
 #   scripts/install-deps.sh [demo|test|windows|clang|fuzz|i386|bench]...   (default: test)
 set -euo pipefail
 library=(cmake make g++ pkg-config libjpeg62-turbo-dev libpng-dev zlib1g-dev)
-windows=(g++-mingw-w64-i686-win32)
+# The Windows DLL: the cross compiler, zlib for it, and what builds libjpeg-turbo, libpng and
+# GoogleTest from Debian's sources (scripts/build-windows-deps.sh).
+windows=(g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev nasm googletest)
 # 32-bit x86: gcc -m32 and the i386 packages of Debian's multiarch.
 i386=(g++-multilib libjpeg62-turbo-dev:i386 libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386
   libbenchmark-dev:i386)

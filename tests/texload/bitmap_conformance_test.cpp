@@ -87,7 +87,7 @@ bool toRgba(const kv::DecodedImage &image, std::vector<uint8_t> &rgba) {
 bool readReference(const fs::path &path, uint32_t &width, uint32_t &height, std::vector<uint8_t> &rgba) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+  if (!png_image_begin_read_from_file(&png, path.string().c_str())) return false;
   png.format = PNG_FORMAT_RGBA;
   rgba.resize(PNG_IMAGE_SIZE(png));
   width = png.width;
