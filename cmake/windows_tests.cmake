@@ -1,4 +1,4 @@
-# The reader, pixel and texture-loader test programs, cross-built as Windows executables
+# The reader, pixel and scene test programs, cross-built as Windows executables
 # against the same objects as the DLL, so that every line the DLL holds also compiles and
 # links into tests there. They cannot run on this machine; the 32-bit Linux build runs them.
 # Test files that steer the stand-in Direct3D 9 runtime through its control surface exist
@@ -12,7 +12,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KV_GTEST_SOURCE} googletest EXCLUDE_FROM_ALL SYSTEM)
 
 set(kv_windows_test_programs texload texload_readers texload_jpeg_png pixel_formats pixel_convert
-    pixel_blocks)
+    pixel_blocks scene)
 set(kv_windows_test_stand_in_only pixel_convert/surface_lock_test.cpp)
 foreach(folder IN LISTS kv_windows_test_programs)
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp)

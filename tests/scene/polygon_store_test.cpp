@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "failing_allocator.h"
@@ -168,7 +169,7 @@ TEST(PolygonTransforms, WorldMatrixScalesTurnsAndMovesInThatOrder) {
   EXPECT_FLOAT_EQ(p[2], 32);
 
   // Scale first, then turn: a quarter turn about Z of (2, 0, 0) after scaling (1, 0, 0).
-  const float quarter = static_cast<float>(M_PI / 2);
+  const float quarter = std::numbers::pi_v<float> / 2;
   scene.setupRotZ(n, &quarter, 0);
   const std::vector<float> q = transformPoint(scene.findPolygon(n)->worldMatrix(), 1, 0, 0);
   EXPECT_NEAR(q[0], 10, 1e-5);
@@ -179,12 +180,12 @@ TEST(PolygonTransforms, WorldMatrixScalesTurnsAndMovesInThatOrder) {
 TEST(PolygonTransforms, CallsReplaceAndNeverAccumulate) {
   kv::KvPolygonSet scene;
   const uint32_t n = scene.makePolygon(true, kQuad);
-  const float eighth = static_cast<float>(M_PI / 4);
+  const float eighth = std::numbers::pi_v<float> / 4;
   scene.setupRotZ(n, &eighth, 1);
   scene.setupRotZ(n, &eighth, 2);
   const kv::Matrix &m = scene.findPolygon(n)->transforms[kv::kRotateZ];
-  EXPECT_NEAR(m.m[0][0], std::cos(M_PI / 4), 1e-6);
-  EXPECT_NEAR(m.m[0][1], std::sin(M_PI / 4), 1e-6);
+  EXPECT_NEAR(m.m[0][0], std::cos(std::numbers::pi / 4), 1e-6);
+  EXPECT_NEAR(m.m[0][1], std::sin(std::numbers::pi / 4), 1e-6);
   EXPECT_EQ(scene.findPolygon(n)->transformFlags[kv::kRotateZ], 2);
 
   const float a[3] = {1, 1, 1}, b[3] = {5, 6, 7};
