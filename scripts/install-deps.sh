@@ -16,11 +16,11 @@ packages=()
 for kind in "${@:-test}"; do
   case $kind in
     demo) packages+=("${library[@]}" "${tools[@]}") ;;
-    test) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
+    test) packages+=("${library[@]}" "${tools[@]}" locales libgtest-dev libbenchmark-dev libstb-dev "${windows[@]}") ;;
     windows) packages+=(cmake make "${windows[@]}") ;;
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
-    i386) packages+=("${library[@]}" "${tools[@]}" "${i386[@]}" libstb-dev "${windows[@]}") ;;
+    i386) packages+=("${library[@]}" "${tools[@]}" locales "${i386[@]}" libstb-dev "${windows[@]}") ;;
     bench) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev libosmesa6-dev) ;;  # Mesa's renderer is the frames' peer
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac

@@ -10,6 +10,7 @@
 
 #include "bitmap_builder.h"
 #include "scene/texture_loading.h"
+#include "support/comma_locale.h"
 #include "texload/decode_image.h"
 
 namespace {
@@ -109,29 +110,20 @@ TEST(DecodeImage, AReaderThatFailsAfterAllocatingLeavesNothingBehind) {
 
 std::string numericLocale() { return std::setlocale(LC_NUMERIC, nullptr); }
 
-TEST(DecodeImage, PutsBackADecimalCommaLocaleOnEveryPath) {
-  const std::string before = numericLocale();
-  const char *comma = nullptr;
-  for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"}) {
-    if (std::setlocale(LC_NUMERIC, name)) {
-      comma = name;
-      break;
-    }
-  }
-  if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed (e.g. de_DE.UTF-8)";
-  const std::string active = numericLocale();
+using DecodeImageWithCommaLocale = kvtest::CommaLocaleTest;
+
+TEST_F(DecodeImageWithCommaLocale, PutsTheLocaleBackOnEveryPath) {
   const auto good = libraryTexture(2, 2, 0);
   const std::vector<uint8_t> bad(64, 0);
   for (const auto *file : {&good, &bad}) {
     DecodedRecord record;
     kv::ImageInfo info;
     kv::decodeImage(record.image, file->data(), uint32_t(file->size()), &info, TRUE);
-    EXPECT_EQ(numericLocale(), active);
+    EXPECT_EQ(numericLocale(), active_);
     char text[16];
     std::snprintf(text, sizeof text, "%.1f", 1.5);
     EXPECT_STREQ(text, "1,5");
   }
-  std::setlocale(LC_NUMERIC, before.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The five readers seen through decodeImage: their place in the order, what ImageInfo
 // reports for them, and the numeric locale the two text-headed ones rely on.
 #include "dds_builder.h"
+#include "support/comma_locale.h"
 #include "texload/decode_image.h"
 
 #include <gtest/gtest.h>
@@ -73,23 +74,7 @@ TEST(ReaderDispatch, TgaIsFoundByItsHeaderAlone) {
   EXPECT_EQ(out->pixels, file.data() + 18);
 }
 
-// Switches LC_NUMERIC to a locale that writes decimal commas for one test, if installed.
-class CommaLocale : public ::testing::Test {
- protected:
-  void SetUp() override {
-    before_ = std::setlocale(LC_NUMERIC, nullptr);
-    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
-      if (std::setlocale(LC_NUMERIC, name)) {
-        active_ = std::setlocale(LC_NUMERIC, nullptr);
-        return;
-      }
-    }
-    GTEST_SKIP() << "no locale with a decimal comma is installed (e.g. de_DE.UTF-8)";
-  }
-  void TearDown() override { std::setlocale(LC_NUMERIC, before_.c_str()); }
-
-  std::string before_, active_;
-};
+using CommaLocale = kvtest::CommaLocaleTest;
 
 TEST_F(CommaLocale, FloatMapScaleWithADecimalPointStillReads) {
   Bytes file;
