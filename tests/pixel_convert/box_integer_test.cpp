@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "convert_support.h"
 #include "pixel/convert/filter_flags.h"
@@ -52,6 +53,47 @@ TEST(BoxIntegerPath, EveryFormatAgreesWithTheFloatingAverageWithinOneStep) {
                 << "format " << f.format << " " << W << "x" << H << " pixel " << x << "," << y << " channel " << c;
           }
     }
+  }
+}
+
+// The stored channel fields of each packed format (shift, width), from the formats'
+// definitions; X bits are left out, as nothing reads them.
+struct Field {
+  uint32_t shift, bits;
+};
+struct FieldLayout {
+  uint32_t format, bytes;
+  std::vector<Field> fields;
+};
+
+const FieldLayout kFieldLayouts[] = {
+    {D3DFMT_A8R8G8B8, 4, {{0, 8}, {8, 8}, {16, 8}, {24, 8}}}, {D3DFMT_A8B8G8R8, 4, {{0, 8}, {8, 8}, {16, 8}, {24, 8}}},
+    {D3DFMT_X8R8G8B8, 4, {{0, 8}, {8, 8}, {16, 8}}},          {D3DFMT_X8B8G8R8, 4, {{0, 8}, {8, 8}, {16, 8}}},
+    {D3DFMT_R5G6B5, 2, {{0, 5}, {5, 6}, {11, 5}}},            {D3DFMT_X1R5G5B5, 2, {{0, 5}, {5, 5}, {10, 5}}},
+    {D3DFMT_A1R5G5B5, 2, {{0, 5}, {5, 5}, {10, 5}, {15, 1}}}, {D3DFMT_A4R4G4B4, 2, {{0, 4}, {4, 4}, {8, 4}, {12, 4}}},
+    {D3DFMT_X4R4G4B4, 2, {{0, 4}, {4, 4}, {8, 4}}},           {D3DFMT_R3G3B2, 1, {{0, 2}, {2, 3}, {5, 3}}},
+    {D3DFMT_A8, 1, {{0, 8}}},                                 {D3DFMT_L8, 1, {{0, 8}}},
+    {D3DFMT_A8R3G3B2, 2, {{0, 2}, {2, 3}, {5, 3}, {8, 8}}},   {D3DFMT_A8L8, 2, {{0, 8}, {8, 8}}},
+    {D3DFMT_A4L4, 1, {{0, 4}, {4, 4}}},
+};
+
+// Halving rounds each field's mean half up: (a + b + c + d + 2) / 4 in integers, so that a
+// flat area keeps its value and the chain does not darken level by level.
+TEST(BoxIntegerPath, EveryFieldIsItsFourSourceFieldsMeanRoundedHalfUp) {
+  for (const FieldLayout &f : kFieldLayouts) {
+    const uint32_t W = 8, H = 6;
+    Image source(f.format, f.bytes, W, H), halved(f.format, f.bytes, W / 2, H / 2);
+    source.randomize(f.format + 77);
+    ASSERT_EQ(convert(halved, source, FilterBox), S_OK) << f.format;
+    for (uint32_t y = 0; y < H / 2; ++y)
+      for (uint32_t x = 0; x < W / 2; ++x)
+        for (const Field &field : f.fields) {
+          const uint32_t mask = (1u << field.bits) - 1;
+          const auto at = [&](uint32_t sx, uint32_t sy) { return (source.word(sx, sy) >> field.shift) & mask; };
+          const uint32_t sum = at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) + at(2 * x + 1, 2 * y + 1);
+          ASSERT_EQ((halved.word(x, y) >> field.shift) & mask, (sum + 2) / 4)
+              << "format " << f.format << " pixel " << x << "," << y << " field at bit " << field.shift;
+        }
   }
 }
 
