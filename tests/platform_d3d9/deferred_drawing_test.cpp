@@ -1,5 +1,6 @@
 // The device with drawing threads: whatever reads or frees pixel memory sees every call
 // made before it, and read-back surfaces reuse released memory yet start out zeroed.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -122,6 +123,48 @@ TEST_F(DeferredDrawing, RecycledReadBackMemoryStartsZeroedWhenNotOverwritten) {
             D3D_OK);
   const std::vector<D3DCOLOR> pixels = lockedPixels(fresh.get());
   EXPECT_EQ(std::vector<D3DCOLOR>(pixels.size(), 0u), pixels);
+}
+
+// A frame set aside after its read-back, at a size whose queue the helpers share out: a
+// clear of the depth alone, a clear the viewport limits and a draw all find the old pixels.
+TEST_F(DeferredDrawing, AFrameSetAsideComesBackForDepthClearsViewportClearsAndSharedDraws) {
+  const D3DCOLOR red = 0xFFFF0000u, blue = 0xFF0000FFu, green = 0xFF00FF00u;
+  auto countOf = [](const std::vector<D3DCOLOR> &pixels, D3DCOLOR colour) {
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+  };
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, red, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(countOf(readBack(), red), 544 * 416);  // the copy is gone: the frame is set aside
+
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0), D3D_OK);
+  EXPECT_EQ(countOf(readBack(), red), 544 * 416) << "a depth clear keeps the colours";
+
+  const D3DVIEWPORT9 left{0, 0, 272, 416, 0.f, 1.f}, whole{0, 0, 544, 416, 0.f, 1.f};
+  ASSERT_EQ(device_->SetViewport(&left), D3D_OK);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, blue, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device_->SetViewport(&whole), D3D_OK);
+  std::vector<D3DCOLOR> pixels = readBack();
+  EXPECT_EQ(countOf(pixels, blue), 272 * 416);
+  EXPECT_EQ(countOf(pixels, red), 272 * 416);
+
+  // The lower half drawn green, with depth testing against the 0.5 of the depth clear:
+  // the quad at 0.25 passes everywhere, so the upper half keeps blue and red.
+  Ref<IDirect3DTexture9> texture = solidTexture(green);
+  device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  device_->SetTexture(0, texture.get());
+  const Vertex lower[4] = {{0, 208, 0.25f, 1, 0xFFFFFFFF, 0, 0},
+                           {544, 208, 0.25f, 1, 0xFFFFFFFF, 1, 0},
+                           {0, 416, 0.25f, 1, 0xFFFFFFFF, 0, 1},
+                           {544, 416, 0.25f, 1, 0xFFFFFFFF, 1, 1}};
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lower, sizeof(Vertex)), D3D_OK);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+  pixels = readBack();
+  EXPECT_EQ(countOf(pixels, green), 544 * 208);
+  EXPECT_EQ(countOf(pixels, blue), 272 * 208);
+  EXPECT_EQ(countOf(pixels, red), 272 * 208);
+  EXPECT_EQ(pixels[0], blue);
+  EXPECT_EQ(pixels[543], red);
+  device_->SetTexture(0, nullptr);
 }
 
 TEST_F(DeferredDrawing, SingleThreadAndThreadsGiveTheSameFrame) {
