@@ -85,13 +85,16 @@ TEST(ResampleNone, PadsTheDestinationWithTransparentBlack) {
 }
 
 TEST(ResampleNone, PaddingStaysZeroUnderErrorDiffusion) {
-  Image source = argbImage(1, 1), destination = argbImage(4, 2);
-  source.setWord(0, 0, 0x80808080u);
+  // 0x6A is 0.4157 of full scale: 6.235 sixteenths, so A4R4G4B4 stores 6 and the error of
+  // every channel would spill into the padding if diffusion reached it.
+  Image source = argbImage(1, 1), destination(D3DFMT_A4R4G4B4, 2, 4, 64);
+  source.setWord(0, 0, 0x6A6A6A6Au);
   ASSERT_EQ(convert(destination, source, FilterNone | DitherDiffusion), S_OK);
-  for (uint32_t y = 0; y < 2; ++y)
+  EXPECT_EQ(destination.word(0, 0), 0x6666u);
+  for (uint32_t y = 0; y < 64; ++y)
     for (uint32_t x = 0; x < 4; ++x)
       if (x || y) {
-        EXPECT_EQ(destination.word(x, y), 0u) << x << "," << y;
+        ASSERT_EQ(destination.word(x, y), 0u) << x << "," << y;
       }
 }
 

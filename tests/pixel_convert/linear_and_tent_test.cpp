@@ -153,6 +153,33 @@ TEST(LinearTaps, EdgeTapsStayInsideTheSourceForExtremeRatios) {
       }
 }
 
+// Every tap against the table's rule worked in double precision: position c = (i + 0.5) n / m
+// + 0.5, the two source indices below and at c weighted by their distance, an index before
+// the first becoming n - 1 (wrap) or 0 and one past the last becoming 0 (wrap) or n - 1.
+// Positions within a hair of a whole number may round either way in single precision and
+// are left out.
+TEST(LinearTaps, EveryTapFollowsTheRuleAtTheEdgesAndBetween) {
+  std::vector<LinearTap> taps;
+  for (uint32_t n : {1u, 2u, 3u, 5u, 7u, 64u, 1000u})
+    for (uint32_t m : {1u, 2u, 3u, 5u, 16u, 33u, 4096u})
+      for (bool wrap : {true, false}) {
+        ASSERT_TRUE(buildLinearTaps(n, m, wrap, taps));
+        ASSERT_EQ(taps.size(), m);
+        for (uint32_t i = 0; i < m; ++i) {
+          const double c = (i + 0.5) * n / m + 0.5, j = std::floor(c);
+          if (c - j < 1e-4 || j + 1 - c < 1e-4) continue;
+          int32_t first = int32_t(j) - 1, second = int32_t(j);
+          if (first < 0) first = wrap ? int32_t(n) - 1 : 0;
+          if (second >= int32_t(n)) second = wrap ? 0 : int32_t(n) - 1;
+          const LinearTap &t = taps[i];
+          ASSERT_EQ(t.first, first) << n << " -> " << m << " wrap " << wrap << " at " << i;
+          ASSERT_EQ(t.second, second) << n << " -> " << m << " wrap " << wrap << " at " << i;
+          ASSERT_NEAR(t.firstWeight, j + 1 - c, 1e-4) << n << " -> " << m << " at " << i;
+          ASSERT_NEAR(t.secondWeight, c - j, 1e-4) << n << " -> " << m << " at " << i;
+        }
+      }
+}
+
 TEST(TentList, WeightsOfEachDestinationPixelSumToOne) {
   for (uint32_t n : {1u, 2u, 3u, 7u, 64u})
     for (uint32_t m : {1u, 3u, 5u, 50u, 128u})
