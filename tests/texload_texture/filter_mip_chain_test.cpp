@@ -79,6 +79,25 @@ TEST_F(FilterMipChain, NonPowerOfTwoTexturesTakeEveryLevelFromTheSource) {
   for (UINT level = 1; level < levels; ++level) EXPECT_EQ(texel(texture.get(), level, 0, 0), 0xFF4080C0u);
 }
 
+// A filter that does not chain makes every level from the source level: with the linear
+// filter, texel (i, j) of level 3 of a 64 x 64 texture is the equal blend of the 2 x 2 texels
+// at the centre of its 8 x 8 block of level 0 (taps 8i + 3 and 8i + 4). Made from level 2
+// it would be a blend of the whole block.
+TEST_F(FilterMipChain, LinearLevelsAreMadeFromTheSourceLevelNotTheLevelAbove) {
+  auto texture = makeTexture(64, 64, 4, noise);
+  ASSERT_EQ(kv::filterMipChain(texture.get(), nullptr, 0, kv::FilterLinear), D3D_OK);
+  for (UINT j = 0; j < 8; ++j)
+    for (UINT i = 0; i < 8; ++i) {
+      const uint32_t got = texel(texture.get(), 3, i, j);
+      for (int shift = 0; shift < 32; shift += 8) {
+        double sum = 0;
+        for (UINT y : {8 * j + 3, 8 * j + 4})
+          for (UINT x : {8 * i + 3, 8 * i + 4}) sum += channel(noise(x, y), shift);
+        ASSERT_NEAR(double(channel(got, shift)), sum / 4, 0.51) << "texel " << i << "," << j << " shift " << shift;
+      }
+    }
+}
+
 TEST_F(FilterMipChain, OneByNLevelsHalveOnlyTheLongerSide) {
   auto texture = makeTexture(1, 8, 4, [](UINT, UINT y) { return 0xFF000000u | (y * 32u); });
   ASSERT_EQ(kv::filterMipChain(texture.get(), nullptr, 0, kv::FilterBox), D3D_OK);
