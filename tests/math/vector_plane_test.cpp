@@ -1,10 +1,12 @@
 // The vector and plane operations of the table, in every routine set, from their
 // formulas: transforms single and strided, normalisations, the cross product, splines,
 // projection through a viewport and back, and the plane builders.
+#include <cmath>
 #include <limits>
 #include <vector>
 
 #include "math/matrix_math.h"
+#include "math/quaternion_math.h"
 #include "math/scene_math.h"
 #include "math/vector_math.h"
 #include "table_test_support.h"
@@ -177,6 +179,43 @@ TEST_P(VectorOperations, NormalisationsGiveUnitLengthAndZerosForZeroLength) {
   kv::vec4Normalize(&v4, &nearlyUnit);
   if (set_ == RoutineSet::Baseline) {
     EXPECT_EQ(v4.x, nearlyUnit.x);
+  }
+}
+
+// The sets differ in their 4-vector and quaternion normalisations only in rounding (and in
+// the baseline's unit-length shortcut): a short vector is as long as any other once
+// normalised, and zeros come only where the sum of squares is at or below 2^-126 or is
+// not a number. Expected values worked by hand.
+TEST_P(VectorOperations, ShortFourVectorsAndQuaternionsNormaliseInEverySet) {
+  struct Case {
+    Vector4 in, expected;
+  };
+  const Case unitCases[] = {
+      {{1e-10f, 0, 0, 0}, {1, 0, 0, 0}},            // q = 1e-20, below 2^-46
+      {{0, 3e-15f, 0, -4e-15f}, {0, 0.6f, 0, -0.8f}},  // q = 2.5e-29
+      {{0, 0, 0x1p-62f, 0}, {0, 0, 1, 0}},          // q = 2^-124
+      {{0x1p-63f, 0x1p-63f, 0x1p-63f, 0x1p-63f}, {0.5f, 0.5f, 0.5f, 0.5f}},  // q = 2^-124
+  };
+  for (const Case &c : unitCases) {
+    Vector4 out{9, 9, 9, 9};
+    EXPECT_EQ(kv::vec4Normalize(&out, &c.in), &out);
+    EXPECT_TRUE(near(out, c.expected, 1e-6f)) << c.in.x << " " << c.in.y << " " << c.in.z << " " << c.in.w;
+    kv::Quaternion q{9, 9, 9, 9};
+    const kv::Quaternion qin{c.in.x, c.in.y, c.in.z, c.in.w};
+    EXPECT_EQ(kv::quaternionNormalize(&q, &qin), &q);
+    EXPECT_TRUE(near(q, kv::Quaternion{c.expected.x, c.expected.y, c.expected.z, c.expected.w}, 1e-6f))
+        << c.in.x << " " << c.in.y << " " << c.in.z << " " << c.in.w;
+  }
+  // q = 2^-126 exactly, q = 2^-128 (a denormal), and a not-a-number: zeros in every set.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const Vector4 &in : {Vector4{0x1p-63f, 0, 0, 0}, Vector4{0, 0x1p-64f, 0, 0}, Vector4{nan, 1, 0, 0}}) {
+    Vector4 out{9, 9, 9, 9};
+    kv::vec4Normalize(&out, &in);
+    EXPECT_TRUE(near(out, Vector4{0, 0, 0, 0}, 0.0f)) << in.x << " " << in.y;
+    kv::Quaternion q{9, 9, 9, 9};
+    const kv::Quaternion qin{in.x, in.y, in.z, in.w};
+    kv::quaternionNormalize(&q, &qin);
+    EXPECT_TRUE(near(q, kv::Quaternion{0, 0, 0, 0}, 0.0f)) << in.x << " " << in.y;
   }
 }
 
