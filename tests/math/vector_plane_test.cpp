@@ -327,7 +327,7 @@ TEST_P(VectorOperations, ProjectionAndUnprojectionRoundTripThroughAViewport) {
   EXPECT_TRUE(near(out, points[0], 0.0f));
 }
 
-TEST_P(VectorOperations, UnprojectionThatCannotBeDoneWritesNothingAndReturnsNull) {
+TEST_P(VectorOperations, UnprojectionThroughASingularMatrixWritesNothingAndReturnsNull) {
   Matrix singular = kv::identityMatrix();
   singular.m[2][2] = 0.0f;
   const kv::Viewport viewport{0, 0, 640, 480, 0.0f, 1.0f};
@@ -337,11 +337,32 @@ TEST_P(VectorOperations, UnprojectionThatCannotBeDoneWritesNothingAndReturnsNull
   EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
   EXPECT_EQ(kv::vec3UnprojectArray(&out, 12, &v, 12, &viewport, nullptr, &singular, nullptr, 1), nullptr);
   EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
-  // A viewport without width or without depth range cannot be mapped back either.
-  const kv::Viewport flat{0, 0, 0, 480, 0.0f, 1.0f}, noDepth{0, 0, 640, 480, 0.5f, 0.5f};
-  EXPECT_EQ(kv::vec3Unproject(&out, &v, &flat, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(kv::vec3Unproject(&out, &v, &noDepth, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
+}
+
+// A viewport without width, height or depth range divides by zero: the point in the cube
+// gets an infinity (or 0/0) in that coordinate, and through the matrix every component,
+// w included, picks up infinity times a weight or infinity times 0, so the result is not
+// a number throughout; it is still written and returned.
+TEST_P(VectorOperations, UnprojectionThroughAnEmptyViewportGivesTheIeeeResult) {
+  const Matrix identity = kv::identityMatrix();
+  const Matrix view = sampleMatrix(0.9f);
+  const Vector3 v{10, 10, 0.25f};
+  const kv::Viewport flat{0, 0, 0, 480, 0.0f, 1.0f}, low{0, 0, 640, 0, 0.0f, 1.0f},
+      noDepth{0, 0, 640, 480, 0.5f, 0.5f}, noDepthAtV{0, 0, 640, 480, 0.25f, 0.25f};
+  for (const kv::Viewport &viewport : {flat, low, noDepth, noDepthAtV}) {
+    for (const Matrix *m : {static_cast<const Matrix *>(nullptr), &identity, &view}) {
+      Vector3 out{7, 7, 7};
+      EXPECT_EQ(kv::vec3Unproject(&out, &v, &viewport, m, nullptr, nullptr), &out);
+      EXPECT_TRUE(std::isnan(out.x) && std::isnan(out.y) && std::isnan(out.z))
+          << viewport.Width << "x" << viewport.Height << " z " << viewport.MinZ << " " << out.x << " " << out.y
+          << " " << out.z;
+      Vector3 many[2] = {{7, 7, 7}, {7, 7, 7}};
+      const Vector3 in[2] = {v, v};
+      EXPECT_EQ(kv::vec3UnprojectArray(many, sizeof(Vector3), in, sizeof(Vector3), &viewport, nullptr, m, nullptr, 2),
+                many);
+      for (const Vector3 &o : many) EXPECT_TRUE(std::isnan(o.x) && std::isnan(o.y) && std::isnan(o.z));
+    }
+  }
 }
 
 class PlaneOperations : public EachSetsEntries {};
