@@ -62,6 +62,40 @@ TEST(ConvertPixels, TwoGammaEncodedEndsOfOneSizeAreCopiedWithoutDecoding) {
   EXPECT_EQ(x8.word(3, 1), source.word(3, 1) & 0x00ffffffu) << "converted, not gamma-treated";
 }
 
+// Two encoded ends: a blending filter decodes (x^2) and encodes (sqrt) around the blend,
+// while the jobs that only move pixels (same size, none, point) pass them as they read.
+TEST(ConvertPixels, TwoEncodedEndsAreDecodedOnlyAroundABlend) {
+  constexpr uint32_t kBoth = GammaIn | GammaOut;
+  // Black and white half and half in linear light is 0.5, encoded sqrt(0.5) = 0.70711:
+  // 0.70711 * 255 + 0.5 = 180.81 -> 0xB4 (the blend of the encoded values would be 0x80).
+  Image pair = argbImage(2, 1), one = argbImage(1, 1);
+  pair.setWord(0, 0, 0xFF000000u);
+  pair.setWord(1, 0, 0xFFFFFFFFu);
+  ASSERT_EQ(convert(one, pair, FilterLinear | kBoth), S_OK);
+  EXPECT_EQ(one.word(0, 0), 0xFFB4B4B4u);
+
+  // 16-bit channels into floats come out as read, n * (1/65535); a square and an
+  // approximate root on the way would move them by up to about 1.5e-6 relative.
+  Image wide(D3DFMT_A16B16G16R16, 8, 4, 4);
+  wide.randomize(5);
+  struct Job {
+    uint32_t filter, side, step;
+  };
+  for (const Job job : {Job{FilterTriangle, 4, 1}, Job{FilterPoint, 2, 2}, Job{FilterNone, 2, 1}}) {
+    Image out = floatImage(job.side, job.side);
+    ASSERT_EQ(convert(out, wide, job.filter | kBoth), S_OK);
+    for (uint32_t y = 0; y < job.side; ++y)
+      for (uint32_t x = 0; x < job.side; ++x)
+        for (int c = 0; c < 4; ++c) {
+          uint16_t n;
+          std::memcpy(&n, wide.pixel(x * job.step, y * job.step) + 2 * c, 2);
+          const float expected = float(n) * (1.0f / 65535.0f);
+          EXPECT_NEAR(out.floats(x, y)[c], expected, expected * 1.2e-7f)
+              << "filter " << job.filter << " at " << x << "," << y << " channel " << c;
+        }
+  }
+}
+
 // A signed format has no gamma, so with both switches on only the other end converts.
 // Worked by hand from the power-curve tables (D[i] = (i/254)^1.1, E[i] = (i/254)^(1/1.1)):
 // - V8U8 (0, 0) reads (0, 0, 1, 1), goes to (0.5, 0.5, 1, 1) in the unsigned range and is
