@@ -64,8 +64,11 @@ uint32_t resolveFileFormat(uint32_t imageFormat, D3DCOLOR colorKey, D3DPOOL pool
   const bool keyable = info.formatClass == FormatClass::Rgb || info.formatClass == FormatClass::Palette ||
                        info.formatClass == FormatClass::Luminance;
   if (colorKey != 0 && keyable && info.alphaBits == 0) {
-    // The key makes pixels transparent, so the texture needs at least one alpha bit.
+    // The key makes pixels transparent, so the texture needs at least one alpha bit. The
+    // description carries no format of its own: the image's format would be chosen at
+    // once, alpha or not.
     PixelFormatInfo withAlpha = info;
+    withAlpha.format = 0;
     withAlpha.alphaBits = 1;
     const uint32_t substitute = chooseTextureFormat(nullptr, 0, D3DRTYPE_TEXTURE, withAlpha);
     if (substitute != 0) format = substitute;

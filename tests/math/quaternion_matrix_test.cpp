@@ -3,6 +3,7 @@
 // conversions, the interpolations at their ends, decomposition and the builders.
 #include <d3d9.h>
 
+#include <cmath>
 #include <limits>
 
 #include "math/matrix_math.h"
@@ -102,6 +103,44 @@ TEST_P(QuaternionOperations, InverseNormalisationAndAxisAngle) {
   const Quaternion over{0, 0, 0, 1.0000001f};
   kv::quaternionToAxisAngle(&over, nullptr, &angle);
   EXPECT_EQ(angle, 0.0f);
+}
+
+// Only rounding noise, a scalar part within a few ulps of +-1, is taken for +-1. Further
+// out there is no unit quaternion and the arc cosine of IEEE arithmetic answers: not a
+// number. 2 acos(-1) is 2 pi rounded to a float, 6.2831855.
+TEST_P(QuaternionOperations, OnlyRoundingNoiseBeyondOneIsTakenForOne) {
+  float angle = 1.0f;
+  for (float w : {1.0f + 0x1p-23f, 1.0f + 0x1p-21f}) {
+    const Quaternion q{0.25f, 0, 0, w};
+    kv::quaternionToAxisAngle(&q, nullptr, &angle);
+    EXPECT_EQ(angle, 0.0f) << w;
+    const Quaternion negative{0.25f, 0, 0, -w};
+    kv::quaternionToAxisAngle(&negative, nullptr, &angle);
+    EXPECT_EQ(angle, 6.2831855f) << -w;
+    Quaternion out;
+    kv::quaternionLn(&out, &negative);  // arc cosine pi, sine nearly 0: the vector part
+    EXPECT_TRUE(near(out, Quaternion{0.25f, 0, 0, 0}, 0.0f)) << -w;
+  }
+  for (float w : {5.0f, -5.0f, 1.0f + 0x1p-18f, -1.001f}) {
+    const Quaternion q{0, 0, 0, w};
+    Vector3 axis{9, 9, 9};
+    kv::quaternionToAxisAngle(&q, &axis, &angle);
+    EXPECT_TRUE(std::isnan(angle)) << w << " gives " << angle;
+    EXPECT_TRUE(near(axis, Vector3{0, 0, 0}, 0.0f));
+  }
+  // Beyond -1 the logarithm divides the arc cosine by its sine, both not a number; the
+  // scalar part is 0 as always. (Beyond +1 it takes the vector part as it is.)
+  for (float w : {-5.0f, -1.001f}) {
+    const Quaternion q{0.5f, 0, 0, w};
+    Quaternion out{9, 9, 9, 9};
+    EXPECT_EQ(kv::quaternionLn(&out, &q), &out);
+    EXPECT_TRUE(std::isnan(out.x) && std::isnan(out.y) && std::isnan(out.z)) << w;
+    EXPECT_EQ(out.w, 0.0f);
+  }
+  const Quaternion far{0.5f, 0, 0, 5.0f};
+  Quaternion out;
+  kv::quaternionLn(&out, &far);
+  EXPECT_TRUE(near(out, Quaternion{0.5f, 0, 0, 0}, 0.0f));
 }
 
 TEST_P(QuaternionOperations, ConversionsFromMatricesAnglesAndAxes) {

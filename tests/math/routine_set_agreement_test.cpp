@@ -90,6 +90,19 @@ std::vector<NamedProbe> probes() {
       {"quaternionNormalize",
        [](auto &t, auto &x, auto &o) { Quaternion r; append(o, *t.quaternionNormalize(&r, as<Quaternion>(x.b))); }},
       {"planeNormalize", [](auto &t, auto &x, auto &o) { Plane r; append(o, *t.planeNormalize(&r, &x.plane)); }},
+      // Far below the 3-vector rule's 2^-46 but far above 2^-126: of unit length in every set.
+      {"vec4NormalizeShort",
+       [](auto &t, auto &x, auto &o) {
+         const Vector4 v{x.a.x * 1e-12f, x.a.y * 1e-12f, x.a.z * 1e-12f, x.a.w * 1e-12f};
+         Vector4 r;
+         append(o, *t.vec4Normalize(&r, &v));
+       }},
+      {"quaternionNormalizeShort",
+       [](auto &t, auto &x, auto &o) {
+         const Quaternion q{x.b.x * 1e-15f, x.b.y * 1e-15f, x.b.z * 1e-15f, x.b.w * 1e-15f};
+         Quaternion r;
+         append(o, *t.quaternionNormalize(&r, &q));
+       }},
       {"matrixDeterminant", [](auto &t, auto &x, auto &o) { o.push_back(t.matrixDeterminant(&x.m)); }},
       {"matrixInverse",
        [](auto &t, auto &x, auto &o) {

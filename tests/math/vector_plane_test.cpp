@@ -1,10 +1,12 @@
 // The vector and plane operations of the table, in every routine set, from their
 // formulas: transforms single and strided, normalisations, the cross product, splines,
 // projection through a viewport and back, and the plane builders.
+#include <cmath>
 #include <limits>
 #include <vector>
 
 #include "math/matrix_math.h"
+#include "math/quaternion_math.h"
 #include "math/scene_math.h"
 #include "math/vector_math.h"
 #include "table_test_support.h"
@@ -180,6 +182,43 @@ TEST_P(VectorOperations, NormalisationsGiveUnitLengthAndZerosForZeroLength) {
   }
 }
 
+// The sets differ in their 4-vector and quaternion normalisations only in rounding (and in
+// the baseline's unit-length shortcut): a short vector is as long as any other once
+// normalised, and zeros come only where the sum of squares is at or below 2^-126 or is
+// not a number. Expected values worked by hand.
+TEST_P(VectorOperations, ShortFourVectorsAndQuaternionsNormaliseInEverySet) {
+  struct Case {
+    Vector4 in, expected;
+  };
+  const Case unitCases[] = {
+      {{1e-10f, 0, 0, 0}, {1, 0, 0, 0}},            // q = 1e-20, below 2^-46
+      {{0, 3e-15f, 0, -4e-15f}, {0, 0.6f, 0, -0.8f}},  // q = 2.5e-29
+      {{0, 0, 0x1p-62f, 0}, {0, 0, 1, 0}},          // q = 2^-124
+      {{0x1p-63f, 0x1p-63f, 0x1p-63f, 0x1p-63f}, {0.5f, 0.5f, 0.5f, 0.5f}},  // q = 2^-124
+  };
+  for (const Case &c : unitCases) {
+    Vector4 out{9, 9, 9, 9};
+    EXPECT_EQ(kv::vec4Normalize(&out, &c.in), &out);
+    EXPECT_TRUE(near(out, c.expected, 1e-6f)) << c.in.x << " " << c.in.y << " " << c.in.z << " " << c.in.w;
+    kv::Quaternion q{9, 9, 9, 9};
+    const kv::Quaternion qin{c.in.x, c.in.y, c.in.z, c.in.w};
+    EXPECT_EQ(kv::quaternionNormalize(&q, &qin), &q);
+    EXPECT_TRUE(near(q, kv::Quaternion{c.expected.x, c.expected.y, c.expected.z, c.expected.w}, 1e-6f))
+        << c.in.x << " " << c.in.y << " " << c.in.z << " " << c.in.w;
+  }
+  // q = 2^-126 exactly, q = 2^-128 (a denormal), and a not-a-number: zeros in every set.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const Vector4 &in : {Vector4{0x1p-63f, 0, 0, 0}, Vector4{0, 0x1p-64f, 0, 0}, Vector4{nan, 1, 0, 0}}) {
+    Vector4 out{9, 9, 9, 9};
+    kv::vec4Normalize(&out, &in);
+    EXPECT_TRUE(near(out, Vector4{0, 0, 0, 0}, 0.0f)) << in.x << " " << in.y;
+    kv::Quaternion q{9, 9, 9, 9};
+    const kv::Quaternion qin{in.x, in.y, in.z, in.w};
+    kv::quaternionNormalize(&q, &qin);
+    EXPECT_TRUE(near(q, kv::Quaternion{0, 0, 0, 0}, 0.0f)) << in.x << " " << in.y;
+  }
+}
+
 TEST_P(VectorOperations, FourDimensionalCrossProductIsOrthogonalAndOriented) {
   const Vector4 e1{1, 0, 0, 0}, e2{0, 1, 0, 0}, e3{0, 0, 1, 0};
   Vector4 out;
@@ -288,7 +327,7 @@ TEST_P(VectorOperations, ProjectionAndUnprojectionRoundTripThroughAViewport) {
   EXPECT_TRUE(near(out, points[0], 0.0f));
 }
 
-TEST_P(VectorOperations, UnprojectionThatCannotBeDoneWritesNothingAndReturnsNull) {
+TEST_P(VectorOperations, UnprojectionThroughASingularMatrixWritesNothingAndReturnsNull) {
   Matrix singular = kv::identityMatrix();
   singular.m[2][2] = 0.0f;
   const kv::Viewport viewport{0, 0, 640, 480, 0.0f, 1.0f};
@@ -298,11 +337,32 @@ TEST_P(VectorOperations, UnprojectionThatCannotBeDoneWritesNothingAndReturnsNull
   EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
   EXPECT_EQ(kv::vec3UnprojectArray(&out, 12, &v, 12, &viewport, nullptr, &singular, nullptr, 1), nullptr);
   EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
-  // A viewport without width or without depth range cannot be mapped back either.
-  const kv::Viewport flat{0, 0, 0, 480, 0.0f, 1.0f}, noDepth{0, 0, 640, 480, 0.5f, 0.5f};
-  EXPECT_EQ(kv::vec3Unproject(&out, &v, &flat, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(kv::vec3Unproject(&out, &v, &noDepth, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_TRUE(near(out, Vector3{7, 7, 7}, 0.0f));
+}
+
+// A viewport without width, height or depth range divides by zero: the point in the cube
+// gets an infinity (or 0/0) in that coordinate, and through the matrix every component,
+// w included, picks up infinity times a weight or infinity times 0, so the result is not
+// a number throughout; it is still written and returned.
+TEST_P(VectorOperations, UnprojectionThroughAnEmptyViewportGivesTheIeeeResult) {
+  const Matrix identity = kv::identityMatrix();
+  const Matrix view = sampleMatrix(0.9f);
+  const Vector3 v{10, 10, 0.25f};
+  const kv::Viewport flat{0, 0, 0, 480, 0.0f, 1.0f}, low{0, 0, 640, 0, 0.0f, 1.0f},
+      noDepth{0, 0, 640, 480, 0.5f, 0.5f}, noDepthAtV{0, 0, 640, 480, 0.25f, 0.25f};
+  for (const kv::Viewport &viewport : {flat, low, noDepth, noDepthAtV}) {
+    for (const Matrix *m : {static_cast<const Matrix *>(nullptr), &identity, &view}) {
+      Vector3 out{7, 7, 7};
+      EXPECT_EQ(kv::vec3Unproject(&out, &v, &viewport, m, nullptr, nullptr), &out);
+      EXPECT_TRUE(std::isnan(out.x) && std::isnan(out.y) && std::isnan(out.z))
+          << viewport.Width << "x" << viewport.Height << " z " << viewport.MinZ << " " << out.x << " " << out.y
+          << " " << out.z;
+      Vector3 many[2] = {{7, 7, 7}, {7, 7, 7}};
+      const Vector3 in[2] = {v, v};
+      EXPECT_EQ(kv::vec3UnprojectArray(many, sizeof(Vector3), in, sizeof(Vector3), &viewport, nullptr, m, nullptr, 2),
+                many);
+      for (const Vector3 &o : many) EXPECT_TRUE(std::isnan(o.x) && std::isnan(o.y) && std::isnan(o.z));
+    }
+  }
 }
 
 class PlaneOperations : public EachSetsEntries {};

@@ -62,6 +62,77 @@ TEST(ConvertPixels, TwoGammaEncodedEndsOfOneSizeAreCopiedWithoutDecoding) {
   EXPECT_EQ(x8.word(3, 1), source.word(3, 1) & 0x00ffffffu) << "converted, not gamma-treated";
 }
 
+// Two encoded ends: a blending filter decodes (x^2) and encodes (sqrt) around the blend,
+// while the jobs that only move pixels (same size, none, point) pass them as they read.
+TEST(ConvertPixels, TwoEncodedEndsAreDecodedOnlyAroundABlend) {
+  constexpr uint32_t kBoth = GammaIn | GammaOut;
+  // Black and white half and half in linear light is 0.5, encoded sqrt(0.5) = 0.70711:
+  // 0.70711 * 255 + 0.5 = 180.81 -> 0xB4 (the blend of the encoded values would be 0x80).
+  Image pair = argbImage(2, 1), one = argbImage(1, 1);
+  pair.setWord(0, 0, 0xFF000000u);
+  pair.setWord(1, 0, 0xFFFFFFFFu);
+  ASSERT_EQ(convert(one, pair, FilterLinear | kBoth), S_OK);
+  EXPECT_EQ(one.word(0, 0), 0xFFB4B4B4u);
+
+  // 16-bit channels into floats come out as read, n * (1/65535); a square and an
+  // approximate root on the way would move them by up to about 1.5e-6 relative.
+  Image wide(D3DFMT_A16B16G16R16, 8, 4, 4);
+  wide.randomize(5);
+  struct Job {
+    uint32_t filter, side, step;
+  };
+  for (const Job job : {Job{FilterTriangle, 4, 1}, Job{FilterPoint, 2, 2}, Job{FilterNone, 2, 1}}) {
+    Image out = floatImage(job.side, job.side);
+    ASSERT_EQ(convert(out, wide, job.filter | kBoth), S_OK);
+    for (uint32_t y = 0; y < job.side; ++y)
+      for (uint32_t x = 0; x < job.side; ++x)
+        for (int c = 0; c < 4; ++c) {
+          uint16_t n;
+          std::memcpy(&n, wide.pixel(x * job.step, y * job.step) + 2 * c, 2);
+          const float expected = float(n) * (1.0f / 65535.0f);
+          EXPECT_NEAR(out.floats(x, y)[c], expected, expected * 1.2e-7f)
+              << "filter " << job.filter << " at " << x << "," << y << " channel " << c;
+        }
+  }
+}
+
+// A signed format has no gamma, so with both switches on only the other end converts.
+// Worked by hand from the power-curve tables (D[i] = (i/254)^1.1, E[i] = (i/254)^(1/1.1)):
+// - V8U8 (0, 0) reads (0, 0, 1, 1), goes to (0.5, 0.5, 1, 1) in the unsigned range and is
+//   encoded at t = sqrt(0.5) * 254 = 179.605: E[179] + 0.605 (E[180] - E[179]) = 0.72974,
+//   0.72974 * 255 + 0.5 = 186.58 -> 0xBA; 1 stays 255.
+// - 0x80 = 128/255 decodes at t = (128/255)^2 * 254 = 63.999: 0.219520; in the signed
+//   range 2 * 0.219520 - 1 = -0.560960, * 127 = -71.242, + 0.5 = -70.742, which the
+//   signed writer rounds down to -71 = 0xB9.
+// The small images take the codecs, the 64 x 64 ones the same-size tables; the point and
+// none filters are the other jobs that run two encoded ends without gamma.
+TEST(ConvertPixels, ASignedEndKeepsTheOtherEndsGammaConversion) {
+  constexpr uint32_t kBoth = GammaIn | GammaOut;
+  for (uint32_t side : {2u, 64u}) {
+    Image bump(D3DFMT_V8U8, 2, side, side), argb = argbImage(side, side);
+    ASSERT_EQ(convert(argb, bump, FilterTriangle | kBoth), S_OK);
+    EXPECT_EQ(argb.word(0, 0), 0xFFBABAFFu) << side;
+    EXPECT_EQ(argb.word(side - 1, side - 1), 0xFFBABAFFu) << side;
+
+    Image grey = argbImage(side, side), back(D3DFMT_V8U8, 2, side, side);
+    for (uint32_t y = 0; y < side; ++y)
+      for (uint32_t x = 0; x < side; ++x) grey.setWord(x, y, 0xFF808080u);
+    ASSERT_EQ(convert(back, grey, FilterTriangle | kBoth), S_OK);
+    EXPECT_EQ(back.word(0, 0), 0xB9B9u) << side;
+    EXPECT_EQ(back.word(side - 1, side - 1), 0xB9B9u) << side;
+  }
+  Image bump(D3DFMT_V8U8, 2, 4, 4), halved = argbImage(2, 2), grown = argbImage(5, 5);
+  ASSERT_EQ(convert(halved, bump, FilterPoint | kBoth), S_OK);
+  EXPECT_EQ(halved.word(1, 1), 0xFFBABAFFu);
+  ASSERT_EQ(convert(grown, bump, FilterNone | kBoth), S_OK);
+  EXPECT_EQ(grown.word(3, 3), 0xFFBABAFFu);
+  Image grey = argbImage(4, 4), bumpHalved(D3DFMT_V8U8, 2, 2, 2);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 4; ++x) grey.setWord(x, y, 0xFF808080u);
+  ASSERT_EQ(convert(bumpHalved, grey, FilterPoint | kBoth), S_OK);
+  EXPECT_EQ(bumpHalved.word(1, 0), 0xB9B9u);
+}
+
 TEST(ConvertPixels, SameSizeConversionPacksEveryPixel) {
   Image source = argbImage(3, 2), destination(D3DFMT_R5G6B5, 2, 3, 2);
   source.setWord(2, 1, 0xffff0000u);

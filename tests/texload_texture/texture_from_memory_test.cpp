@@ -2,6 +2,7 @@
 
 #include "gfx/com_ref.h"
 #include "pixel/convert/filter_flags.h"
+#include "texload/bitmap_builder.h"
 #include "texload/texture_from_memory.h"
 #include "texload/texture_requirements.h"
 #include "texture_test_support.h"
@@ -134,6 +135,45 @@ TEST_F(TextureFromMemory, FromFileValuesThatTheDeviceWouldChangeAreNotAvailable)
                                                kv::VALUE_FROM_FILE, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, 3, 3, 0,
                                                nullptr, nullptr, texture.put()),
             D3DERR_NOTAVAILABLE);
+}
+
+// A colour key on an image format without alpha asks for the closest format with one
+// alpha bit: for 8-8-8 that is A8R8G8B8 (seven alpha bits more, nothing lost; the two
+// 10-10-10-2 formats score the same but come later in the table). Without a key the
+// 24-bit image becomes X8R8G8B8.
+TEST_F(TextureFromMemory, AColourKeyOnAnImageWithoutAlphaGivesATextureWithAlpha) {
+  // 2 x 2, 24 bits: bottom row black, blue-green; top row 0x336699, black. Rows are
+  // stored bottom-up, padded to 4 bytes.
+  kvtest::BitmapLayout layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.bitCount = 24;
+  layout.pixels = {0x00, 0x00, 0x00, 0xFF, 0x80, 0x00, 0, 0,   // bottom: black, 0x0080FF
+                   0x99, 0x66, 0x33, 0x00, 0x00, 0x00, 0, 0};  // top: 0x336699, black
+  const std::vector<uint8_t> file = kvtest::makeBmp(layout);
+  for (const uint32_t format : {uint32_t(D3DFMT_UNKNOWN), kv::VALUE_FROM_FILE}) {
+    ComRef<IDirect3DTexture9> keyed;
+    ASSERT_EQ(kv::createTextureFromImageInMemory(device_.get(), file.data(), UINT(file.size()), 2, 2, 1, 0,
+                                                 static_cast<D3DFORMAT>(format), D3DPOOL_MANAGED, kv::FilterPoint,
+                                                 kv::FilterPoint, 0xFF000000u, nullptr, nullptr, keyed.put()),
+              D3D_OK)
+        << std::hex << format;
+    D3DSURFACE_DESC desc{};
+    keyed->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8) << std::hex << format;
+    EXPECT_EQ(texel(keyed.get(), 0, 0, 0), 0xFF336699u);
+    EXPECT_EQ(texel(keyed.get(), 0, 1, 0), 0x00000000u) << "keyed black is transparent";
+    EXPECT_EQ(texel(keyed.get(), 0, 0, 1), 0x00000000u);
+    EXPECT_EQ(texel(keyed.get(), 0, 1, 1), 0xFF0080FFu);
+  }
+  ComRef<IDirect3DTexture9> plain;
+  ASSERT_EQ(kv::createTextureFromImageInMemory(device_.get(), file.data(), UINT(file.size()), 2, 2, 1, 0,
+                                               D3DFMT_UNKNOWN, D3DPOOL_MANAGED, kv::FilterPoint, kv::FilterPoint, 0,
+                                               nullptr, nullptr, plain.put()),
+            D3D_OK);
+  D3DSURFACE_DESC desc{};
+  plain->GetLevelDesc(0, &desc);
+  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
 }
 
 TEST(FormatDistance, CountsExtraChannelsLightlyAndMissingOnesHeavily) {

@@ -35,11 +35,8 @@ Vector3 toViewport(const Vector3 &p, const Viewport *viewport) {
           viewport->MinZ + p.z * (viewport->MaxZ - viewport->MinZ)};
 }
 
-// A viewport with no width, no height or no depth range cannot be mapped back.
-bool canMapBack(const Viewport *viewport) {
-  return !viewport || (viewport->Width != 0 && viewport->Height != 0 && viewport->MaxZ != viewport->MinZ);
-}
-
+// A viewport with no width, height or depth range divides by zero here; the infinities
+// and not-a-numbers go on through the matrix as IEEE arithmetic has them.
 Vector3 fromViewport(const Vector3 &v, const Viewport *viewport) {
   if (!viewport) return v;
   const float width = static_cast<float>(viewport->Width), height = static_cast<float>(viewport->Height);
@@ -73,9 +70,7 @@ Vector3 *baselineVec3Project(Vector3 *out, const Vector3 *v, const Viewport *vie
 Vector3 *baselineVec3Unproject(Vector3 *out, const Vector3 *v, const Viewport *viewport, const Matrix *projection,
                                const Matrix *view, const Matrix *world) {
   Matrix inverse;
-  if (!canMapBack(viewport) ||
-      !unprojectionMatrix(&inverse, projection, view, world))
-    return nullptr;
+  if (!unprojectionMatrix(&inverse, projection, view, world)) return nullptr;
   const Vector3 p = fromViewport(*v, viewport);
   return baselineVec3TransformPoint(out, &p, &inverse);
 }
@@ -95,9 +90,7 @@ Vector3 *baselineVec3UnprojectArray(Vector3 *out, UINT outStride, const Vector3 
                                     const Viewport *viewport, const Matrix *projection, const Matrix *view,
                                     const Matrix *world, UINT count) {
   Matrix inverse;
-  if (!canMapBack(viewport) ||
-      !unprojectionMatrix(&inverse, projection, view, world))
-    return nullptr;
+  if (!unprojectionMatrix(&inverse, projection, view, world)) return nullptr;
   return mapStrided(out, outStride, in, inStride, count, [&](Vector3 *o, const Vector3 *v) {
     const Vector3 p = fromViewport(*v, viewport);
     baselineVec3TransformPoint(o, &p, &inverse);

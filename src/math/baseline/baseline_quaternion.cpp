@@ -1,6 +1,5 @@
 // The baseline quaternion routines: products, inverse, conversions, logarithm and
 // exponential, and the interpolations built on the spherical linear one.
-#include <algorithm>
 #include <cmath>
 
 #include "math/baseline/angle_builders.h"
@@ -13,9 +12,14 @@ namespace kv {
 
 namespace {
 
-// Rounding can leave the scalar part of a unit quaternion just outside [-1, 1], where the
-// arc cosine has no value; the nearest end is meant.
-float clampedArcCosine(float w) { return std::acos(std::clamp(w, -1.0f, 1.0f)); }
+// Rounding can leave the scalar part of a unit quaternion a few ulps outside [-1, 1],
+// where the arc cosine has no value; the nearest end is meant. A scalar part further out
+// belongs to no unit quaternion and keeps the arc cosine's own answer, not a number.
+float clampedArcCosine(float w) {
+  constexpr float kRoundingNoise = 4 * kNearlyEqualBound;  // four ulps of 1 from above
+  if (std::fabs(w) > 1.0f && std::fabs(w) - 1.0f <= kRoundingNoise) w = std::copysign(1.0f, w);
+  return std::acos(w);
+}
 
 Quaternion slerp(const Quaternion &q1, const Quaternion &q2, float t) {
   const float c = dot(q1, q2);

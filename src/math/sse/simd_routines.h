@@ -62,8 +62,8 @@ Matrix *sseMatrixMultiplyTranspose(Matrix *out, const Matrix *a, const Matrix *b
 float sseMatrixDeterminant(const Matrix *m);
 Matrix *sseMatrixInverse(Matrix *out, float *determinant, const Matrix *m);
 
-// Zero below q = 2^-46 and for not-a-numbers, like sseVec3Normalize: no not-a-number
-// from a zero-length input.
+// Zero where the baseline gives zero (q at or below 2^-126, or not a number): no
+// not-a-number from a zero-length input, unit length for any longer one.
 Vector4 *sseVec4Normalize(Vector4 *out, const Vector4 *v);
 Quaternion *sseQuaternionNormalize(Quaternion *out, const Quaternion *q);
 Vector4 *sseVec4Cross(Vector4 *out, const Vector4 *u, const Vector4 *v, const Vector4 *w);

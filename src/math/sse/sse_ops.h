@@ -126,14 +126,19 @@ KV_TARGET_SSE inline __m128 divideByW(__m128 r) {
   return _mm_mul_ps(r, splat<0>(k));
 }
 
-// The normalisation factor of the SSE sets from q in lane 0: the processor's estimate
-// refined once, (3 - r0*q*r0) * (r0*0.5), in every lane. False when q < 2^-46 or q is
-// not a number: the caller then stores zeros, so short vectors never give not-a-numbers.
-KV_TARGET_SSE inline bool normalizationFactor(__m128 q, __m128 *factor) {
-  if (!(_mm_cvtss_f32(q) >= 1.42108547e-14f)) return false;  // 2^-46
+// The reciprocal square root of q in lane 0, in every lane: the processor's estimate
+// refined once, (3 - r0*q*r0) * (r0*0.5).
+KV_TARGET_SSE inline __m128 refinedReciprocalRoot(__m128 q) {
   const __m128 r0 = _mm_rsqrt_ss(q);
   const __m128 t = _mm_sub_ss(_mm_set_ss(3.0f), _mm_mul_ss(_mm_mul_ss(r0, q), r0));
-  *factor = splat<0>(_mm_mul_ss(t, _mm_mul_ss(r0, _mm_set_ss(0.5f))));
+  return splat<0>(_mm_mul_ss(t, _mm_mul_ss(r0, _mm_set_ss(0.5f))));
+}
+
+// The normalisation factor of the SSE sets' 3-vector and plane routines from q in lane 0.
+// False when q < 2^-46 or q is not a number: the caller then stores zeros.
+KV_TARGET_SSE inline bool normalizationFactor(__m128 q, __m128 *factor) {
+  if (!(_mm_cvtss_f32(q) >= 1.42108547e-14f)) return false;  // 2^-46
+  *factor = refinedReciprocalRoot(q);
   return true;
 }
 

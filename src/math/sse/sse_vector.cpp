@@ -6,6 +6,7 @@
 #include <xmmintrin.h>
 
 #include "math/baseline/spline_weights.h"
+#include "math/baseline/vector_ops.h"
 #include "math/sse/sse_ops.h"
 
 namespace kv {
@@ -65,10 +66,12 @@ KV_TARGET_SSE inline V *barycentric(V *out, const V *p1, const V *p2, const V *p
   return out;
 }
 
-// No unit-length shortcut; below 2^-46 (and for not-a-numbers) the result is zero.
+// Zeros where the baseline gives them (q at or below 2^-126, or not a number), so a short
+// vector still comes out of unit length; no unit-length shortcut.
 KV_TARGET_SSE inline void normalize4(void *out, const void *in) {
   const __m128 v = load4(in);
-  store4(out, normalized(v, dot4(v, v)));
+  const __m128 q = dot4(v, v);
+  store4(out, _mm_cvtss_f32(q) > kSmallestNormal ? _mm_mul_ps(v, refinedReciprocalRoot(q)) : _mm_setzero_ps());
 }
 
 }  // namespace

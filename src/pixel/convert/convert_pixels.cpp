@@ -69,8 +69,10 @@ HRESULT convertPixels(const PixelBox &destination, const PixelBox &source, uint3
   if (HRESULT hr = makeCodecs(job); FAILED(hr)) return hr;
 
   // Copies, same-size conversions and the none and point filters never blend, so two
-  // gamma-encoded ends need no decoding at all: they run on codecs with gamma off.
-  if (job.sourceBox.gamma && job.destinationBox.gamma &&
+  // gamma-encoded ends need no decoding at all: they run on codecs with gamma off. The
+  // codecs say which ends are encoded: a signed format drops the switch, and then the
+  // other end alone converts.
+  if (job.source->gamma() && job.destination->gamma() &&
       (sameSize(*job.source, *job.destination) || filterCode(flags) == FilterNone ||
        filterCode(flags) == FilterPoint)) {
     job.sourceBox.gamma = job.destinationBox.gamma = false;
