@@ -119,9 +119,24 @@ TEST_F(TextureFromMemory, DefaultPoolTexturesAreFilledThroughASystemMemoryTwin) 
                                                D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, kv::FilterPoint, kv::FilterPoint,
                                                0, nullptr, nullptr, texture.put()),
             D3D_OK);
-  bool updated = false;
-  for (const std::string &line : kvtest::d3d9CallLog()) updated = updated || line.rfind("UpdateTexture(", 0) == 0;
-  EXPECT_TRUE(updated) << "the default-pool texture is filled from its system-memory twin";
+  // The twin (pool 2) is made, filled through a lock, and only then copied over.
+  const std::vector<std::string> log = kvtest::d3d9CallLog();
+  auto first = [&](const std::string &prefix) {
+    for (size_t i = 0; i < log.size(); ++i)
+      if (log[i].rfind(prefix, 0) == 0) return int(i);
+    return -1;
+  };
+  auto last = [&](const std::string &prefix) {
+    for (size_t i = log.size(); i-- > 0;)
+      if (log[i].rfind(prefix, 0) == 0) return int(i);
+    return -1;
+  };
+  const int twin = first("CreateTexture(8, 8, 1, 0, 21, 2)"), update = first("UpdateTexture(");
+  ASSERT_GE(twin, 0) << "a system-memory twin is made";
+  ASSERT_GE(update, 0) << "the default-pool texture is filled from its system-memory twin";
+  EXPECT_LT(twin, first("Surface::LockRect("));
+  EXPECT_LT(last("Surface::UnlockRect()"), update) << "the twin is filled before it is copied";
+  EXPECT_EQ(last("UpdateTexture("), update) << "copied once";
   D3DSURFACE_DESC desc{};
   texture->GetLevelDesc(0, &desc);
   EXPECT_EQ(desc.Pool, D3DPOOL_DEFAULT);
@@ -197,6 +212,19 @@ TEST(ChooseTextureFormat, WithoutADeviceTheWantedFormatOrTheSmallerOfEqualScores
   wanted.alphaBits = 1;
   wanted.format = 0;
   EXPECT_EQ(kv::chooseTextureFormat(nullptr, 0, D3DRTYPE_TEXTURE, wanted), uint32_t(D3DFMT_A8R8G8B8));
+}
+
+// Ties: among rows of equal distance the one of fewest bits a pixel wins, and among those
+// the earliest row. A palette image's channels are matched exactly by A8R8G8B8 (row 1),
+// A8P8 (row 5, 16 bits) and P8 (row 6, 8 bits); A8R8G8B8's channels by itself and by
+// A8B8G8R8 (row 14), both 32 bits.
+TEST(ChooseTextureFormat, EqualScoresGoToTheFewestBitsAndThenTheEarliestRow) {
+  kv::PixelFormatInfo palette = kv::lookupFormatInfo(D3DFMT_P8);
+  palette.format = 0;
+  EXPECT_EQ(kv::chooseTextureFormat(nullptr, 0, D3DRTYPE_TEXTURE, palette), uint32_t(D3DFMT_P8));
+  kv::PixelFormatInfo argb = kv::lookupFormatInfo(D3DFMT_A8R8G8B8);
+  argb.format = 0;
+  EXPECT_EQ(kv::chooseTextureFormat(nullptr, 0, D3DRTYPE_TEXTURE, argb), uint32_t(D3DFMT_A8R8G8B8));
 }
 
 TEST_F(TextureFromMemory, RequirementsRejectBadUsageAndPool) {
