@@ -287,9 +287,11 @@ HRESULT Device::StretchRect(IDirect3DSurface9 *pSourceSurface, const RECT *pSour
   const SurfaceKind srcKind = kindOf(*source), dstKind = kindOf(*dest);
 
   if (srcKind == SurfaceKind::depthStencil || dstKind == SurfaceKind::depthStencil) {
-    // Depth copies: whole plain depth surfaces of one format and size, outside a scene.
+    // Depth copies: whole plain depth surfaces of one format and size, outside a scene, and
+    // neither discardable (its contents may already be gone).
     if (srcKind != dstKind || source == dest || from.Format != to.Format || pSourceRect || pDestRect || stretch ||
-        from.Width != to.Width || from.Height != to.Height || inScene_)
+        from.Width != to.Width || from.Height != to.Height || inScene_ || source->discardable() ||
+        dest->discardable())
       return D3DERR_INVALIDCALL;
     copyLevel(source->storage(), dest->storage());
     return D3D_OK;

@@ -193,6 +193,63 @@ TEST_F(CopiesTest, StretchRectFollowsThePoolKindAndFilterRules) {
   EXPECT_EQ(device_->StretchRect(dxt.get(), nullptr, rt.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
 }
 
+TEST_F(CopiesTest, StretchRectCopiesWholeDepthSurfacesThatAreKeptOnlyOutsideAScene) {
+  auto depth = [&](UINT w, UINT h, D3DFORMAT format, BOOL discard) {
+    Ref<IDirect3DSurface9> surface;
+    EXPECT_EQ(device_->CreateDepthStencilSurface(w, h, format, D3DMULTISAMPLE_NONE, 0, discard, surface.out(), nullptr),
+              D3D_OK);
+    return surface;
+  };
+  auto from = depth(16, 8, D3DFMT_D16_LOCKABLE, FALSE), to = depth(16, 8, D3DFMT_D16_LOCKABLE, FALSE);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(from->LockRect(&locked, nullptr, 0), D3D_OK);
+  for (UINT y = 0; y < 8; ++y)
+    for (UINT x = 0; x < 16; ++x)
+      reinterpret_cast<WORD *>(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch)[x] = WORD(y * 16 + x + 1);
+  from->UnlockRect();
+  ASSERT_EQ(device_->StretchRect(from.get(), nullptr, to.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+  ASSERT_EQ(to->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_EQ(reinterpret_cast<const WORD *>(static_cast<BYTE *>(locked.pBits) + 7 * locked.Pitch)[15], WORD(128));
+  to->UnlockRect();
+
+  // A discardable surface may have lost its contents: it is neither source nor destination.
+  auto kept = depth(16, 8, D3DFMT_D24S8, FALSE), alsoKept = depth(16, 8, D3DFMT_D24S8, FALSE);
+  auto discardable = depth(16, 8, D3DFMT_D24S8, TRUE);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+  EXPECT_EQ(device_->StretchRect(discardable.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, discardable.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+
+  const RECT part{0, 0, 8, 8};
+  auto wider = depth(32, 8, D3DFMT_D24S8, FALSE);
+  EXPECT_EQ(device_->StretchRect(kept.get(), &part, alsoKept.get(), &part, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, wider.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(from.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, renderTarget(16, 8, FALSE).get(), nullptr, D3DTEXF_NONE),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+
+  // The automatic depth buffer is kept unless the device was made to discard it.
+  Ref<IDirect3DSurface9> automatic;
+  ASSERT_EQ(device_->GetDepthStencilSurface(automatic.out()), D3D_OK);
+  auto sameSize = depth(544, 416, D3DFMT_D16, FALSE);
+  EXPECT_EQ(device_->StretchRect(automatic.get(), nullptr, sameSize.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+}
+
+TEST_F(CopiesTest, TheAutomaticDepthBufferOfADiscardingDeviceIsNoStretchRectPartner) {
+  device_.reset();
+  D3DPRESENT_PARAMETERS pp = libraryParameters(16, 8);
+  pp.Flags |= D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+  makeDevice(pp);
+  Ref<IDirect3DSurface9> automatic, kept;
+  ASSERT_EQ(device_->GetDepthStencilSurface(automatic.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateDepthStencilSurface(16, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, kept.out(), nullptr),
+            D3D_OK);
+  EXPECT_EQ(device_->StretchRect(automatic.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, automatic.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+}
+
 TEST_F(CopiesTest, ColorFillWritesDefaultPoolTargetsAtTheFormatsPrecision) {
   auto rt = renderTarget(4, 4, TRUE);
   const RECT rect{1, 1, 3, 2};
