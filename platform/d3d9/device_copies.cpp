@@ -212,7 +212,10 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9 *pSourceSurface, const RECT *pSo
   RECT rect{};
   if (!resolveRect(source->storage(), pSourceRect, rect)) return D3DERR_INVALIDCALL;
   const LONG x = pDestPoint ? pDestPoint->x : 0, y = pDestPoint ? pDestPoint->y : 0;
-  if (x < 0 || y < 0) return D3DERR_INVALIDCALL;
+  // A point outside the destination is refused before its far corner is worked out, which
+  // could otherwise run past the largest LONG.
+  if (x < 0 || y < 0 || UINT(x) >= dest->storage().width() || UINT(y) >= dest->storage().height())
+    return D3DERR_INVALIDCALL;
   const RECT target{x, y, x + rectWidth(rect), y + rectHeight(rect)};
   RECT checked{};
   if (!resolveRect(dest->storage(), &target, checked)) return D3DERR_INVALIDCALL;

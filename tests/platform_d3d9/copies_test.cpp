@@ -1,6 +1,7 @@
 // The device's copies between resources (UpdateSurface, UpdateTexture, StretchRect,
 // ColorFill), lock refusals and discards, and the control surface's copy faults.
 #include <cstring>
+#include <limits>
 
 #include "d3d9_test_support.h"
 
@@ -248,6 +249,53 @@ TEST_F(CopiesTest, TheAutomaticDepthBufferOfADiscardingDeviceIsNoStretchRectPart
             D3D_OK);
   EXPECT_EQ(device_->StretchRect(automatic.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, automatic.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+}
+
+// Points and rectangles at the ends of LONG are refused (or, for Clear, clipped) without
+// arithmetic that runs past them.
+TEST_F(CopiesTest, CoordinatesAtTheEndsOfLongAreRefusedWithoutOverflow) {
+  constexpr LONG kMax = std::numeric_limits<LONG>::max(), kMin = std::numeric_limits<LONG>::min();
+  auto source = plain(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  auto rt = renderTarget(8, 8, TRUE);
+  fill32(rt.get(), [](UINT, UINT) { return 0x11111111u; });
+  const RECT three{0, 0, 3, 3};
+  for (const POINT at : {POINT{kMax - 1, 0}, POINT{0, kMax - 1}, POINT{kMax, kMax},
+                         POINT{kMin, 0}, POINT{8, 0}, POINT{0, 8}}) {
+    EXPECT_EQ(device_->UpdateSurface(source.get(), &three, rt.get(), &at), D3DERR_INVALIDCALL) << at.x << "," << at.y;
+    EXPECT_EQ(device_->UpdateSurface(source.get(), nullptr, rt.get(), &at), D3DERR_INVALIDCALL) << at.x << "," << at.y;
+  }
+  const POINT lastPixel{7, 7};
+  const RECT one{0, 0, 1, 1};
+  EXPECT_EQ(device_->UpdateSurface(source.get(), &one, rt.get(), &lastPixel), D3D_OK);
+
+  const RECT extremes[] = {{kMin, kMin, kMax, kMax},
+                           {kMax - 1, 0, kMax, 1},
+                           {0, kMax - 1, 1, kMax},
+                           {kMin, 0, 1, 1},
+                           {0, 0, kMax, 1}};
+  auto other = renderTarget(8, 8, TRUE);
+  auto texture8 = texture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  D3DLOCKED_RECT locked{};
+  for (const RECT &r : extremes) {
+    EXPECT_EQ(device_->UpdateSurface(source.get(), &r, rt.get(), nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->StretchRect(rt.get(), &r, other.get(), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->StretchRect(rt.get(), nullptr, other.get(), &r, D3DTEXF_LINEAR), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->ColorFill(rt.get(), &r, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(rt->LockRect(&locked, &r, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture8->LockRect(0, &locked, &r, 0), D3DERR_INVALIDCALL);
+  }
+  EXPECT_EQ(pixel32(rt.get(), 0, 0), 0x11111111u) << "nothing was written";
+
+  // Clear clips its rectangles to the viewport: the largest covers the whole target.
+  Ref<IDirect3DSurface9> back;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  const D3DRECT whole{kMin, kMin, kMax, kMax};
+  const D3DRECT beyond{kMax - 1, kMax - 1, kMax, kMax};
+  EXPECT_EQ(device_->Clear(1, &beyond, D3DCLEAR_TARGET, 0xff00ff00u, 1.f, 0), D3D_OK);
+  EXPECT_EQ(pixel32(back.get(), 543, 415), 0u) << "a rectangle past the target clears nothing";
+  EXPECT_EQ(device_->Clear(1, &whole, D3DCLEAR_TARGET, 0xff0000ffu, 1.f, 0), D3D_OK);
+  EXPECT_EQ(pixel32(back.get(), 0, 0), 0xff0000ffu);
+  EXPECT_EQ(pixel32(back.get(), 543, 415), 0xff0000ffu);
 }
 
 TEST_F(CopiesTest, ColorFillWritesDefaultPoolTargetsAtTheFormatsPrecision) {
