@@ -39,6 +39,8 @@ TEST(TextureEntries, SameNameKeepsBothAndNamesFindTheOldestNumbersFindEach) {
   }
   EXPECT_EQ(entries.findById(0), nullptr);
   EXPECT_EQ(entries.findById(10), nullptr);
+  EXPECT_FALSE(entries.add(nullptr));
+  EXPECT_EQ(entries.size(), 3u);
   // Load order is kept: a device reset makes the textures again in this order.
   std::vector<kv::TextureEntryId> order;
   for (const auto &e : entries) order.push_back(e->id);
@@ -57,16 +59,20 @@ TEST(TextureEntries, SameNameKeepsBothAndNamesFindTheOldestNumbersFindEach) {
 
 TEST(TextureEntries, AnEntryRefusedForMemoryIsFoundNeitherWay) {
   kv::TextureEntries entries;
-  // Three entries leave the list room for a fourth, so it is the indexes that fail.
+  // Three entries leave the list room for a fourth, so it is the indexes that fail: the
+  // first, or (one allocation allowed) the second after the first took the entry.
   for (kv::TextureEntryId id = 1; id <= 3; ++id) ASSERT_TRUE(entries.add(entry("old", id)));
-  auto late = entry("new", 4);
-  {
-    kvtest::FailAllocations exhausted;
-    EXPECT_FALSE(entries.add(std::move(late)));
+  for (const int allowed : {0, 1}) {
+    auto late = entry("new", 4);
+    {
+      kvtest::FailAllocations exhausted(allowed);
+      EXPECT_FALSE(entries.add(std::move(late)));
+      EXPECT_GT(kvtest::FailAllocations::refused(), 0);
+    }
+    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries.findById(4), nullptr) << allowed;
+    EXPECT_EQ(entries.findByName("new"), nullptr) << allowed;
   }
-  EXPECT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries.findById(4), nullptr);
-  EXPECT_EQ(entries.findByName("new"), nullptr);
   EXPECT_EQ(entries.findByName("old")->id, 1u);
   EXPECT_EQ(entries.findById(3)->id, 3u);
   {
