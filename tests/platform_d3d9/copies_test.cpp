@@ -222,7 +222,10 @@ TEST_F(CopiesTest, StretchRectCopiesWholeDepthSurfacesThatAreKeptOnlyOutsideASce
 
   const RECT part{0, 0, 8, 8};
   auto wider = depth(32, 8, D3DFMT_D24S8, FALSE);
+  const RECT whole{0, 0, 16, 8};
   EXPECT_EQ(device_->StretchRect(kept.get(), &part, alsoKept.get(), &part, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), &whole, D3DTEXF_NONE), D3DERR_INVALIDCALL)
+      << "depth copies take no rectangles at all";
   EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, wider.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->StretchRect(from.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, renderTarget(16, 8, FALSE).get(), nullptr, D3DTEXF_NONE),
