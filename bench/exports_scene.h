@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "kvhost.h"
 #include "kvpolygon_exports.h"
@@ -55,10 +56,22 @@ inline QuadPlacement placement(int i) {
 }
 
 // Quad i of the benchmark scene: turned a little about each axis, spread over a box, the
-// checker repeated twice across it.
-inline bool buildScene(const Exports &kv, int count) {
+// checker repeated twice across it. texturesBefore small textures of other names are
+// loaded ahead of the checker, so that it is the last of that many + 1.
+inline bool buildScene(const Exports &kv, int count, int texturesBefore = 0) {
   kv.clearPolygons();
   kv.clearTextures();
+  if (texturesBefore > 0) {
+    const uint32_t small = checkerImage(4);
+    bool ok = small != 0;
+    for (int i = 0; ok && i < texturesBefore; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "other%d", i);
+      ok = kv.loadTexture(name, small, 4, 4) == 1;
+    }
+    kvhost_image_destroy(small);
+    if (!ok) return false;
+  }
   const uint32_t checker = checkerImage(kTextureSize);
   const bool loaded = checker && kv.loadTexture("checker", checker, kTextureSize, kTextureSize) == 1;
   kvhost_image_destroy(checker);

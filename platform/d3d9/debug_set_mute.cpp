@@ -3,12 +3,14 @@
 #include "d3d9/debug_set_mute.h"
 
 #include "testing/win32_control.h"
+#include "win32/recent_records.h"
 
 namespace {
 
 struct MuteState {
   bool muted = false;
-  std::vector<kvtest::DebugSetMuteCall> calls;
+  // The library mutes around every texture load: only the most recent calls are kept.
+  kvwin32::RecentRecords<kvtest::DebugSetMuteCall> calls;
 };
 
 MuteState &state() {
@@ -18,7 +20,7 @@ MuteState &state() {
 
 int record(const char *module, DWORD mute) {
   state().muted = mute != 0;
-  state().calls.push_back({module, mute});
+  state().calls.add({module, mute});
   return 0;
 }
 
@@ -34,7 +36,7 @@ bool debugOutputMuted() { return state().muted; }
 
 namespace kvtest {
 
-std::vector<DebugSetMuteCall> debugSetMuteCalls() { return state().calls; }
+std::vector<DebugSetMuteCall> debugSetMuteCalls() { return state().calls.list(); }
 void clearDebugSetMuteCalls() { state().calls.clear(); }
 
 }  // namespace kvtest

@@ -212,7 +212,10 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9 *pSourceSurface, const RECT *pSo
   RECT rect{};
   if (!resolveRect(source->storage(), pSourceRect, rect)) return D3DERR_INVALIDCALL;
   const LONG x = pDestPoint ? pDestPoint->x : 0, y = pDestPoint ? pDestPoint->y : 0;
-  if (x < 0 || y < 0) return D3DERR_INVALIDCALL;
+  // A point outside the destination is refused before its far corner is worked out, which
+  // could otherwise run past the largest LONG.
+  if (x < 0 || y < 0 || UINT(x) >= dest->storage().width() || UINT(y) >= dest->storage().height())
+    return D3DERR_INVALIDCALL;
   const RECT target{x, y, x + rectWidth(rect), y + rectHeight(rect)};
   RECT checked{};
   if (!resolveRect(dest->storage(), &target, checked)) return D3DERR_INVALIDCALL;
@@ -287,9 +290,11 @@ HRESULT Device::StretchRect(IDirect3DSurface9 *pSourceSurface, const RECT *pSour
   const SurfaceKind srcKind = kindOf(*source), dstKind = kindOf(*dest);
 
   if (srcKind == SurfaceKind::depthStencil || dstKind == SurfaceKind::depthStencil) {
-    // Depth copies: whole plain depth surfaces of one format and size, outside a scene.
+    // Depth copies: whole plain depth surfaces of one format and size, outside a scene, and
+    // neither discardable (its contents may already be gone).
     if (srcKind != dstKind || source == dest || from.Format != to.Format || pSourceRect || pDestRect || stretch ||
-        from.Width != to.Width || from.Height != to.Height || inScene_)
+        from.Width != to.Width || from.Height != to.Height || inScene_ || source->discardable() ||
+        dest->discardable())
       return D3DERR_INVALIDCALL;
     copyLevel(source->storage(), dest->storage());
     return D3D_OK;

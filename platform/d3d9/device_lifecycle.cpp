@@ -84,6 +84,7 @@ HRESULT Device::buildSwapChain(const D3DPRESENT_PARAMETERS &parameters) {
     HRESULT hr = Surface::create(this, desc, format == D3DFMT_D16_LOCKABLE, Surface::Owner::device, nullptr,
                                  &autoDepth_);
     if (FAILED(hr)) return hr == E_OUTOFMEMORY ? D3DERR_OUTOFVIDEOMEMORY : hr;
+    autoDepth_->setDiscardable((parameters.Flags & D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL) != 0);
   }
   return D3D_OK;
 }

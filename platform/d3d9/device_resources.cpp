@@ -95,6 +95,7 @@ HRESULT Device::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT For
                              D3DMULTISAMPLE_NONE, 0, Width, Height};
   Surface *surface = nullptr;
   HRESULT hr = Surface::create(this, desc, lockable, Surface::Owner::application, nullptr, &surface);
+  if (surface) surface->setDiscardable(Discard != FALSE);
   *ppSurface = surface;
   return hr;
 }

@@ -63,6 +63,10 @@ class Surface final : public IDirect3DSurface9, public TrackedResource {
   PixelStorage &storage() { return storage_; }
   const PixelStorage &storage() const { return storage_; }
   Device *device() const { return device_; }
+  // A depth-stencil surface whose contents the device may drop once another replaces it
+  // (made with Discard, or the automatic one with D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL).
+  bool discardable() const { return discardable_; }
+  void setDiscardable(bool discardable) { discardable_ = discardable; }
 
  private:
   Surface(Device *device, const D3DSURFACE_DESC &desc, bool lockable, Owner owner, IUnknown *container);
@@ -70,6 +74,7 @@ class Surface final : public IDirect3DSurface9, public TrackedResource {
   Device *device_;
   D3DSURFACE_DESC desc_;
   bool lockable_;
+  bool discardable_ = false;
   Owner owner_;
   IUnknown *container_;
   ULONG refs_;

@@ -20,7 +20,8 @@ void registryRemoveKey(HKEY root, const char *keyPath);
 // Reads the KVPOLYGON_REG_<ValueName>=<number> variables again (done once at first use).
 void registrySeedFromEnvironment();
 
-// Message boxes and debugger output keep only their most recent records, this many of each.
+// Message boxes, debugger output and DebugSetMute calls keep only their most recent
+// records, this many of each.
 constexpr size_t kRecordsKept = 256;
 
 // Message boxes: every MessageBoxA call is recorded (and still written to standard error).
@@ -52,7 +53,8 @@ HWND defaultForegroundWindow();
 void setModuleLoaded(const char *name, bool loaded);
 void resetModules();
 
-// Calls of the runtimes' DebugSetMute entries, in order, with the module that received each.
+// Calls of the runtimes' DebugSetMute entries, in order, with the module that received each
+// (the most recent kRecordsKept).
 struct DebugSetMuteCall {
   std::string module;
   DWORD mute;

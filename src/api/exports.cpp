@@ -116,12 +116,11 @@ int KVPOLYGON_CALLER clearPolygons(void) {
 
 int32_t KVPOLYGON_CALLEE drawPaint(uint32_t image, int width, int height) {
   return withScene(kFailFrame, [&](KvPolygonSet &scene) {
-    // The host's image is found and its range checked while the device draws the scene:
-    // together they cost about as much as drawing a small scene.
-    return static_cast<int32_t>(kv::drawPaint(scene, width, height, [&]() -> uint32_t * {
-      uint32_t *pixels = kv::hostImagePixels(image);
-      return kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::ReadWrite) ? pixels : nullptr;
-    }));
+    // The host's image is found and its range checked before the device is asked for
+    // anything: a bad handle fails the frame without a reset, a purge or a drawn frame.
+    uint32_t *pixels = kv::hostImagePixels(image);
+    if (!kv::hostPixelsReachable(pixels, width, height, kv::PixelAccess::ReadWrite)) return kFailFrame;
+    return static_cast<int32_t>(kv::drawPaint(scene, pixels, width, height));
   });
 }
 

@@ -80,18 +80,11 @@ HRESULT copyFrame(KvPolygonSet &scene, uint32_t *pixels, int width, int height) 
 
 }  // namespace
 
-HRESULT drawPaint(KvPolygonSet &scene, int width, int height, const std::function<uint32_t *()> &hostPixels) {
-  if (!hostPixels || width <= 0 || height <= 0 || !scene.device()) return E_FAIL;
+HRESULT drawPaint(KvPolygonSet &scene, uint32_t *pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0 || !scene.device()) return E_FAIL;
   if (FAILED(prepareDevice(scene))) return E_FAIL;
   if (FAILED(drawScene(scene))) return E_FAIL;
-  uint32_t *pixels = hostPixels();
-  if (!pixels) return E_FAIL;
   return copyFrame(scene, pixels, width, height);
-}
-
-HRESULT drawPaint(KvPolygonSet &scene, uint32_t *pixels, int width, int height) {
-  if (!pixels) return E_FAIL;
-  return drawPaint(scene, width, height, [pixels] { return pixels; });
 }
 
 }  // namespace kv

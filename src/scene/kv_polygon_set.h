@@ -5,13 +5,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
 #include "scene/kv_polygon.h"
 #include "scene/number_hash_map.h"
-#include "scene/texture_list.h"
+#include "scene/texture_entries.h"
 
 namespace kv {
 
@@ -49,7 +48,7 @@ class KvPolygonSet {
   const TextureList *findTextureEntry(const char *name) const;  // the oldest of that name
   IDirect3DTexture9 *textureOf(TextureEntryId id) const;        // null once the entry is gone
   void clearTextures();
-  std::vector<std::unique_ptr<TextureList>> &textureEntries() { return textures_; }
+  TextureEntries &textureEntries() { return textures_; }
 
   IDirect3DDevice9 *device() const { return device_.get(); }
   const D3DPRESENT_PARAMETERS &presentParameters() const { return presentParameters_; }
@@ -76,7 +75,7 @@ class KvPolygonSet {
   HWND window_ = nullptr;
   std::unique_ptr<uint8_t[]> imageBuffer_;
   NumberHashMap<KvPolygon> polygons_;
-  std::vector<std::unique_ptr<TextureList>> textures_;
+  TextureEntries textures_;
   uint32_t polygonCounter_ = 0;
 };
 

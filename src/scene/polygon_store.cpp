@@ -1,5 +1,4 @@
 // The scene's polygons: numbering, textures, disposal and removal.
-#include <cstring>
 #include <new>
 
 #include "scene/kv_polygon_set.h"
@@ -39,18 +38,11 @@ void KvPolygonSet::purgeDisposedPolygons() {
   polygons_.eraseIf([](uint32_t, const KvPolygon *p) { return !p || p->disposed; });
 }
 
-const TextureList *KvPolygonSet::findTextureEntry(const char *name) const {
-  if (!name) return nullptr;
-  for (const auto &entry : textures_)
-    if (std::strcmp(entry->name, name) == 0) return entry.get();
-  return nullptr;
-}
+const TextureList *KvPolygonSet::findTextureEntry(const char *name) const { return textures_.findByName(name); }
 
 IDirect3DTexture9 *KvPolygonSet::textureOf(TextureEntryId id) const {
-  if (id == 0) return nullptr;
-  for (const auto &entry : textures_)
-    if (entry->id == id) return entry->texture.get();
-  return nullptr;
+  const TextureList *entry = textures_.findById(id);
+  return entry ? entry->texture.get() : nullptr;
 }
 
 void KvPolygonSet::clearTextures() { textures_.clear(); }

@@ -74,12 +74,7 @@ int loadTexture(KvPolygonSet &scene, const char *name, const uint32_t *pixels, i
   }
   scene.imageBuffer().reset();
   if (!entry) return 0;
-  try {
-    scene.textureEntries().push_back(std::move(entry));
-  } catch (const std::bad_alloc &) {
-    return 0;
-  }
-  return 1;
+  return scene.textureEntries().add(std::move(entry)) ? 1 : 0;
 }
 
 }  // namespace kv

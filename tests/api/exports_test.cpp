@@ -151,6 +151,34 @@ TEST_F(BadInput, AFrameRunningIntoReadOnlyMemoryFailsAndWritesNothing) {
   EXPECT_TRUE(std::equal(before.begin(), before.end(), pages.page(2)));
 }
 
+// A frame that cannot reach its image asks nothing of the device: no reset, no purge, no
+// drawing, although the device waits for a reset and a disposed polygon for its purge.
+TEST_F(BadInput, AnImageThatCannotBeReachedFailsTheFrameBeforeAnyDeviceCall) {
+  ASSERT_EQ(kv.create(), 1);
+  const float quad[8] = {-100, 100, -100, -100, 100, 100, 100, -100};
+  ASSERT_NE(kv.makePolygon(1, quad), 0u);
+  kv.disposePolygon(kv.makePolygon(1, quad));
+  kvtest::d3d9LoseDevice();
+  kvtest::d3d9MakeResettable();
+  LowPages hole({kReadWrite, kReadWrite, kReadWrite, PROT_NONE, kReadWrite}, 4096);
+  LowPages readOnly({kReadWrite, kReadWrite, PROT_READ}, 4096);
+  kvtest::d3d9EnableCallLog(true);
+  EXPECT_EQ(kv.drawPaint(0, 8, 8), kFail);
+  EXPECT_EQ(kv.drawPaint(0x10, 8, 8), kFail);  // an object at address 0x20
+  EXPECT_EQ(kv.drawPaint(hole.handle(), 1024, 4), kFail);
+  EXPECT_EQ(kv.drawPaint(readOnly.handle(), 1024, 2), kFail);
+  EXPECT_EQ(kv.drawPaint(hole.handle(), 1024, 0), kFail);
+  const std::vector<std::string> calls = kvtest::d3d9CallLog();
+  EXPECT_TRUE(calls.empty()) << calls.size() << " device calls, the first " << (calls.empty() ? "" : calls.front());
+
+  // The device was ready to be asked: a reachable image gets the reset and the frame.
+  HostImage frame(64, 48);
+  EXPECT_EQ(kv.drawPaint(frame.handle(), 64, 48), 0);
+  const std::vector<std::string> drawn = kvtest::d3d9CallLog();
+  EXPECT_NE(std::find(drawn.begin(), drawn.end(), "Reset()"), drawn.end());
+  EXPECT_NE(std::find(drawn.begin(), drawn.end(), "EndScene()"), drawn.end());
+}
+
 // Forbids the kernel's cross-process copy calls in this process, as seccomp sandboxes do.
 bool forbidCrossProcessCopies() {
   sock_filter filter[] = {

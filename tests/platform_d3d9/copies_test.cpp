@@ -1,6 +1,7 @@
 // The device's copies between resources (UpdateSurface, UpdateTexture, StretchRect,
 // ColorFill), lock refusals and discards, and the control surface's copy faults.
 #include <cstring>
+#include <limits>
 
 #include "d3d9_test_support.h"
 
@@ -191,6 +192,113 @@ TEST_F(CopiesTest, StretchRectFollowsThePoolKindAndFilterRules) {
   EXPECT_EQ(pixel32(rt.get(), 0, 0), 0xff123456u) << "X8R8G8B8 into A8R8G8B8 is opaque";
   auto dxt = plain(8, 8, D3DFMT_DXT1, D3DPOOL_DEFAULT);
   EXPECT_EQ(device_->StretchRect(dxt.get(), nullptr, rt.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+}
+
+TEST_F(CopiesTest, StretchRectCopiesWholeDepthSurfacesThatAreKeptOnlyOutsideAScene) {
+  auto depth = [&](UINT w, UINT h, D3DFORMAT format, BOOL discard) {
+    Ref<IDirect3DSurface9> surface;
+    EXPECT_EQ(device_->CreateDepthStencilSurface(w, h, format, D3DMULTISAMPLE_NONE, 0, discard, surface.out(), nullptr),
+              D3D_OK);
+    return surface;
+  };
+  auto from = depth(16, 8, D3DFMT_D16_LOCKABLE, FALSE), to = depth(16, 8, D3DFMT_D16_LOCKABLE, FALSE);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(from->LockRect(&locked, nullptr, 0), D3D_OK);
+  for (UINT y = 0; y < 8; ++y)
+    for (UINT x = 0; x < 16; ++x)
+      reinterpret_cast<WORD *>(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch)[x] = WORD(y * 16 + x + 1);
+  from->UnlockRect();
+  ASSERT_EQ(device_->StretchRect(from.get(), nullptr, to.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+  ASSERT_EQ(to->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_EQ(reinterpret_cast<const WORD *>(static_cast<BYTE *>(locked.pBits) + 7 * locked.Pitch)[15], WORD(128));
+  to->UnlockRect();
+
+  // A discardable surface may have lost its contents: it is neither source nor destination.
+  auto kept = depth(16, 8, D3DFMT_D24S8, FALSE), alsoKept = depth(16, 8, D3DFMT_D24S8, FALSE);
+  auto discardable = depth(16, 8, D3DFMT_D24S8, TRUE);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+  EXPECT_EQ(device_->StretchRect(discardable.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, discardable.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+
+  const RECT part{0, 0, 8, 8};
+  auto wider = depth(32, 8, D3DFMT_D24S8, FALSE);
+  const RECT whole{0, 0, 16, 8};
+  EXPECT_EQ(device_->StretchRect(kept.get(), &part, alsoKept.get(), &part, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), &whole, D3DTEXF_NONE), D3DERR_INVALIDCALL)
+      << "depth copies take no rectangles at all";
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, wider.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(from.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, renderTarget(16, 8, FALSE).get(), nullptr, D3DTEXF_NONE),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, alsoKept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+
+  // The automatic depth buffer is kept unless the device was made to discard it.
+  Ref<IDirect3DSurface9> automatic;
+  ASSERT_EQ(device_->GetDepthStencilSurface(automatic.out()), D3D_OK);
+  auto sameSize = depth(544, 416, D3DFMT_D16, FALSE);
+  EXPECT_EQ(device_->StretchRect(automatic.get(), nullptr, sameSize.get(), nullptr, D3DTEXF_NONE), D3D_OK);
+}
+
+TEST_F(CopiesTest, TheAutomaticDepthBufferOfADiscardingDeviceIsNoStretchRectPartner) {
+  device_.reset();
+  D3DPRESENT_PARAMETERS pp = libraryParameters(16, 8);
+  pp.Flags |= D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+  makeDevice(pp);
+  Ref<IDirect3DSurface9> automatic, kept;
+  ASSERT_EQ(device_->GetDepthStencilSurface(automatic.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateDepthStencilSurface(16, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, kept.out(), nullptr),
+            D3D_OK);
+  EXPECT_EQ(device_->StretchRect(automatic.get(), nullptr, kept.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(kept.get(), nullptr, automatic.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+}
+
+// Points and rectangles at the ends of LONG are refused (or, for Clear, clipped) without
+// arithmetic that runs past them.
+TEST_F(CopiesTest, CoordinatesAtTheEndsOfLongAreRefusedWithoutOverflow) {
+  constexpr LONG kMax = std::numeric_limits<LONG>::max(), kMin = std::numeric_limits<LONG>::min();
+  auto source = plain(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  auto rt = renderTarget(8, 8, TRUE);
+  fill32(rt.get(), [](UINT, UINT) { return 0x11111111u; });
+  const RECT three{0, 0, 3, 3};
+  for (const POINT at : {POINT{kMax - 1, 0}, POINT{0, kMax - 1}, POINT{kMax, kMax},
+                         POINT{kMin, 0}, POINT{8, 0}, POINT{0, 8}}) {
+    EXPECT_EQ(device_->UpdateSurface(source.get(), &three, rt.get(), &at), D3DERR_INVALIDCALL) << at.x << "," << at.y;
+    EXPECT_EQ(device_->UpdateSurface(source.get(), nullptr, rt.get(), &at), D3DERR_INVALIDCALL) << at.x << "," << at.y;
+  }
+  const POINT lastPixel{7, 7};
+  const RECT one{0, 0, 1, 1};
+  EXPECT_EQ(device_->UpdateSurface(source.get(), &one, rt.get(), &lastPixel), D3D_OK);
+
+  const RECT extremes[] = {{kMin, kMin, kMax, kMax},
+                           {kMax - 1, 0, kMax, 1},
+                           {0, kMax - 1, 1, kMax},
+                           {kMin, 0, 1, 1},
+                           {0, 0, kMax, 1}};
+  auto other = renderTarget(8, 8, TRUE);
+  auto texture8 = texture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  D3DLOCKED_RECT locked{};
+  for (const RECT &r : extremes) {
+    EXPECT_EQ(device_->UpdateSurface(source.get(), &r, rt.get(), nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->StretchRect(rt.get(), &r, other.get(), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->StretchRect(rt.get(), nullptr, other.get(), &r, D3DTEXF_LINEAR), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->ColorFill(rt.get(), &r, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(rt->LockRect(&locked, &r, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture8->LockRect(0, &locked, &r, 0), D3DERR_INVALIDCALL);
+  }
+  EXPECT_EQ(pixel32(rt.get(), 0, 0), 0x11111111u) << "nothing was written";
+
+  // Clear clips its rectangles to the viewport: the largest covers the whole target.
+  Ref<IDirect3DSurface9> back;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  const D3DRECT whole{kMin, kMin, kMax, kMax};
+  const D3DRECT beyond{kMax - 1, kMax - 1, kMax, kMax};
+  EXPECT_EQ(device_->Clear(1, &beyond, D3DCLEAR_TARGET, 0xff00ff00u, 1.f, 0), D3D_OK);
+  EXPECT_EQ(pixel32(back.get(), 543, 415), 0u) << "a rectangle past the target clears nothing";
+  EXPECT_EQ(device_->Clear(1, &whole, D3DCLEAR_TARGET, 0xff0000ffu, 1.f, 0), D3D_OK);
+  EXPECT_EQ(pixel32(back.get(), 0, 0), 0xff0000ffu);
+  EXPECT_EQ(pixel32(back.get(), 543, 415), 0xff0000ffu);
 }
 
 TEST_F(CopiesTest, ColorFillWritesDefaultPoolTargetsAtTheFormatsPrecision) {

@@ -86,29 +86,42 @@ TEST(MessageBox, OneLineOnStandardErrorAndRecorded) {
   EXPECT_EQ(boxes[0].caption, "test");
 }
 
-TEST(ServiceRecords, OnlyTheMostRecentMessageBoxesAndDebugLinesAreKept) {
+TEST(ServiceRecords, OnlyTheMostRecentMessageBoxesDebugLinesAndMuteCallsAreKept) {
+  kvtest::resetModules();
   kvtest::clearMessageBoxes();
   kvtest::clearDebugOutput();
+  kvtest::clearDebugSetMuteCalls();
   kvtest::setDebugOutputEcho(false);
+  auto mute = reinterpret_cast<int(WINAPI *)(DWORD)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("d3d9.dll"), "DebugSetMute")));
+  ASSERT_NE(mute, nullptr);
   const size_t calls = kvtest::kRecordsKept * 4 + 3;
   testing::internal::CaptureStderr();
   for (size_t i = 0; i < calls; ++i) {
     const std::string text = std::to_string(i);
     MessageBoxA(nullptr, text.c_str(), "test", MB_OK);
     OutputDebugStringA(text.c_str());
+    mute(static_cast<DWORD>(i));  // the value tells the calls apart
   }
   testing::internal::GetCapturedStderr();
   kvtest::setDebugOutputEcho(true);
   const auto boxes = kvtest::messageBoxes();
   const auto lines = kvtest::debugOutput();
+  const auto mutes = kvtest::debugSetMuteCalls();
   ASSERT_EQ(boxes.size(), kvtest::kRecordsKept);
   ASSERT_EQ(lines.size(), kvtest::kRecordsKept);
+  ASSERT_EQ(mutes.size(), kvtest::kRecordsKept);
   EXPECT_EQ(boxes.front().text, std::to_string(calls - kvtest::kRecordsKept));
   EXPECT_EQ(boxes.back().text, std::to_string(calls - 1));
   EXPECT_EQ(lines.front(), std::to_string(calls - kvtest::kRecordsKept));
   EXPECT_EQ(lines.back(), std::to_string(calls - 1));
+  EXPECT_EQ(mutes.front().mute, calls - kvtest::kRecordsKept);
+  EXPECT_EQ(mutes.back().mute, calls - 1);
+  EXPECT_EQ(mutes.back().module, "d3d9.dll");
+  mute(0);
   kvtest::clearMessageBoxes();
   kvtest::clearDebugOutput();
+  kvtest::clearDebugSetMuteCalls();
 }
 
 TEST(ForegroundWindow, FixedAndNonNullUnlessATestSaysOtherwise) {

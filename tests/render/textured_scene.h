@@ -46,7 +46,7 @@ class TexturedScene : public ::testing::Test {
     std::strcpy(entry->name, name);
     entry->id = ++lastId_;
     entry->texture.reset(texture);
-    scene->textureEntries().push_back(std::move(entry));
+    EXPECT_TRUE(scene->textureEntries().add(std::move(entry)));
     return lastId_;
   }
 

@@ -1,5 +1,5 @@
 // The program's operator new and delete, over malloc and free, with a switch that makes
-// every allocation fail.
+// every allocation fail (after an allowance, if one is given).
 #include "failing_allocator.h"
 
 #include <cstdlib>
@@ -8,10 +8,13 @@
 namespace {
 
 bool g_failing = false;
+int g_allowed = 0;  // allocations still granted while failing
 int g_refused = 0;
 
 void *allocate(std::size_t size) noexcept {
-  if (g_failing) {
+  if (g_failing && g_allowed > 0) {
+    --g_allowed;
+  } else if (g_failing) {
     ++g_refused;
     return nullptr;
   }
@@ -22,8 +25,9 @@ void *allocate(std::size_t size) noexcept {
 
 namespace kvtest {
 
-FailAllocations::FailAllocations() {
+FailAllocations::FailAllocations(int allowed) {
   g_refused = 0;
+  g_allowed = allowed;
   g_failing = true;
 }
 FailAllocations::~FailAllocations() { g_failing = false; }

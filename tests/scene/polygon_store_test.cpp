@@ -21,8 +21,9 @@ kv::TextureList *addEntry(kv::KvPolygonSet &scene, const char *name, kv::Texture
   auto entry = std::make_unique<kv::TextureList>();
   std::strcpy(entry->name, name);
   entry->id = id;
-  scene.textureEntries().push_back(std::move(entry));
-  return scene.textureEntries().back().get();
+  kv::TextureList *added = entry.get();
+  EXPECT_TRUE(scene.textureEntries().add(std::move(entry)));
+  return added;
 }
 
 // The vertex (x, y, z, 1) times m, as a row vector.
