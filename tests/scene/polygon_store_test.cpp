@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "failing_allocator.h"
+#include "gfx/com_ref.h"
+#include "gfx/platform.h"
 #include "scene/kv_polygon_set.h"
 
 namespace {
@@ -117,16 +119,50 @@ TEST(PolygonStore, ATriangleReadsOnlySixTextureCoordinates) {
   EXPECT_EQ(scene.findPolygon(n)->corners[1].v0, 0.75f);
 }
 
+// A 1 x 1 texture of a device of its own, for entries that need a texture to be found.
+class OneTexture {
+ public:
+  OneTexture() {
+    d3d_.reset(Direct3DCreate9(D3D_SDK_VERSION));
+    if (!d3d_) return;
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = pp.BackBufferHeight = 8;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.Windowed = TRUE;
+    if (FAILED(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, GetForegroundWindow(),
+                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, device_.put())))
+      return;
+    device_->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture_.put(), nullptr);
+  }
+  // A new reference for an entry to own.
+  kv::ComRef<IDirect3DTexture9> reference() const {
+    if (texture_) texture_->AddRef();
+    return kv::ComRef<IDirect3DTexture9>(texture_.get());
+  }
+  IDirect3DTexture9 *get() const { return texture_.get(); }
+
+ private:
+  kv::ComRef<IDirect3D9> d3d_;
+  kv::ComRef<IDirect3DDevice9> device_;
+  kv::ComRef<IDirect3DTexture9> texture_;
+};
+
 TEST(PolygonStore, ReleasedTexturesAreNeverReachedThroughPolygons) {
+  const OneTexture first, second;
+  ASSERT_NE(first.get(), nullptr);
+  ASSERT_NE(second.get(), nullptr);
   kv::KvPolygonSet scene;
-  addEntry(scene, "t", 11);
+  addEntry(scene, "t", 11)->texture = first.reference();
   const uint32_t n = scene.makePolygon(true, kQuad);
   const float coords[8] = {};
   ASSERT_EQ(scene.setupTextures(n, "t", 0, coords), 1);
+  EXPECT_EQ(scene.textureOf(scene.findPolygon(n)->textures[0]), first.get()) << "found while its entry lives";
   scene.clearTextures();
   EXPECT_EQ(scene.textureOf(scene.findPolygon(n)->textures[0]), nullptr);
-  addEntry(scene, "t", 12);  // a new entry of the same name is not the old one
+  addEntry(scene, "t", 12)->texture = second.reference();  // a new entry of the same name is not the old one
   EXPECT_EQ(scene.textureOf(scene.findPolygon(n)->textures[0]), nullptr);
+  EXPECT_EQ(scene.textureOf(12), second.get());
 }
 
 TEST(PolygonStore, DisposedPolygonsTakeTransformsAndGoAtThePurge) {
