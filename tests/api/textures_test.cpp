@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -80,8 +81,12 @@ TEST_F(Textures, TheSameNameTwiceKeepsBothAndPolygonsFindTheOldest) {
   HostImage red(8, 8), blue(8, 8);
   paint(red, [](int, int) { return 0xFFFF0000u; });
   paint(blue, [](int, int) { return 0xFF0000FFu; });
+  const int before = kvtest::d3d9LiveResources();
   ASSERT_EQ(kv.loadTexture("same", red.handle(), 8, 8), 1);
+  const int afterOne = kvtest::d3d9LiveResources();
   ASSERT_EQ(kv.loadTexture("same", blue.handle(), 8, 8), 1);
+  EXPECT_GT(afterOne, before);
+  EXPECT_EQ(kvtest::d3d9LiveResources() - afterOne, afterOne - before) << "the second keeps its texture beside the first";
   const uint32_t number = kv.makePolygon(1, kCentreQuad);
   ASSERT_EQ(kv.setupTextures(number, "same", 0, kUnitUv), 1);
   HostImage frame(kW, kH);
@@ -91,15 +96,25 @@ TEST_F(Textures, TheSameNameTwiceKeepsBothAndPolygonsFindTheOldest) {
 
 TEST_F(Textures, ClearingTexturesIsSafeEmptyOrInUse) {
   EXPECT_EQ(kv.clearTextures(), 1);  // nothing loaded yet
-  HostImage picture(32, 32);
-  paint(picture, [](int, int) { return 0xFF20A0E0u; });
-  texturedPolygon(kv, "gone", picture, kCentreQuad);
+  HostImage gone(32, 32), kept(32, 32);
+  paint(gone, [](int, int) { return 0xFF20A0E0u; });
+  paint(kept, [](int, int) { return 0xFFE0A020u; });
+  // The left polygon's texture is bound first, the right one's last, so after the frame the
+  // device still holds only the right one.
+  constexpr float kLeft[8] = {-200, 100, -200, -100, -20, 100, -20, -100};
+  constexpr float kRight[8] = {20, 100, 20, -100, 200, 100, 200, -100};
+  texturedPolygon(kv, "gone", gone, kLeft);
+  texturedPolygon(kv, "kept", kept, kRight);
   HostImage frame(kW, kH);
   ASSERT_EQ(kv.drawPaint(frame.handle(), kW, kH), 0);
+  ASSERT_EQ(frame.at(kW / 2 - 60, kH / 2), 0xFF20A0E0u);
+  ASSERT_EQ(frame.at(kW / 2 + 60, kH / 2), 0xFFE0A020u);
   ASSERT_EQ(kv.clearTextures(), 1);
-  // The polygon's entry is gone: the frame still draws, and never from a released texture
-  // (a sanitizer build would see that).
-  EXPECT_EQ(kv.drawPaint(frame.handle(), kW, kH), 0);
+  // Both entries are gone and the left texture with them: the polygons draw with what the
+  // stage holds, the texture the device kept, and never with the released one.
+  ASSERT_EQ(kv.drawPaint(frame.handle(), kW, kH), 0);
+  EXPECT_EQ(frame.at(kW / 2 - 60, kH / 2), 0xFFE0A020u);
+  EXPECT_EQ(frame.at(kW / 2 + 60, kH / 2), 0xFFE0A020u);
   EXPECT_EQ(kv.setupTextures(kv.makePolygon(0, kCentreQuad), "gone", 0, kUnitUv), 0);
   EXPECT_EQ(kv.drawPaint(frame.handle(), kW, kH), 0);
 }
@@ -114,7 +129,13 @@ TEST_F(Textures, TexturesAreMadeAgainAfterALostDeviceIsReset) {
   EXPECT_EQ(kv.drawPaint(frame.handle(), kW, kH), kFail);
   kvtest::d3d9MakeResettable();
   std::fill(frame.pixels(), frame.pixels() + kW * kH, 0u);
+  kvtest::d3d9EnableCallLog(true);
   ASSERT_EQ(kv.drawPaint(frame.handle(), kW, kH), 0);
+  const std::vector<std::string> log = kvtest::d3d9CallLog();
+  kvtest::d3d9EnableCallLog(false);
+  // Made again from the entry's copy: a managed texture would survive the reset here, so
+  // only the creation shows that the entry did not keep the old one.
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string &line) { return line.rfind("CreateTexture(", 0) == 0; }), 1);
   EXPECT_EQ(frame.at(kW / 2 - 40, kH / 2), 0xFF00FF00u);
   EXPECT_EQ(frame.at(kW / 2 + 40, kH / 2), 0xFFFF00FFu);
 }
