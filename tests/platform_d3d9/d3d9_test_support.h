@@ -6,6 +6,9 @@
 #include <d3d9.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "testing/d3d9_control.h"
 
 namespace kvd3d_test {
@@ -55,6 +58,11 @@ inline D3DPRESENT_PARAMETERS libraryParameters(UINT width = 544, UINT height = 4
   pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   return pp;
+}
+
+// How many of the pixels hold colour.
+inline int countOf(const std::vector<DWORD> &pixels, DWORD colour) {
+  return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
 }
 
 inline ULONG refCount(IUnknown *object) {

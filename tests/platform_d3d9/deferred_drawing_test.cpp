@@ -129,9 +129,6 @@ TEST_F(DeferredDrawing, RecycledReadBackMemoryStartsZeroedWhenNotOverwritten) {
 // clear of the depth alone, a clear the viewport limits and a draw all find the old pixels.
 TEST_F(DeferredDrawing, AFrameSetAsideComesBackForDepthClearsViewportClearsAndSharedDraws) {
   const D3DCOLOR red = 0xFFFF0000u, blue = 0xFF0000FFu, green = 0xFF00FF00u;
-  auto countOf = [](const std::vector<D3DCOLOR> &pixels, D3DCOLOR colour) {
-    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
-  };
   ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, red, 1.0f, 0), D3D_OK);
   ASSERT_EQ(countOf(readBack(), red), 544 * 416);  // the copy is gone: the frame is set aside
 

@@ -162,9 +162,6 @@ TEST_F(DrawingTest, AReadBackFrameChangesHandsAndComesBackIntact) {
 // frame aside: anything that needs the old pixels (a second read-back, a clear the viewport
 // limits, a draw) gets them back; only a clear of the whole target goes without them.
 TEST_F(DrawingTest, AFrameSetAsideComesBackUnlessAWholeClearReplacesIt) {
-  auto countOf = [](const std::vector<DWORD> &pixels, DWORD colour) {
-    return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
-  };
   const DWORD red = 0xffff0000, green = 0xff00ff00, blue = 0xff0000ff;
   ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, red, 1.f, 0), D3D_OK);
   EXPECT_EQ(countOf(readBack(), red), 32 * 16);
