@@ -6,6 +6,9 @@
 
 #include <png.h>
 
+#include "texload/decode_budget.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,7 @@ namespace kv {
 namespace {
 
 constexpr double kScreenGamma = 2.2;
+constexpr png_alloc_size_t kChunkBytes = png_alloc_size_t(8) << 20;
 
 // The data the library reads, front to back.
 struct PngMemoryReader {
@@ -142,12 +146,43 @@ HRESULT buildPalette(const PaletteSource &source, double fileGamma, DecodedImage
   return S_OK;
 }
 
+// Samples a pixel of the colour type as the file stores it.
+uint32_t storedSamples(int colourType) {
+  switch (colourType) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;  // grey, palette
+  }
+}
+
+// Deflate puts at most 258 bytes into every two bits of its codes (1032 to one).
+constexpr uint64_t kMostInflatedPerByte = 1032;
+
+// What decoding costs: the record's pixels and the row pointers. The file must hold the
+// filtered rows (a filter byte and the stored samples of each) at deflate's best.
+DecodeCost pngDecodeCost(uint32_t width, uint32_t height, int bitDepth, int colourType,
+                         size_t rowBytes, uint32_t size) {
+  DecodeCost cost;
+  cost.pixels = uint64_t(width) * height;
+  cost.bytes = (uint64_t(rowBytes) + sizeof(png_bytep)) * height;
+  cost.fileBytes = size;
+  const uint64_t storedRow = 1 + (uint64_t(width) * storedSamples(colourType) * uint32_t(bitDepth) + 7) / 8;
+  cost.leastFileBytes = storedRow * height / kMostInflatedPerByte;
+  return cost;
+}
+
 // Steps after the library's structures exist. Any fatal library error leaves through the
 // recovery point set by readPng.
-HRESULT decode(PngDecode &d, DecodedImage &image) {
+HRESULT decode(PngDecode &d, DecodedImage &image, uint32_t size) {
   png_structp png = d.png;
   png_infop info = d.info;
   png_set_read_fn(png, &d.reader, readData);
+  // The library's own limits come first: no side beyond the pixel limit, and no chunk
+  // (text, colour profiles; none of them used here) that takes more than 8 MiB.
+  const uint64_t side = std::min<uint64_t>(decodePixelLimit(), PNG_UINT_31_MAX);
+  png_set_user_limits(png, static_cast<png_uint_32>(side), static_cast<png_uint_32>(side));
+  png_set_chunk_malloc_max(png, kChunkBytes);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0;
@@ -177,8 +212,9 @@ HRESULT decode(PngDecode &d, DecodedImage &image) {
   if (png_get_channels(png, info) != channelsOf(format)) return E_FAIL;
 
   const size_t rowBytes = png_get_rowbytes(png, info);
-  const uint64_t bytes = uint64_t(rowBytes) * height;
-  if (rowBytes > UINT32_MAX || bytes > UINT32_MAX || bytes > SIZE_MAX) return E_FAIL;
+  const HRESULT budget = checkDecodeBudget(pngDecodeCost(width, height, bitDepth, colourType, rowBytes, size));
+  if (FAILED(budget)) return budget;
+  const uint64_t bytes = uint64_t(rowBytes) * height;  // within the budget, below 2 GiB
   image.format = format;
   image.width = width;
   image.height = height;
@@ -210,7 +246,7 @@ HRESULT readPng(DecodedImage &image, const uint8_t *data, uint32_t size) {
   HRESULT result = E_OUTOFMEMORY;
   if (d.info) {
     if (setjmp(png_jmpbuf(d.png)) == 0)
-      result = decode(d, image);
+      result = decode(d, image, size);
     else
       result = E_FAIL;
   }
