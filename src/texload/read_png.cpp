@@ -146,6 +146,28 @@ HRESULT buildPalette(const PaletteSource &source, double fileGamma, DecodedImage
   return S_OK;
 }
 
+uint32_t readBe32(const uint8_t *p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// The library takes a buffer of a chunk's whole length before it reads the chunk, so a
+// chunk that claims more than the data has left could cost up to 2 GiB from a few bytes.
+// Such a file is cut short or corrupt: it is refused before the library sees it. Only the
+// chunks up to the end of the image data are looked at, as only those are read.
+bool chunksLieWithinTheData(const uint8_t *data, uint32_t size) {
+  constexpr uint32_t kSignatureBytes = 8, kFrameBytes = 12;  // length, type, checksum
+  bool imageDataSeen = false;
+  for (uint64_t at = kSignatureBytes; at + kFrameBytes <= size;) {
+    const uint32_t length = readBe32(data + at);
+    const bool imageData = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+    if ((imageDataSeen && !imageData) || std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    if (length > size - at - kFrameBytes) return false;  // at + 12 <= size here
+    imageDataSeen = imageDataSeen || imageData;
+    at += kFrameBytes + uint64_t(length);
+  }
+  return true;
+}
+
 // Samples a pixel of the colour type as the file stores it.
 uint32_t storedSamples(int colourType) {
   switch (colourType) {
@@ -183,6 +205,13 @@ HRESULT decode(PngDecode &d, DecodedImage &image, uint32_t size) {
   const uint64_t side = std::min<uint64_t>(decodePixelLimit(), PNG_UINT_31_MAX);
   png_set_user_limits(png, static_cast<png_uint_32>(side), static_cast<png_uint_32>(side));
   png_set_chunk_malloc_max(png, kChunkBytes);
+#if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+  // Fuzz builds only: mutated files would nearly all stop at a checksum.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#if defined(PNG_IGNORE_ADLER32)
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+#endif
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0;
@@ -238,6 +267,7 @@ HRESULT decode(PngDecode &d, DecodedImage &image, uint32_t size) {
 HRESULT readPng(DecodedImage &image, const uint8_t *data, uint32_t size) {
   if (!data || size == 0) return E_FAIL;
   if (png_sig_cmp(data, 0, size < 8 ? size : 8) != 0) return E_FAIL;
+  if (!chunksLieWithinTheData(data, size)) return E_FAIL;
   PngDecode d = {};
   d.reader = PngMemoryReader{data, size};
   d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, raiseError, dropWarning);
