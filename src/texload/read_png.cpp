@@ -181,13 +181,20 @@ uint32_t storedSamples(int colourType) {
 // Deflate puts at most 258 bytes into every two bits of its codes (1032 to one).
 constexpr uint64_t kMostInflatedPerByte = 1032;
 
-// What decoding costs: the record's pixels and the row pointers. The file must hold the
-// filtered rows (a filter byte and the stored samples of each) at deflate's best.
+// Bytes of a row as the transformations deliver it: one or two bytes a sample.
+uint64_t deliveredRowBytes(uint32_t width, int bitDepth, uint32_t format) {
+  return uint64_t(width) * channelsOf(format) * (bitDepth == 16 ? 2 : 1);
+}
+
+// What decoding costs: the record's pixels and the row pointers, and the library's two
+// rows of its own. The file must hold the filtered rows (a filter byte and the stored
+// samples of each) at deflate's best.
 DecodeCost pngDecodeCost(uint32_t width, uint32_t height, int bitDepth, int colourType,
-                         size_t rowBytes, uint32_t size) {
+                         uint32_t format, uint32_t size) {
+  const uint64_t rowBytes = deliveredRowBytes(width, bitDepth, format);
   DecodeCost cost;
   cost.pixels = uint64_t(width) * height;
-  cost.bytes = (uint64_t(rowBytes) + sizeof(png_bytep)) * height;
+  cost.bytes = (rowBytes + sizeof(png_bytep)) * height + 2 * rowBytes;
   cost.fileBytes = size;
   const uint64_t storedRow = 1 + (uint64_t(width) * storedSamples(colourType) * uint32_t(bitDepth) + 7) / 8;
   cost.leastFileBytes = storedRow * height / kMostInflatedPerByte;
@@ -237,12 +244,14 @@ HRESULT decode(PngDecode &d, DecodedImage &image, uint32_t size) {
     format = kX8R8G8B8;
   }
   png_set_interlace_handling(png);
+  // Before the library takes (and clears) its row buffers in png_read_update_info.
+  const HRESULT budget = checkDecodeBudget(pngDecodeCost(width, height, bitDepth, colourType, format, size));
+  if (FAILED(budget)) return budget;
   png_read_update_info(png, info);
   if (png_get_channels(png, info) != channelsOf(format)) return E_FAIL;
 
   const size_t rowBytes = png_get_rowbytes(png, info);
-  const HRESULT budget = checkDecodeBudget(pngDecodeCost(width, height, bitDepth, colourType, rowBytes, size));
-  if (FAILED(budget)) return budget;
+  if (rowBytes != deliveredRowBytes(width, bitDepth, format)) return E_FAIL;
   const uint64_t bytes = uint64_t(rowBytes) * height;  // within the budget, below 2 GiB
   image.format = format;
   image.width = width;
