@@ -22,7 +22,7 @@ namespace {
 std::atomic<bool> watching{false};
 std::atomic<size_t> largest{0};
 
-void note(size_t bytes) {
+[[maybe_unused]] void note(size_t bytes) {
   if (!watching.load(std::memory_order_relaxed)) return;
   size_t seen = largest.load(std::memory_order_relaxed);
   while (bytes > seen && !largest.compare_exchange_weak(seen, bytes)) {
