@@ -49,6 +49,16 @@ TEST(ReaderAllocations, APngChunkLongerThanTheFileIsRefusedBeforeTheLibraryTakes
   EXPECT_LE(watch.bytes(), kFloor);
 }
 
+TEST(ReaderAllocations, ChunksAfterTheImageDataAreNotMeasuredForTheyAreNotRead) {
+  // The same text chunk between the image data and the end chunk: the reader stops with
+  // the image data, so the file is read.
+  std::vector<uint8_t> file = smallPng();
+  const uint8_t chunk[] = {0x65, 0x00, 0x41, 0x50, 't', 'E', 'X', 't', 'k', 'e', 'y', 0};
+  file.insert(file.end() - 12, std::begin(chunk), std::end(chunk));
+  Decoded d;
+  EXPECT_EQ(readPng(d, file), S_OK);
+}
+
 TEST(ReaderAllocations, AVeryWidePngIsRefusedBeforeTheLibraryTakesItsRowBuffers) {
   if (!kvtest::allocationsCounted()) GTEST_SKIP() << "the sanitizers keep their own heap";
   // 46,465,027 x 2 RGB (found by fuzzing, 41 bytes): beyond the pixel limit, but each
