@@ -13,32 +13,26 @@ struct MemorySource {
   size_t size;
 };
 
-// Handed out once the data is used up, so that the library ends what it is reading
-// instead of waiting for more (a truncated file ends as if its end-of-image marker came).
-const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
-
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
-// The first call hands over the whole data; every later one means the data ran out.
-// Handing the data over again from its start would let a file whose marker segments
-// swallow its own start-of-image marker be read round and round without end.
+// The first call hands over the whole data; every later one means the data ran out
+// before the library found what it needs, up to the end-of-image marker: the file is cut
+// short, and that ends the decode as the library's own premature-end error. Handing the
+// data over again from its start would let a file whose marker segments swallow its own
+// start-of-image marker be read round and round without end; handing over a made-up
+// end-of-image marker would pass a cut file off as whole, its missing rows grey.
 boolean fillInputBuffer(j_decompress_ptr decompressor) {
   auto *source = reinterpret_cast<MemorySource *>(decompressor->src);
-  if (source->data) {
-    source->library.next_input_byte = source->data;
-    source->library.bytes_in_buffer = source->size;
-    source->data = nullptr;
-  } else {
-    WARNMS(decompressor, JWRN_JPEG_EOF);
-    source->library.next_input_byte = kEndOfImage;
-    source->library.bytes_in_buffer = sizeof kEndOfImage;
-  }
+  if (!source->data) ERREXIT(decompressor, JERR_INPUT_EOF);
+  source->library.next_input_byte = source->data;
+  source->library.bytes_in_buffer = source->size;
+  source->data = nullptr;
   return TRUE;
 }
 
 // Never moves past the bytes that are there: a longer skip takes what is left and asks
-// for more.
+// for more, which a cut file does not have.
 void skipInputData(j_decompress_ptr decompressor, long count) {
   jpeg_source_mgr *source = decompressor->src;
   if (count <= 0) return;

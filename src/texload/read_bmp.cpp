@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "texload/bmp_run_length.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 namespace kv {
@@ -153,9 +154,10 @@ bool chooseFormat(const DibHeader &header, DibLayout &layout) {
   if (header.compression == kBitFields) return chooseMaskedFormat(header, layout);
   if (header.compression > kBitFields) return false;
   layout.format = formatByBitCount(header.bitCount);
-  // Run-length codes give one palette index a pixel; with wider pixels they would only
-  // scatter bytes.
-  if (header.compression != kUncompressed && !isPaletted(layout)) return false;
+  // Each run-length code is made for one pixel size: bytes for 8-bit indices, nibbles for
+  // 4-bit ones. Any other pairing would spread indices the file never meant.
+  if (header.compression == kRunLength8 && header.bitCount != 8) return false;
+  if (header.compression == kRunLength4 && header.bitCount != 4) return false;
   return layout.format != D3DFMT_UNKNOWN;
 }
 
@@ -171,6 +173,8 @@ bool measureRows(const DibHeader &header, DibLayout &layout) {
   layout.width = static_cast<uint32_t>(header.width);
   layout.topDown = header.height < 0;
   const uint64_t rows = static_cast<uint64_t>(layout.topDown ? -header.height : header.height);
+  // A height of -2^31 has no positive counterpart among the heights a header can give.
+  if (rows > INT32_MAX) return false;
   const uint64_t width = layout.width;
   if (header.bitCount < 8) {
     layout.sourceRowBytes = (width * header.bitCount + 7) / 8;
@@ -209,6 +213,25 @@ bool readLayout(const DibHeader &header, uint32_t size, DibLayout &layout) {
     }
   }
   return true;
+}
+
+bool isRunLength(const DibHeader &header) {
+  return header.compression == kRunLength8 || header.compression == kRunLength4;
+}
+
+// A run-length code fills at most 255 pixels from two bytes.
+constexpr uint64_t kMostRunPixels = 255;
+
+// What a copy of the pixels costs. Stored rows were measured against the data already;
+// run-length data must be long enough to reach the rows, at its best, before a large
+// buffer is taken for them.
+DecodeCost dibDecodeCost(uint32_t size, const DibHeader &header, const DibLayout &layout) {
+  DecodeCost cost;
+  cost.pixels = uint64_t(layout.width) * layout.height;
+  cost.bytes = uint64_t(layout.rowPitch) * layout.height;
+  cost.fileBytes = size;
+  if (isRunLength(header)) cost.leastFileBytes = layout.pixelOffset + cost.pixels / kMostRunPixels * 2;
+  return cost;
 }
 
 HRESULT buildPalette(DecodedImage &image, const uint8_t *table, const DibHeader &header,
@@ -354,6 +377,8 @@ HRESULT readDib(DecodedImage &image, const uint8_t *data, uint32_t size) {
   DibHeader header;
   DibLayout layout;
   if (!readHeader(data, size, header) || !readLayout(header, size, layout)) return E_FAIL;
+  const HRESULT budget = checkDecodeBudget(dibDecodeCost(size, header, layout));
+  if (FAILED(budget)) return budget;
   if (image.decodePixels && isPaletted(layout)) {
     const HRESULT hr = buildPalette(image, data + header.size, header, layout);
     if (FAILED(hr)) return hr;

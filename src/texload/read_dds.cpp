@@ -3,7 +3,10 @@
 // level's record points into the caller's data.
 #include "texload/byte_reading.h"
 #include "texload/dds_format.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
+
+#include <algorithm>
 
 namespace kv {
 namespace {
@@ -57,6 +60,17 @@ bool isPaletteFormat(uint32_t format) { return format == D3DFMT_P8 || format == 
 
 uint32_t halve(uint32_t value) { return value > 1 ? value / 2 : 1; }
 
+// Levels of a full mipmap chain: halving the longest side until it is 1.
+uint32_t fullChainLevels(uint32_t width, uint32_t height, uint32_t depth) {
+  uint32_t side = std::max({width, height, depth});
+  uint32_t levels = 1;
+  while (side > 1) {
+    side /= 2;
+    ++levels;
+  }
+  return levels;
+}
+
 }  // namespace
 
 HRESULT readDds(DecodedImage &image, const uint8_t *data, uint32_t size) {
@@ -77,12 +91,22 @@ HRESULT readDds(DecodedImage &image, const uint8_t *data, uint32_t size) {
   const uint32_t faces = caps2Faces ? 6 : 1;
   uint32_t levels = readLe32(data + 28);
   if (levels == 0) levels = 1;
+  // Levels past the 1 x 1 one are no texture's; each would cost a record and as little as
+  // a byte of data.
+  if (levels > fullChainLevels(width, height, depth)) return E_FAIL;
 
   const DdsPixelFormat pf = {readLe32(data + 76), readLe32(data + 80), readLe32(data + 84),
                              readLe32(data + 88), readLe32(data + 92), readLe32(data + 96),
                              readLe32(data + 100), readLe32(data + 104)};
   const DdsFormatEntry *entry = recogniseFormat(pf);
   if (!entry) return E_FAIL;
+
+  DecodeCost cost;
+  cost.pixels = uint64_t(width) * height * depth;
+  cost.bytes = uint64_t(faces) * levels * sizeof(DecodedImage);
+  cost.fileBytes = size;
+  const HRESULT budget = checkDecodeBudget(cost);
+  if (FAILED(budget)) return budget;
 
   image.resourceType = volume ? D3DRTYPE_VOLUMETEXTURE
                               : (faces == 6 ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE);

@@ -3,6 +3,7 @@
 // A32B32G32R32F pixels of a buffer of the reader's own. Numbers in the header are read
 // with the runtime's formatted scan under the "C" numeric locale the dispatcher set.
 #include "texload/byte_reading.h"
+#include "texload/decode_budget.h"
 #include "texload/header_line.h"
 #include "texload/image_readers.h"
 
@@ -49,9 +50,11 @@ class HdrReader {
     while (position_ < size_ && (data_[position_] == ' ' || data_[position_] == '\t')) ++position_;
   }
 
+  // Without a line feed the rest of the data is one line: no header can end in it, and
+  // looking for one again from every later byte would take time in the square of its length.
   void skipLine() {
     const void *feed = std::memchr(data_ + position_, '\n', remaining());
-    position_ = feed ? static_cast<const uint8_t *>(feed) - data_ + 1 : position_ + 1;
+    position_ = feed ? static_cast<const uint8_t *>(feed) - data_ + 1 : size_;
   }
 
   bool readHeader() {
@@ -70,10 +73,11 @@ class HdrReader {
         if (std::memcmp(name, "32-bit_rle_rgbe", kFormatNameLength) != 0 &&
             std::memcmp(name, "32-bit_rle_xyze", kFormatNameLength) != 0)
           return false;
-        // The rest of the line, normally just its line feed, goes with it; a line that
-        // ends in a carriage return must not leave a bare line feed that ends the header.
+        // The name and the byte after it, normally the line feed. A carriage return and
+        // line feed go together, so that no bare line feed is left to end the header;
+        // anything else after the name starts what is read as the next line.
         position_ += kFormatNameLength;
-        skipLine();
+        position_ += startsWith(data_ + position_, remaining(), "\r\n", 2) ? 2 : 1;
         formatSeen = true;
       } else if (remaining() > 9 && startsWith(p, remaining(), kExposureKey, 9)) {
         position_ += 9;
@@ -127,6 +131,19 @@ class HdrReader {
     return true;
   }
 
+  // Run-length scanlines, the ones writers make, hold at best 127 pixels in a run of two
+  // bytes for each of the four components, after their 4-byte start. Repeat groups of
+  // flat scanlines can say more in fewer bytes, but only within the budget's floor.
+  DecodeCost decodeCost(uint64_t pixelCount) const {
+    DecodeCost cost;
+    cost.pixels = pixelCount;
+    cost.bytes = pixelCount * 16;
+    cost.fileBytes = size_;
+    const uint64_t runs = (uint64_t(scanlineLength_) + 126) / 127;
+    cost.leastFileBytes = position_ + uint64_t(scanlines_) * (4 + runs * 4 * 2);
+    return cost;
+  }
+
   HRESULT allocatePixels() {
     image_.format = D3DFMT_A32B32G32R32F;
     image_.rowPitch = image_.width * 16;
@@ -139,6 +156,8 @@ class HdrReader {
     // Every scanline takes four bytes at least: shorter data cannot hold the image, and
     // is refused before a buffer is taken for it.
     if (!fitsImageBytes(pixelCount, 16) || remaining() / 4 < scanlines_) return E_FAIL;
+    const HRESULT budget = checkDecodeBudget(decodeCost(pixelCount));
+    if (FAILED(budget)) return budget;
     uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * 16));
     if (!pixels) return E_OUTOFMEMORY;
     image_.pixels = pixels;

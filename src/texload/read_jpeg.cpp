@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "math/direct3d_settings.h"
+#include "texload/decode_budget.h"
 #include "texload/jpeg_source.h"
 
 namespace kv {
@@ -39,19 +40,51 @@ void clearFourthBytes(uint8_t *row, uint32_t width) {
   for (uint32_t x = 0; x < width; ++x) row[4 * size_t(x) + 3] = 0;
 }
 
-// Every block of a component costs at least one bit in a Huffman-coded scan, so data
-// shorter than one bit a block of the smallest component cannot hold the image. Refusing it
-// before the image is allocated keeps a file of a few bytes from claiming gigabytes (a
-// 192-byte header may say 26625 x 16642). Arithmetic coding can spend less than a bit on a
-// block, so it is not measured.
-bool dataCanHoldImage(const jpeg_decompress_struct &decompressor, uint32_t size) {
-  if (decompressor.arith_code) return true;
-  uint64_t fewestBlocks = UINT64_MAX;
+// Blocks of the component with the fewest: every one of them costs something in each scan
+// that carries it.
+uint64_t fewestBlocks(const jpeg_decompress_struct &decompressor) {
+  uint64_t fewest = UINT64_MAX;
   for (int c = 0; c < decompressor.num_components; ++c) {
     const jpeg_component_info &component = decompressor.comp_info[c];
-    fewestBlocks = std::min(fewestBlocks, uint64_t(component.width_in_blocks) * component.height_in_blocks);
+    fewest = std::min(fewest, uint64_t(component.width_in_blocks) * component.height_in_blocks);
   }
-  return uint64_t(size) * 8 >= fewestBlocks;
+  return fewest;
+}
+
+// Huffman coding spends at least one bit on every block, so data shorter than one bit a
+// block of the smallest component cannot hold the image, whatever its size; refusing it
+// at once keeps a 192-byte header that says 26625 x 16642 from costing anything.
+bool huffmanDataCanHoldImage(const jpeg_decompress_struct &decompressor, uint32_t size) {
+  return decompressor.arith_code || uint64_t(size) * 8 >= fewestBlocks(decompressor);
+}
+
+// Arithmetic coding of a flat picture spends far less than a bit on a block (a flat
+// 16000 x 16000 colour image takes a few hundred bytes); files of real pictures spend
+// more than a byte on every 64 blocks. A decode that costs more than the budget's floor
+// asks that much of the data.
+constexpr uint64_t kArithmeticBlocksPerByte = 64;
+
+// What decoding costs: the record's pixels, and for files of several scans (progressive
+// ones above all) the library's coefficients of the whole image, 64 two-byte values a
+// block, kept until the last scan is in.
+DecodeCost jpegDecodeCost(jpeg_decompress_struct &decompressor, uint32_t size) {
+  DecodeCost cost;
+  const uint64_t width = decompressor.image_width, height = decompressor.image_height;
+  cost.pixels = width * height;
+  cost.bytes = width * height * (decompressor.num_components == 1 ? 1 : 4);
+  if (jpeg_has_multiple_scans(&decompressor)) {
+    for (int c = 0; c < decompressor.num_components; ++c) {
+      const jpeg_component_info &component = decompressor.comp_info[c];
+      // Rounded up to whole groups of the component's sampling factors, or a little over.
+      const uint64_t columns = component.width_in_blocks + uint64_t(component.h_samp_factor);
+      const uint64_t rows = component.height_in_blocks + uint64_t(component.v_samp_factor);
+      cost.bytes += columns * rows * sizeof(JBLOCK);
+    }
+  }
+  cost.fileBytes = size;
+  const uint64_t blocks = fewestBlocks(decompressor);
+  cost.leastFileBytes = decompressor.arith_code ? blocks / kArithmeticBlocksPerByte : (blocks + 7) / 8;
+  return cost;
 }
 
 // Steps after the decompressor exists. Any fatal library error leaves through the recovery
@@ -62,7 +95,10 @@ HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t
   // to, so a limit would only make large progressive images fail.
   installJpegMemorySource(decompressor, data, size);
   jpeg_read_header(&decompressor, TRUE);
-  if (!dataCanHoldImage(decompressor, size)) return E_FAIL;
+  if (!huffmanDataCanHoldImage(decompressor, size)) return E_FAIL;
+  // Before the library allocates anything that grows with the image.
+  const HRESULT budget = checkDecodeBudget(jpegDecodeCost(decompressor, size));
+  if (FAILED(budget)) return budget;
   if (!isMmxUsable()) decompressor.dct_method = JDCT_IFAST;
 #if defined(JCS_EXTENSIONS)
   // Where the library can, it writes colour pixels straight in the record's byte order.
@@ -80,8 +116,7 @@ HRESULT decode(JpegDecode &d, DecodedImage &image, const uint8_t *data, uint32_t
   if (components != 1 && components != 3 && !bgrx) return E_FAIL;  // CMYK and YCCK
   const uint32_t width = decompressor.output_width, height = decompressor.output_height;
   const uint32_t rowPitch = components == 1 ? width : width * 4;  // width is at most 65500
-  const uint64_t bytes = uint64_t(rowPitch) * height;
-  if (bytes > UINT32_MAX || bytes > SIZE_MAX) return E_FAIL;
+  const uint64_t bytes = uint64_t(rowPitch) * height;  // within the budget, below 2 GiB
   image.format = components == 1 ? D3DFMT_L8 : D3DFMT_X8R8G8B8;
   image.width = width;
   image.height = height;

@@ -3,6 +3,7 @@
 // numbers are read with the runtime's formatted scan; the dispatcher has made the numeric
 // locale "C" so that the decimal point is ".".
 #include "texload/byte_reading.h"
+#include "texload/decode_budget.h"
 #include "texload/header_line.h"
 #include "texload/image_readers.h"
 
@@ -56,6 +57,12 @@ HRESULT readPfm(DecodedImage &image, const uint8_t *data, uint32_t size) {
   const uint64_t pixelCount = static_cast<uint64_t>(width) * height;
   if (!fitsImageBytes(pixelCount, 16) || size - position < pixelCount * 4 * channels) return E_FAIL;
   const uint64_t outputBytes = pixelCount * 16;
+  DecodeCost cost;
+  cost.pixels = pixelCount;
+  cost.bytes = outputBytes;
+  cost.fileBytes = size;
+  const HRESULT budget = checkDecodeBudget(cost);
+  if (FAILED(budget)) return budget;
 
   image.format = D3DFMT_A32B32G32R32F;
   image.rowPitch = width * 16;

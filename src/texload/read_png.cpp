@@ -6,6 +6,9 @@
 
 #include <png.h>
 
+#include "texload/decode_budget.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,7 @@ namespace kv {
 namespace {
 
 constexpr double kScreenGamma = 2.2;
+constexpr png_alloc_size_t kChunkBytes = png_alloc_size_t(8) << 20;
 
 // The data the library reads, front to back.
 struct PngMemoryReader {
@@ -142,12 +146,79 @@ HRESULT buildPalette(const PaletteSource &source, double fileGamma, DecodedImage
   return S_OK;
 }
 
+uint32_t readBe32(const uint8_t *p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// The library takes a buffer of a chunk's whole length before it reads the chunk, so a
+// chunk that claims more than the data has left could cost up to 2 GiB from a few bytes.
+// Such a file is cut short or corrupt: it is refused before the library sees it. Only the
+// chunks up to the end of the image data are looked at, as only those are read.
+bool chunksLieWithinTheData(const uint8_t *data, uint32_t size) {
+  constexpr uint32_t kSignatureBytes = 8, kFrameBytes = 12;  // length, type, checksum
+  bool imageDataSeen = false;
+  for (uint64_t at = kSignatureBytes; at + kFrameBytes <= size;) {
+    const uint32_t length = readBe32(data + at);
+    const bool imageData = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+    if ((imageDataSeen && !imageData) || std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    if (length > size - at - kFrameBytes) return false;  // at + 12 <= size here
+    imageDataSeen = imageDataSeen || imageData;
+    at += kFrameBytes + uint64_t(length);
+  }
+  return true;
+}
+
+// Samples a pixel of the colour type as the file stores it.
+uint32_t storedSamples(int colourType) {
+  switch (colourType) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;  // grey, palette
+  }
+}
+
+// Deflate puts at most 258 bytes into every two bits of its codes (1032 to one).
+constexpr uint64_t kMostInflatedPerByte = 1032;
+
+// Bytes of a row as the transformations deliver it: one or two bytes a sample.
+uint64_t deliveredRowBytes(uint32_t width, int bitDepth, uint32_t format) {
+  return uint64_t(width) * channelsOf(format) * (bitDepth == 16 ? 2 : 1);
+}
+
+// What decoding costs: the record's pixels and the row pointers, and the library's two
+// rows of its own. The file must hold the filtered rows (a filter byte and the stored
+// samples of each) at deflate's best.
+DecodeCost pngDecodeCost(uint32_t width, uint32_t height, int bitDepth, int colourType,
+                         uint32_t format, uint32_t size) {
+  const uint64_t rowBytes = deliveredRowBytes(width, bitDepth, format);
+  DecodeCost cost;
+  cost.pixels = uint64_t(width) * height;
+  cost.bytes = (rowBytes + sizeof(png_bytep)) * height + 2 * rowBytes;
+  cost.fileBytes = size;
+  const uint64_t storedRow = 1 + (uint64_t(width) * storedSamples(colourType) * uint32_t(bitDepth) + 7) / 8;
+  cost.leastFileBytes = storedRow * height / kMostInflatedPerByte;
+  return cost;
+}
+
 // Steps after the library's structures exist. Any fatal library error leaves through the
 // recovery point set by readPng.
-HRESULT decode(PngDecode &d, DecodedImage &image) {
+HRESULT decode(PngDecode &d, DecodedImage &image, uint32_t size) {
   png_structp png = d.png;
   png_infop info = d.info;
   png_set_read_fn(png, &d.reader, readData);
+  // The library's own limits come first: no side beyond the pixel limit, and no chunk
+  // (text, colour profiles; none of them used here) that takes more than 8 MiB.
+  const uint64_t side = std::min<uint64_t>(decodePixelLimit(), PNG_UINT_31_MAX);
+  png_set_user_limits(png, static_cast<png_uint_32>(side), static_cast<png_uint_32>(side));
+  png_set_chunk_malloc_max(png, kChunkBytes);
+#if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+  // Fuzz builds only: mutated files would nearly all stop at a checksum.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#if defined(PNG_IGNORE_ADLER32)
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+#endif
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0;
@@ -173,12 +244,15 @@ HRESULT decode(PngDecode &d, DecodedImage &image) {
     format = kX8R8G8B8;
   }
   png_set_interlace_handling(png);
+  // Before the library takes (and clears) its row buffers in png_read_update_info.
+  const HRESULT budget = checkDecodeBudget(pngDecodeCost(width, height, bitDepth, colourType, format, size));
+  if (FAILED(budget)) return budget;
   png_read_update_info(png, info);
   if (png_get_channels(png, info) != channelsOf(format)) return E_FAIL;
 
   const size_t rowBytes = png_get_rowbytes(png, info);
-  const uint64_t bytes = uint64_t(rowBytes) * height;
-  if (rowBytes > UINT32_MAX || bytes > UINT32_MAX || bytes > SIZE_MAX) return E_FAIL;
+  if (rowBytes != deliveredRowBytes(width, bitDepth, format)) return E_FAIL;
+  const uint64_t bytes = uint64_t(rowBytes) * height;  // within the budget, below 2 GiB
   image.format = format;
   image.width = width;
   image.height = height;
@@ -202,6 +276,7 @@ HRESULT decode(PngDecode &d, DecodedImage &image) {
 HRESULT readPng(DecodedImage &image, const uint8_t *data, uint32_t size) {
   if (!data || size == 0) return E_FAIL;
   if (png_sig_cmp(data, 0, size < 8 ? size : 8) != 0) return E_FAIL;
+  if (!chunksLieWithinTheData(data, size)) return E_FAIL;
   PngDecode d = {};
   d.reader = PngMemoryReader{data, size};
   d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, raiseError, dropWarning);
@@ -210,7 +285,7 @@ HRESULT readPng(DecodedImage &image, const uint8_t *data, uint32_t size) {
   HRESULT result = E_OUTOFMEMORY;
   if (d.info) {
     if (setjmp(png_jmpbuf(d.png)) == 0)
-      result = decode(d, image);
+      result = decode(d, image, size);
     else
       result = E_FAIL;
   }

@@ -1,6 +1,7 @@
 // Portable pixmaps: "P3" (samples as decimal text) and "P6" (samples as bytes), decoded
 // into X8R8G8B8 pixels of a buffer of the reader's own.
 #include "texload/byte_reading.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 namespace kv {
@@ -104,6 +105,12 @@ class PixmapReader {
     // Every pixel takes at least three bytes in either form: data shorter than that can
     // never complete the image, so it is refused before a buffer is taken for it.
     if (!fitsImageBytes(pixelCount, 4) || pixelCount * 3 > size_ - position_) return E_FAIL;
+    DecodeCost cost;
+    cost.pixels = pixelCount;
+    cost.bytes = pixelCount * 4;
+    cost.fileBytes = size_;
+    const HRESULT budget = checkDecodeBudget(cost);
+    if (FAILED(budget)) return budget;
     uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * 4));
     if (!pixels) return E_OUTOFMEMORY;
     image_.pixels = pixels;

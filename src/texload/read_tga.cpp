@@ -2,6 +2,7 @@
 // encoded, in any of the four corner orders. The format has no signature, so the header
 // must be plausible in every field before anything is taken from it.
 #include "texload/byte_reading.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 #include <cstring>
@@ -142,14 +143,20 @@ class PixelSource {
   const uint8_t *run_ = nullptr;
 };
 
+// The fewest bytes of pixel data that can fill the image. Every run-length packet holds at
+// most 128 pixels and costs a header byte and one pixel at least.
+uint64_t leastPixelBytes(const TgaHeader &header, uint32_t pixelBytes) {
+  const uint64_t pixelCount = static_cast<uint64_t>(header.width) * header.height;
+  if ((header.imageType & kImageTypeRle) == 0) return pixelCount * pixelBytes;
+  return (pixelCount + 127) / 128 * (1 + pixelBytes);
+}
+
 HRESULT decodeIntoBuffer(DecodedImage &image, const TgaHeader &header, const uint8_t *pixelData,
                          uint64_t available, uint32_t pixelBytes) {
   const bool rle = (header.imageType & kImageTypeRle) != 0;
   const uint64_t pixelCount = static_cast<uint64_t>(header.width) * header.height;
-  // Every packet holds at most 128 pixels and costs a header byte and one pixel at least:
-  // data too short for that can never fill the image, so it is refused before allocating.
-  const uint64_t leastBytes = rle ? (pixelCount + 127) / 128 * (1 + pixelBytes) : pixelCount * pixelBytes;
-  if (available < leastBytes || !fitsImageBytes(pixelCount, pixelBytes)) return E_FAIL;
+  // Data too short to fill the image is refused before a buffer is taken for it.
+  if (available < leastPixelBytes(header, pixelBytes) || !fitsImageBytes(pixelCount, pixelBytes)) return E_FAIL;
   uint8_t *pixels = allocateImageBuffer(static_cast<size_t>(pixelCount * pixelBytes));
   if (!pixels) return E_OUTOFMEMORY;
   image.pixels = pixels;
@@ -201,6 +208,14 @@ HRESULT readTga(DecodedImage &image, const uint8_t *data, uint32_t size) {
   position += mapBytes;
 
   const uint32_t pixelBytes = (header.pixelBits + 7) / 8;
+  DecodeCost cost;
+  cost.pixels = uint64_t(header.width) * header.height;
+  cost.bytes = cost.pixels * pixelBytes;
+  cost.fileBytes = size;
+  cost.leastFileBytes = position + leastPixelBytes(header, pixelBytes);
+  const HRESULT budget = checkDecodeBudget(cost);
+  if (FAILED(budget)) return budget;
+
   image.format = format;
   image.rowPitch = header.width * pixelBytes;
   image.width = header.width;

@@ -7,6 +7,7 @@
 
 #include "bitmap_builder.h"
 #include "scene/texture_loading.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 namespace {
@@ -338,6 +339,75 @@ TEST(ReadDibRunLength, RunsMayCrossRowsButNotTheBufferAndStreamsMayNotStopShort)
   EXPECT_EQ(readDibBytes(record, runLengthDib(1, 2, {0, 5, 1, 2})), E_FAIL);        // literals missing
   EXPECT_EQ(readDibBytes(record, runLengthDib(1, 2, {0, 2, 1})), E_FAIL);           // delta cut
   EXPECT_EQ(readDibBytes(record, runLengthDib(1, 2, {0, 0, 0, 0})), S_OK);         // every row ended
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReadDib, AHeightOfMinus2To31IsRefusedEvenWithoutPixels) {
+  // Width 0 makes every row empty, so no byte count gives the height away; read as top row
+  // first it would be 2^31 rows pointing into the caller's data.
+  for (const uint16_t bitCount : {8, 24, 32}) {
+    BitmapLayout layout;
+    layout.bitCount = bitCount;
+    layout.width = 0;
+    layout.height = int32_t(0x80000000);
+    layout.colourTable.assign(bitCount == 8 ? 1024 : 0, 0);
+    for (const bool decodePixels : {true, false}) {
+      DecodedRecord record;
+      record.image.decodePixels = decodePixels ? 1 : 0;
+      EXPECT_EQ(readBmpBytes(record, makeBmp(layout)), E_FAIL) << bitCount << " " << decodePixels;
+      EXPECT_EQ(record.image.pixels, nullptr);
+    }
+  }
+  BitmapLayout tallest;
+  tallest.width = 0;
+  tallest.height = -0x7FFFFFFF;
+  DecodedRecord record;
+  EXPECT_EQ(readBmpBytes(record, makeBmp(tallest)), S_OK);
+  EXPECT_EQ(record.image.height, 0x7FFFFFFFu);
+}
+
+TEST(ReadDibRunLength, EachCodeIsTakenOnlyWithItsOwnPixelSize) {
+  // Compression 1 codes bytes (8-bit indices), compression 2 nibbles (4-bit ones).
+  struct Case { uint32_t compression; uint16_t bitCount; HRESULT expected; };
+  for (const Case c : {Case{1, 8, S_OK}, Case{2, 4, S_OK}, Case{1, 4, E_FAIL}, Case{2, 8, E_FAIL},
+                       Case{1, 1, E_FAIL}, Case{2, 1, E_FAIL}, Case{1, 24, E_FAIL}, Case{2, 16, E_FAIL}}) {
+    BitmapLayout layout = paletted(c.bitCount, 4, 2, {0, 1});
+    layout.compression = c.compression;
+    DecodedRecord record;
+    EXPECT_EQ(readDibBytes(record, makeDib(layout)), c.expected) << c.compression << " at " << c.bitCount;
+  }
+}
+
+TEST(ReadDibRunLength, AShortStreamMayNotAskForAHugeBuffer) {
+  // 70 bytes whose header asks for 16384 x 32768 indices: 512 MiB, while runs of 255 pixels
+  // in two bytes could fill it only from 4 MiB of data. An 8192 x 8192 image (64 MiB) is
+  // within what any file may cost.
+  struct Case { int32_t width, height; HRESULT expected; };
+  for (const Case c : {Case{16384, 32768, E_FAIL}, Case{32768, 32768, E_FAIL}, Case{8192, 8192, S_OK}}) {
+    BitmapLayout layout = paletted(8, c.width, c.height, {0, 1});
+    layout.compression = 1;
+    const std::vector<uint8_t> file = makeBmp(layout);
+    DecodedRecord record;
+    EXPECT_EQ(readBmpBytes(record, file), c.expected) << c.width << "x" << c.height << ", " << file.size() << " bytes";
+  }
+}
+
+TEST(ReadDib, ThePixelLimitRefusesLargerImagesAndCanBeRaised) {
+  BitmapLayout layout;
+  layout.width = 6;
+  layout.height = 5;
+  layout.pixels.assign(6 * 5 * 4, 7);
+  const std::vector<uint8_t> file = makeBmp(layout);
+  DecodedRecord record;
+  kv::setDecodePixelLimit(29);
+  EXPECT_EQ(readBmpBytes(record, file), E_FAIL);
+  kv::setDecodePixelLimit(30);
+  EXPECT_EQ(readBmpBytes(record, file), S_OK);
+  kv::setDecodePixelLimit(0);
+  EXPECT_EQ(kv::decodePixelLimit(), kv::kDefaultDecodePixelLimit);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct JpegLayout {
   int components = 3;  // 1 grey, 3 RGB, 4 CMYK
   int quality = 95;
   bool progressive = false;
+  bool arithmetic = false;  // arithmetic coding instead of Huffman
 };
 
 // Samples top row first, components interleaved.
@@ -41,6 +42,7 @@ inline std::vector<uint8_t> encodeJpeg(const JpegLayout &layout, const std::vect
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, layout.quality, TRUE);
   if (layout.progressive) jpeg_simple_progression(&c);
+  if (layout.arithmetic) c.arith_code = TRUE;
   jpeg_start_compress(&c, TRUE);
   const size_t stride = size_t(layout.width) * size_t(layout.components);
   while (c.next_scanline < c.image_height) {

@@ -7,6 +7,8 @@
 
 #include "decoded_rgba.h"
 #include "jpeg_png_files.h"
+#include "texload/decode_budget.h"
+#include "texload/decode_image.h"
 #include "texload/image_readers.h"
 
 namespace {
@@ -21,6 +23,38 @@ std::vector<uint8_t> makeJpeg(int width, int height, int components, bool progre
   layout.progressive = progressive;
   return kvtest::encodeJpeg(layout, kvtest::testSamples(width, height, components));
 }
+
+// A flat grey picture: the least an encoder can spend on its blocks.
+std::vector<uint8_t> makeFlatJpeg(int width, int height, int components, bool progressive, bool arithmetic) {
+  kvtest::JpegLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.components = components;
+  layout.progressive = progressive;
+  layout.arithmetic = arithmetic;
+  return kvtest::encodeJpeg(layout, std::vector<uint8_t>(size_t(width) * size_t(height) * size_t(components), 128));
+}
+
+// The frame header's sizes rewritten: the scan data stays that of the smaller picture.
+void claimSize(std::vector<uint8_t> &file, uint16_t width, uint16_t height) {
+  for (size_t i = 2; i + 9 < file.size(); ++i) {
+    const uint8_t marker = file[i + 1];
+    if (file[i] == 0xFF && marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      file[i + 5] = static_cast<uint8_t>(height >> 8);
+      file[i + 6] = static_cast<uint8_t>(height);
+      file[i + 7] = static_cast<uint8_t>(width >> 8);
+      file[i + 8] = static_cast<uint8_t>(width);
+      return;
+    }
+  }
+  FAIL() << "no frame header";
+}
+
+// Sets the decode pixel limit for one test and puts the default back afterwards.
+struct PixelLimit {
+  explicit PixelLimit(uint64_t pixels) { kv::setDecodePixelLimit(pixels); }
+  ~PixelLimit() { kv::setDecodePixelLimit(0); }
+};
 
 HRESULT read(Decoded &d, const std::vector<uint8_t> &file) {
   return kv::readJpeg(d.image, file.data(), static_cast<uint32_t>(file.size()));
@@ -103,15 +137,20 @@ TEST(JpegReader, WithoutDecodePixelsOnlyTheHeaderIsRead) {
   EXPECT_EQ(d.image.ownsPixels, 0u);
 }
 
-TEST(JpegReader, TruncatedFilesEndAsIfTheirEndMarkerCame) {
-  const std::vector<uint8_t> whole = makeJpeg(64, 64, 3);
-  for (size_t keep : {whole.size() / 2, whole.size() - 2, size_t(200), size_t(20)}) {
-    const std::vector<uint8_t> file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
-    kvtest::PlainJpeg plain;
-    const bool plainDecodes = kvtest::plainJpegDecode(file.data(), file.size(), plain);
-    Decoded d;
-    EXPECT_EQ(read(d, file), plainDecodes ? S_OK : E_FAIL) << keep;
-    if (plainDecodes) expectSameAsPlainDecode(file);
+TEST(JpegReader, FilesCutShortFailEvenWhenOnlyTheEndMarkerIsMissing) {
+  for (const bool progressive : {false, true}) {
+    const std::vector<uint8_t> whole = makeJpeg(64, 64, 3, progressive);
+    ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+    ASSERT_EQ(whole[whole.size() - 1], 0xD9);
+    {
+      Decoded d;
+      EXPECT_EQ(read(d, whole), S_OK);
+    }
+    for (size_t keep : {whole.size() / 2, whole.size() - 2, whole.size() - 1, size_t(200), size_t(20)}) {
+      const std::vector<uint8_t> file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
+      Decoded d;
+      EXPECT_EQ(read(d, file), E_FAIL) << keep << (progressive ? " progressive" : " baseline");
+    }
   }
 }
 
@@ -167,6 +206,59 @@ TEST(JpegReader, AHeaderClaimingFarMoreBlocksThanTheDataHoldsIsRefusedBeforeAllo
   Decoded d;
   EXPECT_EQ(read(d, file), E_FAIL);
   EXPECT_EQ(d.image.pixels, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JpegBudget, ATinyArithmeticProgressiveFileClaimingAHugeImageIsRefusedBeforeDecoding) {
+  // 355 bytes or so of a flat picture, whose header then says 16000 x 16000: decoding
+  // would take the image (1 GB) and the coefficients of every block (0.8 GB).
+  std::vector<uint8_t> file = makeFlatJpeg(64, 64, 3, true, true);
+  claimSize(file, 16000, 16000);
+  ASSERT_LT(file.size(), 1000u);
+  {
+    Decoded d;
+    EXPECT_EQ(read(d, file), E_FAIL);  // 256 million pixels: beyond the default limit
+    EXPECT_EQ(d.image.pixels, nullptr);
+  }
+  // Within a raised pixel limit the file is still far too short for what it costs: a
+  // byte for every 64 blocks of 8 x 8 chroma pixels would be 15625 bytes.
+  const PixelLimit limit(uint64_t(1) << 30);
+  for (const bool decodePixels : {false, true}) {
+    Decoded d(decodePixels);
+    EXPECT_EQ(read(d, file), E_FAIL) << decodePixels;
+    EXPECT_EQ(d.image.pixels, nullptr);
+  }
+}
+
+TEST(JpegBudget, AFlatArithmeticImageWithinTheFloorDecodesHoweverSmallItsFile) {
+  // 2048 x 2048 colour, progressive: 16 MiB of pixels and about 12 MiB of coefficients,
+  // under the 64 MiB that any file may cost, from a file of a few hundred bytes.
+  const std::vector<uint8_t> file = makeFlatJpeg(2048, 2048, 3, true, true);
+  ASSERT_LT(file.size(), 2000u);
+  Decoded d;
+  ASSERT_EQ(read(d, file), S_OK);
+  EXPECT_EQ(d.image.width, 2048u);
+  EXPECT_EQ(d.image.pixels[4 * (2048 * 2048 - 1)], 128);
+}
+
+TEST(JpegBudget, ThePixelLimitRefusesLargerImagesAndCanBeRaised) {
+  const std::vector<uint8_t> file = makeJpeg(64, 48, 3);
+  {
+    const PixelLimit limit(64 * 48 - 1);
+    Decoded d;
+    EXPECT_EQ(read(d, file), E_FAIL);
+    Decoded header(false);
+    EXPECT_EQ(read(header, file), E_FAIL);
+    kv::DecodedImage image;
+    kv::ImageInfo info;
+    EXPECT_EQ(kv::decodeImage(image, file.data(), static_cast<uint32_t>(file.size()), &info, TRUE), kv::ERR_INVALIDDATA);
+  }
+  const PixelLimit limit(64 * 48);
+  Decoded d;
+  EXPECT_EQ(read(d, file), S_OK);
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 // reads, and refusals.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cmath>
 
 #include "decoded_rgba.h"
 #include "jpeg_png_files.h"
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 namespace {
@@ -197,6 +200,77 @@ TEST(PngReader, ShortWrongOrDamagedDataIsRefused) {
   EXPECT_EQ(read(d, crc), E_FAIL);
   EXPECT_EQ(kv::readPng(d.image, nullptr, 8), E_FAIL);
   EXPECT_EQ(kv::readPng(d.image, file.data(), 0), E_FAIL);
+}
+
+}  // namespace
+
+namespace {
+
+struct PixelLimit {
+  explicit PixelLimit(uint64_t pixels) { kv::setDecodePixelLimit(pixels); }
+  ~PixelLimit() { kv::setDecodePixelLimit(0); }
+};
+
+void putBe32(std::vector<uint8_t> &file, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) file[at + size_t(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+// The header chunk's width and height rewritten, with its checksum made good again; the
+// image data stays that of the smaller picture.
+std::vector<uint8_t> claimSize(std::vector<uint8_t> file, uint32_t width, uint32_t height) {
+  putBe32(file, 16, width);
+  putBe32(file, 20, height);
+  putBe32(file, 29, static_cast<uint32_t>(crc32(0, file.data() + 12, 17)));
+  return file;
+}
+
+TEST(PngBudget, AHeaderClaimingMoreThanTheDataCanInflateToIsRefusedBeforeAllocating) {
+  // 5000 x 5000 RGBA: 100 MB of pixels, more than any file may cost whatever its size, from
+  // a file that deflate at its best (1032 to one) could not fill with 100 MB of rows.
+  const std::vector<uint8_t> small = kvtest::encodePng(layout(4, 4, PNG_COLOR_TYPE_RGB_ALPHA, 8), std::vector<uint8_t>(64, 9));
+  const std::vector<uint8_t> file = claimSize(small, 5000, 5000);
+  for (const bool decodePixels : {false, true}) {
+    Decoded d(decodePixels);
+    EXPECT_EQ(read(d, file), E_FAIL) << decodePixels;
+    EXPECT_EQ(d.image.pixels, nullptr);
+  }
+  // Below the floor the same header is taken, and the data running out ends the decode.
+  Decoded header(false);
+  EXPECT_EQ(read(header, claimSize(small, 1000, 1000)), S_OK);
+}
+
+TEST(PngBudget, AFileCompressedAsFarAsDeflateGoesDecodesBeyondTheFloor) {
+  // 8192 x 8192 one-bit grey, all black: 64 MiB of L8 pixels and the row pointers, above the
+  // 64 MiB floor, from about 8 KB: filtered rows of 1025 bytes at deflate's best ratio.
+  const std::vector<uint8_t> file =
+      kvtest::encodePng(layout(8192, 8192, PNG_COLOR_TYPE_GRAY, 1), std::vector<uint8_t>(size_t(8192) * 1024, 0));
+  ASSERT_LT(file.size(), 64u * 1024);
+  Decoded d;
+  ASSERT_EQ(read(d, file), S_OK);
+  EXPECT_EQ(d.image.format, uint32_t(D3DFMT_L8));
+  EXPECT_EQ(d.image.pixels[size_t(8192) * 8192 - 1], 0);
+}
+
+TEST(PngBudget, ThePixelLimitRefusesLargerImagesAndCanBeRaised) {
+  const std::vector<uint8_t> file = kvtest::encodePng(layout(64, 48, PNG_COLOR_TYPE_RGB, 8), rgbRows(64, 48));
+  {
+    const PixelLimit limit(64 * 48 - 1);
+    Decoded d;
+    EXPECT_EQ(read(d, file), E_FAIL);
+  }
+  {
+    // Narrower than either side: the library's own limits refuse the header.
+    const PixelLimit limit(47);
+    Decoded d(false);
+    EXPECT_EQ(read(d, file), E_FAIL);
+  }
+  const PixelLimit limit(64 * 48);
+  Decoded d;
+  EXPECT_EQ(read(d, file), S_OK);
+  // 20000 x 20000 is beyond the default limit however much data follows.
+  kv::setDecodePixelLimit(0);
+  Decoded big(false);
+  EXPECT_EQ(read(big, claimSize(file, 20000, 20000)), E_FAIL);
 }
 
 }  // namespace

@@ -51,6 +51,17 @@ TEST(HdrReader, ExposuresMultiply) {
   EXPECT_EQ(floatAt(out.image, 0, 0, 3), 1.0f);
 }
 
+TEST(HdrReader, WhatFollowsTheFormatNameOnItsLineIsStillRead) {
+  // Only the byte after the name goes with it: an exposure on the same line is kept, and
+  // a carriage return and line feed end the line as one.
+  for (const std::string header : {"#?RADIANCE\nFORMAT=32-bit_rle_rgbe EXPOSURE=2\n\n",
+                                   "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\r\nEXPOSURE=2\n\n"}) {
+    ScopedImage out;
+    ASSERT_EQ(readHdrFile(out, hdrFile(header, "-Y 1 +X 1", {128, 64, 0, 129})), S_OK);
+    EXPECT_EQ(floatAt(out.image, 0, 0, 0), 1.00390625f / 2);
+  }
+}
+
 TEST(HdrReader, HeaderFaultsAreRefused) {
   const std::string headers[] = {
       "#?RADIANCE\n\n",                                       // no format line
