@@ -1,5 +1,3 @@
-// Only where the JPEG library is available (see read_jpeg.cpp).
-#if __has_include(<jpeglib.h>)
 #include "texload/jpeg_source.h"
 
 namespace kv {
@@ -85,5 +83,3 @@ void installJpegMemorySource(jpeg_decompress_struct &decompressor, const uint8_t
 }
 
 }  // namespace kv
-
-#endif

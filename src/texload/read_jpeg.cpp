@@ -2,8 +2,6 @@
 // become L8, colour images X8R8G8B8; four-component (CMYK) images are refused.
 #include "texload/image_readers.h"
 
-#if __has_include(<jpeglib.h>)
-
 #include <algorithm>
 #include <cstring>
 
@@ -166,14 +164,3 @@ HRESULT readJpeg(DecodedImage &image, const uint8_t *data, uint32_t size) {
 }
 
 }  // namespace kv
-
-#else
-
-namespace kv {
-
-// A build without the JPEG library (the Windows cross build has none yet) reads no JPEG.
-HRESULT readJpeg(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-
-}  // namespace kv
-
-#endif

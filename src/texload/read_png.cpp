@@ -2,8 +2,6 @@
 // chosen so that the rows it delivers are already in the record's pixel layout.
 #include "texload/image_readers.h"
 
-#if __has_include(<png.h>)
-
 #include <png.h>
 
 #include "texload/decode_budget.h"
@@ -295,14 +293,3 @@ HRESULT readPng(DecodedImage &image, const uint8_t *data, uint32_t size) {
 }
 
 }  // namespace kv
-
-#else
-
-namespace kv {
-
-// A build without the PNG library (the Windows cross build has none yet) reads no PNG.
-HRESULT readPng(DecodedImage &, const uint8_t *, uint32_t) { return E_FAIL; }
-
-}  // namespace kv
-
-#endif
