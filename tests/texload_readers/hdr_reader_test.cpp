@@ -131,7 +131,6 @@ TEST(HdrReader, FlatRepeatGroupsExtendThePreviousPixel) {
   const Bytes rejected[] = {
       {5, 0, 0, 136, 1, 1, 1, 4},                                      // passes the end
       {5, 0, 0, 136, 1, 1, 1, 2},                                      // data ends early
-      {5, 0, 0, 136, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1},  // 1 << 32
   };
   for (const Bytes &p : rejected) {
     ScopedImage bad;
@@ -139,6 +138,13 @@ TEST(HdrReader, FlatRepeatGroupsExtendThePreviousPixel) {
     EXPECT_EQ(bad->pixels, nullptr);
     EXPECT_EQ(bad->ownsPixels, 0u);
   }
+  // A fifth group counts 1 << 32 repeats, more than any scanline: refused, even though a
+  // literal pixel after it would complete the scanline of 2.
+  const Bytes beyond32Bits = {5, 0, 0, 136, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0,
+                              1, 1, 1, 0, 1, 1, 1, 1, 7, 0, 0, 136};
+  ScopedImage bad;
+  EXPECT_EQ(readHdrFile(bad, hdrFile(kHeader, "-Y 1 +X 2", beyond32Bits)), E_FAIL);
+  EXPECT_EQ(bad->pixels, nullptr);
 }
 
 TEST(HdrReader, RunLengthScanlines) {
