@@ -157,6 +157,18 @@ TEST(HdrReader, RunLengthScanlines) {
   EXPECT_EQ(floatAt(out.image, 1, 0, 2), 7.5f);
   EXPECT_EQ(floatAt(out.image, 2, 0, 2), 9.5f);
 
+  // Width 200 (0x00C8): the length's low byte is 128 or more, its high byte below 128;
+  // runs of 127 and 73 in every component.
+  Bytes wide = {2, 2, 0, 200};
+  for (uint8_t value : {10, 20, 30, 136}) wide.insert(wide.end(), {255, value, 201, value});
+  ScopedImage wideOut;
+  ASSERT_EQ(readHdrFile(wideOut, hdrFile(kHeader, "-Y 1 +X 200", wide)), S_OK);
+  for (uint32_t x : {0u, 126u, 127u, 199u}) {
+    EXPECT_EQ(floatAt(wideOut.image, x, 0, 0), 10.5f) << x;
+    EXPECT_EQ(floatAt(wideOut.image, x, 0, 1), 20.5f) << x;
+    EXPECT_EQ(floatAt(wideOut.image, x, 0, 2), 30.5f) << x;
+  }
+
   const Bytes rejected[] = {
       {2, 2, 0, 5, 132, 10, 4, 1, 2, 3, 4, 130, 7, 130, 9, 132, 136},  // length is not the width
       {2, 2, 0, 4, 133, 10, 4, 1, 2, 3, 4, 130, 7, 130, 9, 132, 136},  // run past the scanline
