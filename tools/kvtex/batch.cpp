@@ -1,7 +1,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "kvtex.h"
 
@@ -34,13 +33,6 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
     std::fprintf(stderr, "kvtex: %zu files: %zu done, %zu failed\n", files.size(), files.size() - failed, failed);
   }
   return failed ? 1 : 0;
-}
-
-std::string outputPath(const std::string &output, const std::string &file, size_t count, const std::string &extension) {
-  if (count <= 1) return output;
-  std::filesystem::create_directories(output);
-  // The whole input name is kept, so a.bmp and a.dds do not meet in one output.
-  return (std::filesystem::path(output) / std::filesystem::path(file).filename()).string() + extension;
 }
 
 }  // namespace kvtex

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/com_ref.h"
 #include "gfx/platform.h"
 #include "texload/decoded_image.h"
 
@@ -70,11 +71,58 @@ class StandInDevice {
 HRESULT textureLevelToArgb(IDirect3DTexture9 *texture, UINT level, const PALETTEENTRY *palette,
                            std::vector<uint32_t> &argb, uint32_t &width, uint32_t &height);
 
+// ---- textures at the source's size, with its faces or slices (texture_build.cpp)
+
+// What a texture is made of: one 2D surface chain, six cube faces (each the top of its
+// level chain), one volume chain, or the slices of a volume (one 2D surface each).
+struct TextureSource {
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
+  std::vector<const kv::DecodedImage *> surfaces;
+};
+
+struct BuildRequest {
+  uint32_t width = 0, height = 0, depth = 1;
+  uint32_t levels = 0;  // 0: the full chain
+  uint32_t format = 0;  // the device may settle on the closest one it takes
+  DWORD filter = 0xFFFFFFFFu, mipFilter = 0xFFFFFFFFu;
+  D3DCOLOR key = 0;
+};
+
+struct BuiltTexture {
+  D3DRESOURCETYPE type = D3DRTYPE_TEXTURE;
+  kv::ComRef<IDirect3DTexture9> texture;
+  kv::ComRef<IDirect3DCubeTexture9> cube;
+  kv::ComRef<IDirect3DVolumeTexture9> volume;
+  std::vector<PALETTEENTRY> palette;  // 256 entries for palettised formats
+  uint32_t width = 0, height = 0, depth = 1, levels = 0, format = 0;
+  IDirect3DBaseTexture9 *base() const;
+};
+
+// Levels of a full chain down to 1x1x1.
+uint32_t fullChainLength(uint32_t width, uint32_t height, uint32_t depth);
+
+// Makes the texture on the device and fills it. Empty on success, else the reason.
+std::string buildTexture(IDirect3DDevice9 *device, const TextureSource &source, const BuildRequest &request,
+                         BuiltTexture &built);
+
 // ---- DDS output (dds_writer.cpp)
 
-// Writes every level of the texture as a DDS file in the texture's own format. palette is
-// written for palettised formats. Empty on success, else the reason.
-std::string writeTextureDds(const std::string &path, IDirect3DTexture9 *texture, const PALETTEENTRY *palette);
+// Writes every face, slice and level of the texture as a DDS file in the texture's own
+// format; "-" writes to standard output. Empty on success, else the reason.
+std::string writeTextureDds(const std::string &path, const BuiltTexture &texture);
+
+// ---- outputs (outputs.cpp)
+
+// The output of each file: `output` itself for one file (a missing folder is made when
+// written); inside the folder `output` (a trailing "/" or an existing folder) each file's
+// path below the folder holding all inputs, with `extension` added. "-" is standard
+// output, for one file. Empty on success, else the reason (nothing has been written).
+std::string planOutputs(const std::string &output, const std::vector<std::string> &files,
+                        const std::string &extension, std::vector<std::string> &paths);
+
+// Writes the bytes to the file (making its folder) or, for "-", to standard output. Empty
+// on success, else the reason.
+std::string writeOutput(const std::string &path, const std::vector<uint8_t> &bytes);
 
 // ---- batches (batch.cpp)
 
@@ -82,10 +130,6 @@ std::string writeTextureDds(const std::string &path, IDirect3DTexture9 *texture,
 // summary at the end of a batch of more than one file. `work` returns false for a failed
 // file (and has said why). Returns the process exit status: 0, or 1 if any file failed.
 int runBatch(const std::vector<std::string> &files, const std::function<bool(const std::string &, size_t)> &work);
-
-// Where the output of file `index` goes: `output` itself for a single file; for a batch,
-// a file named after the input inside the folder `output` (made when missing).
-std::string outputPath(const std::string &output, const std::string &file, size_t count, const std::string &extension);
 
 // Prints "kvtex: FILE: MESSAGE" on standard error (a failure, or a note about the file).
 void reportFile(const std::string &file, const std::string &message);

@@ -1,15 +1,17 @@
-// kvtex info | decode | texture | convert: what the library makes of image files.
+// kvtex info | decode | texture | convert | cube | volume: what the library makes of image files.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "gfx/com_ref.h"
 #include "kvtex.h"
 #include "pixel/convert/filter_flags.h"
 #include "texload/decode_image.h"
 #include "texload/texture_from_memory.h"
+#include "pixel/power_of_two.h"
 #include "texload/texture_requirements.h"
 
 namespace kvtex {
@@ -50,6 +52,17 @@ std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
   return std::nullopt;
 }
 
+// decodeFile with the failure said on standard error.
+bool decodeReported(const std::string &file, Decoded &decoded) {
+  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+    const Json &f = *failure;
+    const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
+    reportFile(file, f["error"].get<std::string>() + code);
+    return false;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------- info
 
 bool infoOne(const std::string &file) {
@@ -78,14 +91,9 @@ struct DecodeOptions {
   uint32_t face = 0, level = 0, slice = 0;
 };
 
-bool decodeOne(const std::string &file, size_t count, const DecodeOptions &options) {
+bool decodeOne(const std::string &file, const std::string &out, const DecodeOptions &options) {
   Decoded decoded;
-  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
-    const Json &f = *failure;
-    const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
-    reportFile(file, f["error"].get<std::string>() + code);
-    return false;
-  }
+  if (!decodeReported(file, decoded)) return false;
   const kv::DecodedImage *record = &decoded.image;
   for (uint32_t i = 0; i < options.face && record; ++i) record = record->nextFace;
   if (!record) {
@@ -109,7 +117,6 @@ bool decodeOne(const std::string &file, size_t count, const DecodeOptions &optio
     reportFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
     return false;
   }
-  const std::string out = outputPath(options.output, file, count, ".png");
   if (std::string error = writeArgbPng(out, argb, record->width, record->height); !error.empty()) {
     reportFile(file, error);
     return false;
@@ -189,7 +196,7 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
 
 // The texture the loader makes of the file; false (reported) when it makes none.
 bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const LoaderArguments &args,
-                 kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette) {
+                 kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette, kv::ImageInfo &info) {
   const auto data = readFile(file);
   if (!data) {
     reportFile(file, "cannot read file");
@@ -203,7 +210,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
   palette.assign(hasPalette(args.format) ? 256 : 0, PALETTEENTRY{});
   const HRESULT hr = kv::createTextureFromImageInMemory(
       device, data->data(), static_cast<UINT>(data->size()), args.width, args.height, args.levels, 0, args.format,
-      D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, nullptr, palette.empty() ? nullptr : palette.data(),
+      D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, &info, palette.empty() ? nullptr : palette.data(),
       texture.put());
   if (FAILED(hr)) {
     reportFile(file, "no texture: " + errorText(hr) + " (" + errorCode(hr) + ")");
@@ -223,13 +230,37 @@ Json textureLine(const std::string &file, IDirect3DTexture9 *texture) {
               {"formatCode", static_cast<uint32_t>(desc.Format)}};
 }
 
-bool textureOne(const std::string &file, size_t count, const TextureOptions &options, IDirect3DDevice9 *device,
+// Says on standard error where the loader's rules gave another size or format than asked.
+void noteSettled(const std::string &file, const LoaderArguments &args, const kv::ImageInfo &info,
+                 const D3DSURFACE_DESC &desc) {
+  const auto asked = [](UINT value, UINT image) -> std::optional<UINT> {
+    if (value == kv::VALUE_DEFAULT_NONPOW2 || value == kv::VALUE_FROM_FILE) return image;
+    if (value == kv::VALUE_DEFAULT) return std::nullopt;  // a power of two was asked for
+    return value;
+  };
+  const auto width = asked(args.width, info.width), height = asked(args.height, info.height);
+  if ((width && *width != desc.Width) || (height && *height != desc.Height)) {
+    reportFile(file, "note: the loader made " + std::to_string(desc.Width) + "x" + std::to_string(desc.Height) +
+                         " of the asked " + std::to_string(width.value_or(desc.Width)) + "x" +
+                         std::to_string(height.value_or(desc.Height)) + " (the device's size rules)");
+  }
+  const uint32_t format = static_cast<uint32_t>(args.format);
+  if (format != kv::VALUE_FROM_FILE && format != D3DFMT_UNKNOWN && format != static_cast<uint32_t>(desc.Format)) {
+    reportFile(file, "note: the loader made " + formatName(desc.Format) + ", the device's choice for " +
+                         formatName(format));
+  }
+}
+
+bool textureOne(const std::string &file, const std::string &prefix, IDirect3DDevice9 *device,
                 const LoaderArguments &args) {
   kv::ComRef<IDirect3DTexture9> texture;
   std::vector<PALETTEENTRY> palette;
-  if (!loadTexture(file, device, args, texture, palette)) return false;
-  const std::string prefix = outputPath(options.output, file, count, "");
+  kv::ImageInfo info;
+  if (!loadTexture(file, device, args, texture, palette, info)) return false;
   Json line = textureLine(file, texture.get());
+  D3DSURFACE_DESC desc{};
+  texture->GetLevelDesc(0, &desc);
+  noteSettled(file, args, info, desc);
   Json outputs = Json::array();
   for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
     std::vector<uint32_t> argb;
@@ -252,46 +283,120 @@ bool textureOne(const std::string &file, size_t count, const TextureOptions &opt
   return true;
 }
 
-bool convertOne(const std::string &file, size_t count, const TextureOptions &options, IDirect3DDevice9 *device,
-                const LoaderArguments &args) {
-  kv::ComRef<IDirect3DTexture9> texture;
-  std::vector<PALETTEENTRY> palette;
-  if (!loadTexture(file, device, args, texture, palette)) return false;
-  const std::string out = outputPath(options.output, file, count, ".dds");
-  if (std::string error = writeTextureDds(out, texture.get(), palette.empty() ? nullptr : palette.data());
-      !error.empty()) {
+// The decoded private 16-bit formats as the loader stores them.
+uint32_t storableFormat(uint32_t format) {
+  if (format == kv::FMT_A16L16) return D3DFMT_A8L8;
+  if (format == kv::FMT_R16G16B16) return D3DFMT_A16B16G16R16;
+  return format;
+}
+
+// A size for convert, cube and volume: the source's own unless a number is given;
+// "default" rounds up to a power of two.
+UINT sourceSize(UINT argument, UINT image) {
+  if (argument == kv::VALUE_DEFAULT) return kv::roundUpToPowerOfTwo(image);
+  if (argument == kv::VALUE_DEFAULT_NONPOW2 || argument == kv::VALUE_FROM_FILE) return image;
+  return argument;
+}
+
+BuildRequest buildRequest(const LoaderArguments &args, const kv::DecodedImage &top, uint32_t depth) {
+  BuildRequest request;
+  request.width = sourceSize(args.width, top.width);
+  request.height = sourceSize(args.height, top.height);
+  request.depth = depth;
+  request.levels = args.levels == kv::VALUE_FROM_FILE ? kv::decodedLevelCount(top) : args.levels;
+  const auto format = static_cast<uint32_t>(args.format);
+  request.format = format == kv::VALUE_FROM_FILE ? storableFormat(top.format) : format;
+  request.filter = args.filter;
+  request.mipFilter = args.mipFilter;
+  request.key = args.key;
+  return request;
+}
+
+// Builds the texture and writes it as DDS; prints its line (`line` holds the source's keys).
+bool writeDdsTexture(const std::string &file, Json line, const std::string &out, IDirect3DDevice9 *device,
+                     const TextureSource &source, const BuildRequest &request) {
+  BuiltTexture built;
+  if (std::string error = buildTexture(device, source, request, built); !error.empty()) {
     reportFile(file, error);
     return false;
   }
-  Json line = textureLine(file, texture.get());
-  line["output"] = out;
-  // The device may not take the format asked for; the loader then picks the closest one.
-  const uint32_t asked = static_cast<uint32_t>(args.format);
-  if (line["formatCode"] != asked && asked != kv::VALUE_FROM_FILE && asked != D3DFMT_UNKNOWN) {
-    reportFile(file, "note: written as " + line["format"].get<std::string>() + ", the device's choice for " +
-                            formatName(args.format));
+  if (std::string error = writeTextureDds(out, built); !error.empty()) {
+    reportFile(file, error);
+    return false;
   }
+  // The device may not take the format asked for; the closest one it takes is written.
+  if (built.format != request.format) {
+    reportFile(file, "note: written as " + formatName(built.format) + ", the device's choice for " +
+                         formatName(request.format));
+  }
+  line["output"] = out;
+  line["width"] = built.width;
+  line["height"] = built.height;
+  line["depth"] = built.depth;
+  line["levels"] = built.levels;
+  line["format"] = formatName(built.format);
+  line["formatCode"] = built.format;
+  line["resourceType"] = resourceTypeName(built.type);
   printLine(line);
   return true;
 }
 
-// Runs a texture-making command over the files on one stand-in device.
-int runTextureCommand(const std::vector<std::string> &files, const TextureOptions &options,
-                      bool (*one)(const std::string &, size_t, const TextureOptions &, IDirect3DDevice9 *,
-                                  const LoaderArguments &)) {
-  LoaderArguments args{};
+bool convertOne(const std::string &file, const std::string &out, IDirect3DDevice9 *device,
+                const LoaderArguments &args) {
+  Decoded decoded;
+  if (!decodeReported(file, decoded)) return false;
+  const kv::DecodedImage &top = decoded.image;
+  TextureSource source;
+  source.type = static_cast<D3DRESOURCETYPE>(top.resourceType);
+  for (const kv::DecodedImage *face = &top; face && source.surfaces.size() < 6; face = face->nextFace)
+    source.surfaces.push_back(face);
+  const uint32_t depth = source.type == D3DRTYPE_VOLUMETEXTURE ? top.depth : 1;
+  return writeDdsTexture(file, Json{{"file", file}}, out, device, source, buildRequest(args, top, depth));
+}
+
+// A cube map from six images (+X, -X, +Y, -Y, +Z, -Z) or a volume from its slices, front
+// first. Every image is resampled to the first one's size (or the size asked for).
+int assembleCommand(const std::vector<std::string> &files, const std::string &output, D3DRESOURCETYPE type,
+                    const LoaderArguments &args, IDirect3DDevice9 *device) {
+  if (type == D3DRTYPE_CUBETEXTURE && files.size() != 6) {
+    std::fprintf(stderr, "kvtex: a cube map takes six images, +X -X +Y -Y +Z -Z; %zu given\n", files.size());
+    return 2;
+  }
+  std::vector<std::unique_ptr<Decoded>> images;
+  TextureSource source;
+  source.type = type;
+  for (const std::string &file : files) {
+    images.push_back(std::make_unique<Decoded>());
+    if (!decodeReported(file, *images.back())) return 1;
+    source.surfaces.push_back(&images.back()->image);
+  }
+  const uint32_t depth = type == D3DRTYPE_VOLUMETEXTURE ? static_cast<uint32_t>(files.size()) : 1;
+  BuildRequest request = buildRequest(args, images.front()->image, depth);
+  if (args.levels == kv::VALUE_FROM_FILE) request.levels = 1;
+  return writeDdsTexture(files.front(), Json{{"files", files}}, output, device, source, request) ? 0 : 1;
+}
+
+// Settles the arguments and opens the device; exit status 2 (said) when either fails.
+int prepareTextureCommand(const TextureOptions &options, LoaderArguments &args, StandInDevice &device) {
   if (std::string error = loaderArguments(options, args); !error.empty()) {
     std::fprintf(stderr, "kvtex: %s\n", error.c_str());
     return 2;
   }
-  StandInDevice device;
   if (HRESULT hr = device.open(options.caps); FAILED(hr)) {
     std::fprintf(stderr, "kvtex: no device: %s (%s)\n", errorText(hr).c_str(), errorCode(hr).c_str());
     return 2;
   }
-  return runBatch(files, [&](const std::string &file, size_t) {
-    return one(file, files.size(), options, device.get(), args);
-  });
+  return 0;
+}
+
+// Plans every output before anything is written; exit status 2 (said) when two collide.
+int planOrRefuse(const std::string &output, const std::vector<std::string> &files, const std::string &extension,
+                 std::vector<std::string> &paths) {
+  if (std::string error = planOutputs(output, files, extension, paths); !error.empty()) {
+    std::fprintf(stderr, "kvtex: %s\n", error.c_str());
+    return 2;
+  }
+  return 0;
 }
 
 void addTextureOptions(CLI::App &command, TextureOptions &o) {
@@ -341,24 +446,60 @@ int run(int argc, char **argv) {
   addTextureOptions(*textureCommand, texture);
 
   TextureOptions convert;
+  convert.levels = "1";
   bool mips = false;
-  CLI::App *convertCommand =
-      app.add_subcommand("convert", "Make the texture in the chosen format and write it as a DDS file");
+  CLI::App *convertCommand = app.add_subcommand(
+      "convert", "Write each file as a DDS file in the chosen format: its own size, faces and slices kept");
   convertCommand->add_option("files", files, "Image files")->required();
   convertCommand->add_option("-o,--output", convert.output, "DDS file (a folder for several files)")->required();
-  convertCommand->add_option("--format", convert.format, "Format of the DDS file, e.g. R5G6B5 or DXT1")->required();
-  convertCommand->add_flag("--mips", mips, "Write the full mipmap chain (else the top level only)");
+  convertCommand->add_option("--format", convert.format, "Format of the DDS file, e.g. R5G6B5 or DXT1, or file")
+      ->required();
+  CLI::Option *mipsFlag = convertCommand->add_flag("--mips", mips, "Write the full mipmap chain (as --levels 0)");
+  convertCommand->add_option("--levels", convert.levels, "Level count: a number (0 = full chain) or file")
+      ->capture_default_str()
+      ->excludes(mipsFlag);
   addTextureOptions(*convertCommand, convert);
+
+  // cube and volume take convert's options; their size is the first image's.
+  TextureOptions assembled;
+  assembled.levels = "1";
+  CLI::App *cubeCommand = app.add_subcommand("cube", "Assemble a cube map DDS file from six images");
+  CLI::App *volumeCommand = app.add_subcommand("volume", "Assemble a volume DDS file from its slices, front first");
+  for (CLI::App *command : {cubeCommand, volumeCommand}) {
+    command->add_option("files", files, command == cubeCommand ? "Six images: +X -X +Y -Y +Z -Z" : "Slice images")
+        ->required();
+    command->add_option("-o,--output", assembled.output, "DDS file")->required();
+    command->add_option("--format", assembled.format, "Format of the DDS file, e.g. A8R8G8B8 or DXT1")
+        ->capture_default_str();
+    command->add_option("--levels", assembled.levels, "Level count: a number (0 = full chain)")->capture_default_str();
+    addTextureOptions(*command, assembled);
+  }
 
   CLI11_PARSE(app, argc, argv);
 
   if (info->parsed()) return runBatch(files, [](const std::string &file, size_t) { return infoOne(file); });
+  std::vector<std::string> outputs;
   if (decodeCommand->parsed()) {
-    return runBatch(files, [&](const std::string &file, size_t) { return decodeOne(file, files.size(), decode); });
+    if (int status = planOrRefuse(decode.output, files, ".png", outputs)) return status;
+    return runBatch(files, [&](const std::string &file, size_t i) { return decodeOne(file, outputs[i], decode); });
   }
-  if (textureCommand->parsed()) return runTextureCommand(files, texture, textureOne);
-  convert.levels = mips ? "0" : "1";
-  return runTextureCommand(files, convert, convertOne);
+  TextureOptions &options = textureCommand->parsed() ? texture : convertCommand->parsed() ? convert : assembled;
+  if (convertCommand->parsed() && mips) convert.levels = "0";
+  LoaderArguments args{};
+  StandInDevice device;
+  if (int status = prepareTextureCommand(options, args, device)) return status;
+  if (textureCommand->parsed()) {
+    if (int status = planOrRefuse(texture.output, files, "", outputs)) return status;
+    return runBatch(files,
+                    [&](const std::string &file, size_t i) { return textureOne(file, outputs[i], device.get(), args); });
+  }
+  if (convertCommand->parsed()) {
+    if (int status = planOrRefuse(convert.output, files, ".dds", outputs)) return status;
+    return runBatch(files,
+                    [&](const std::string &file, size_t i) { return convertOne(file, outputs[i], device.get(), args); });
+  }
+  return assembleCommand(files, options.output, cubeCommand->parsed() ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_VOLUMETEXTURE,
+                         args, device.get());
 }
 
 }  // namespace kvtex

@@ -55,12 +55,21 @@ std::string writeArgbPng(const std::string &path, const std::vector<uint32_t> &a
   image.height = height;
   // A8R8G8B8 words lie in memory as blue, green, red, alpha bytes.
   image.format = PNG_FORMAT_BGRA;
-  if (!png_image_write_to_file(&image, path.c_str(), 0, argb.data(), static_cast<png_int_32>(width * 4), nullptr)) {
-    std::string reason = "cannot write " + path + ": " + image.message;
+  png_alloc_size_t size = 0;
+  const auto stride = static_cast<png_int_32>(width * 4);
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, argb.data(), stride, nullptr)) {
+    std::string reason = std::string("cannot make a PNG image: ") + image.message;
     png_image_free(&image);
     return reason;
   }
-  return {};
+  std::vector<uint8_t> bytes(size);
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, argb.data(), stride, nullptr)) {
+    std::string reason = std::string("cannot make a PNG image: ") + image.message;
+    png_image_free(&image);
+    return reason;
+  }
+  bytes.resize(size);
+  return writeOutput(path, bytes);
 }
 
 HRESULT textureLevelToArgb(IDirect3DTexture9 *texture, UINT level, const PALETTEENTRY *palette,
