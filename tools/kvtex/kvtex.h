@@ -31,6 +31,15 @@ std::string errorCode(HRESULT code);
 // True for the palettised formats (P8, A8P8), by the library's format table.
 bool hasPalette(uint32_t format);
 
+// ---- refusal reasons (refusal_reasons.cpp)
+
+// Why the file cannot be read ("no such file", "is a folder", "empty file", ...).
+std::string unreadableReason(const std::string &path);
+// Why the readers refused the file's bytes, as far as its signature and header fields,
+// or the JPEG and PNG libraries, tell ("truncated at byte N: ...", "12-bit JPEG samples
+// are not supported", "unknown file type ...").
+std::string refusalReason(const std::vector<uint8_t> &data);
+
 // ---- pixels (pixels.cpp)
 
 // A file read whole; nullopt when it cannot be read or is too large for the library.

@@ -34,21 +34,21 @@ struct Decoded {
   Decoded &operator=(const Decoded &) = delete;
 };
 
-Json failureLine(const std::string &file, HRESULT code) {
-  return Json{{"file", file}, {"error", errorText(code)}, {"code", errorCode(code)}};
+// A library failure in words: for data no reader takes, what the tool can tell of why.
+std::string libraryReason(HRESULT code, const std::vector<uint8_t> &data) {
+  return code == kv::ERR_INVALIDDATA ? refusalReason(data) : errorText(code);
 }
 
 // Reads and decodes the file, pixels included (the texture loader decodes them too, so a
 // file whose header reads but whose pixels do not is refused here as there). The failure
-// line when it cannot.
+// line when it cannot: "error" says why, "code" is the library's code when it refused.
 std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
   auto data = readFile(file);
-  if (!data) return Json{{"file", file}, {"error", "cannot read file"}};
-  if (data->empty()) return Json{{"file", file}, {"error", "empty file"}};
+  if (!data || data->empty()) return Json{{"file", file}, {"error", unreadableReason(file)}};
   decoded.file = std::move(*data);
   const HRESULT hr = kv::decodeImage(decoded.image, decoded.file.data(), static_cast<uint32_t>(decoded.file.size()),
                                      &decoded.info, TRUE);
-  if (FAILED(hr)) return failureLine(file, hr);
+  if (FAILED(hr)) return Json{{"file", file}, {"error", libraryReason(hr, decoded.file)}, {"code", errorCode(hr)}};
   return std::nullopt;
 }
 
@@ -198,12 +198,8 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
 bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const LoaderArguments &args,
                  kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette, kv::ImageInfo &info) {
   const auto data = readFile(file);
-  if (!data) {
-    reportFile(file, "cannot read file");
-    return false;
-  }
-  if (data->empty()) {
-    reportFile(file, "empty file");
+  if (!data || data->empty()) {
+    reportFile(file, unreadableReason(file));
     return false;
   }
   // A palettised texture is only made when the caller takes the palette.
@@ -213,7 +209,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
       D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, &info, palette.empty() ? nullptr : palette.data(),
       texture.put());
   if (FAILED(hr)) {
-    reportFile(file, "no texture: " + errorText(hr) + " (" + errorCode(hr) + ")");
+    reportFile(file, "no texture: " + libraryReason(hr, *data) + " (" + errorCode(hr) + ")");
     return false;
   }
   return true;
