@@ -19,8 +19,15 @@ namespace kvtex {
 // "D3DFMT_DXT1" for D3DFMT_DXT1; the private 16-bit codes get their own names; an unknown
 // number gets "unknown".
 std::string formatName(uint32_t format);
-// Accepts "D3DFMT_A8R8G8B8" or "A8R8G8B8" in any case; nullopt for an unknown name.
+// Accepts "D3DFMT_A8R8G8B8", "A8R8G8B8" or an alias ("BC1", "BGRA8") in any case; nullopt
+// for an unknown name.
 std::optional<uint32_t> parseFormatName(const std::string &name);
+// "unknown format DXT6; did you mean DXT1, DXT2, DXT3? ..." for a name parseFormatName
+// does not know.
+std::string unknownFormatText(const std::string &name);
+// The aliases of a format ("BC1" for D3DFMT_DXT1), and every named format.
+std::vector<std::string> formatAliases(uint32_t format);
+std::vector<uint32_t> allFormats();
 // "bmp", "jpg", ... for an ImageFileFormat.
 const char *fileFormatName(kv::ImageFileFormat format);
 const char *resourceTypeName(uint32_t resourceType);

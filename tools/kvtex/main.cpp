@@ -1,14 +1,17 @@
-// kvtex info | decode | texture | convert | cube | volume: what the library makes of image files.
+// kvtex info | decode | texture | convert | cube | volume | formats | help: what the library makes of image files.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "gfx/com_ref.h"
 #include "kvtex.h"
 #include "pixel/convert/filter_flags.h"
+#include "texload/dds_format.h"
 #include "texload/decode_image.h"
 #include "texload/texture_from_memory.h"
 #include "pixel/power_of_two.h"
@@ -19,8 +22,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Set when an image goes to standard output: the JSON lines then go to standard error.
+bool gLinesToErrors = false;
+
 void printLine(const Json &line) {
-  std::cout << line.dump() << '\n' << std::flush;
+  (gLinesToErrors ? std::cerr : std::cout) << line.dump() << '\n' << std::flush;
 }
 
 // A decoded file that releases its records on every path.
@@ -185,7 +191,7 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
   if (!levels) return "--levels is a number or file";
   const std::optional<uint32_t> format =
       o.format == "file" ? std::optional<uint32_t>(kv::VALUE_FROM_FILE) : parseFormatName(o.format);
-  if (!format) return "unknown format " + o.format;
+  if (!format) return unknownFormatText(o.format);
   const auto filter = parseFilter(o.filter, o.dither), mipFilter = parseFilter(o.mipFilter, o.dither);
   if (!filter || !mipFilter) return "a filter is none, point, linear, triangle, box or default";
   const auto key = parseKey(o.key);
@@ -395,6 +401,65 @@ int planOrRefuse(const std::string &output, const std::vector<std::string> &file
   return 0;
 }
 
+// ---------------------------------------------------------------- formats
+
+// A FourCC-coded format's four characters ("DXT1"); empty for a numbered one.
+std::string fourCcText(uint32_t format) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>(format >> (8 * i));
+    if (c < 32 || c > 126) return {};
+    text += c;
+  }
+  return text;
+}
+
+Json formatLine(uint32_t format) {
+  Json line{{"format", formatName(format)}, {"formatCode", format}};
+  if (std::string fourCc = fourCcText(format); !fourCc.empty()) line["fourCC"] = fourCc;
+  line["aliases"] = formatAliases(format);
+  line["dds"] = kv::findDdsFormat(format) != nullptr;
+  return line;
+}
+
+int formatsCommand(const std::vector<std::string> &names) {
+  if (names.empty()) {
+    for (uint32_t format : allFormats()) printLine(formatLine(format));
+    return 0;
+  }
+  int status = 0;
+  for (const std::string &name : names) {
+    if (const std::optional<uint32_t> format = parseFormatName(name)) {
+      Json line = formatLine(*format);
+      line["name"] = name;
+      printLine(line);
+    } else {
+      printLine(Json{{"name", name}, {"error", unknownFormatText(name)}});
+      status = 1;
+    }
+  }
+  return status;
+}
+
+// ---------------------------------------------------------------- arguments
+
+// A single output file whose extension names another image type than the command writes.
+std::string contradictingExtension(const std::string &output, size_t files, const std::string &extension) {
+  if (files != 1 || output == "-" || output.ends_with('/')) return {};
+  std::error_code error;
+  if (std::filesystem::is_directory(output, error)) return {};
+  std::string given = std::filesystem::path(output).extension().string();
+  for (char &c : given) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  static const char *const kImageTypes[] = {".bmp", ".dib", ".dds", ".tga", ".png", ".jpg", ".jpeg",
+                                            ".ppm", ".pfm", ".hdr", ".gif", ".tif", ".tiff", ".webp"};
+  for (const char *type : kImageTypes) {
+    if (given == type && given != extension) {
+      return "-o " + output + ": this command writes " + extension.substr(1) + " files, not " + given.substr(1);
+    }
+  }
+  return {};
+}
+
 void addTextureOptions(CLI::App &command, TextureOptions &o) {
   command.add_option("--width", o.width, "Texture width: a number, image (the image's own), default, nonpow2 or file")
       ->capture_default_str();
@@ -414,7 +479,9 @@ void addTextureOptions(CLI::App &command, TextureOptions &o) {
 int run(int argc, char **argv) {
   CLI::App app{"kvtex: what the kvPolygon library makes of image files (its own readers, conversion engine and "
                "texture rules, on the stand-in Direct3D 9 device)"};
+  app.name("kvtex");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "kvtex " KVTEX_VERSION);
   std::vector<std::string> files;
 
   CLI::App *info = app.add_subcommand("info", "One JSON line per file: size, levels, format, resource and file type");
@@ -468,19 +535,82 @@ int run(int argc, char **argv) {
     command->add_option("--format", assembled.format, "Format of the DDS file, e.g. A8R8G8B8 or DXT1")
         ->capture_default_str();
     command->add_option("--levels", assembled.levels, "Level count: a number (0 = full chain)")->capture_default_str();
+    command->add_flag("--mips", mips, "Write the full mipmap chain (as --levels 0)");
     addTextureOptions(*command, assembled);
   }
 
-  CLI11_PARSE(app, argc, argv);
+  std::vector<std::string> formatNames;
+  CLI::App *formats = app.add_subcommand("formats", "One JSON line per format: name, code, FourCC, aliases, DDS");
+  formats->add_option("names", formatNames, "Format names to look up (all formats without)");
+  formats->footer("Examples:\n  kvtex formats\n  kvtex formats BC3 rgba8");
+
+  std::string helpTopic;
+  CLI::App *help = app.add_subcommand("help", "Help on kvtex or one of its commands");
+  help->add_option("command", helpTopic, "A command");
+  help->footer("Examples:\n  kvtex help\n  kvtex help convert");
+
+  app.footer("Examples:\n  kvtex info photo.bmp sky.dds\n  kvtex convert photo.png -o photo.dds --format BC1 --mips\n"
+             "  kvtex help convert\n\nExit status: 0 all done, 1 a file failed, 2 a usage error.\n"
+             "See man kvtex.");
+  info->footer("Examples:\n  kvtex info photo.bmp sky.dds\n  kvtex info textures/*.dds > sizes.jsonl");
+  decodeCommand->footer("Examples:\n  kvtex decode sky.dds -o face2.png --face 2 --level 1\n"
+                        "  kvtex decode a.tga b.dds -o pngs/\n  kvtex decode sky.dds -o - | display");
+  textureCommand->footer("Examples:\n  kvtex texture photo.bmp -o out/photo --caps pow2\n"
+                         "  kvtex texture photo.bmp -o small --width 64 --height 64 --format DXT5");
+  convertCommand->footer("Examples:\n  kvtex convert photo.png -o photo.dds --format BC1 --mips\n"
+                         "  kvtex convert sky.dds -o sky8.dds --format A8R8G8B8 --levels file\n"
+                         "  kvtex convert textures/*.tga -o dds/ --format DXT5 --levels 4");
+  cubeCommand->footer("Examples:\n  kvtex cube px.png nx.png py.png ny.png pz.png nz.png -o sky.dds --format DXT1 --mips");
+  volumeCommand->footer("Examples:\n  kvtex volume z0.bmp z1.bmp z2.bmp z3.bmp -o fog.dds --levels 0");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success &e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError &e) {
+    app.exit(e);
+    return 2;
+  }
+
+  if (help->parsed()) {
+    if (helpTopic.empty()) {
+      std::cout << app.help();
+      return 0;
+    }
+    for (CLI::App *command : app.get_subcommands({})) {
+      if (command->get_name() == helpTopic) {
+        std::cout << command->help("kvtex");
+        return 0;
+      }
+    }
+    std::fprintf(stderr, "kvtex: no command %s (kvtex help lists them)\n", helpTopic.c_str());
+    return 2;
+  }
+  if (formats->parsed()) return formatsCommand(formatNames);
 
   if (info->parsed()) return runBatch(files, [](const std::string &file, size_t) { return infoOne(file); });
+  const std::string *output = decodeCommand->parsed()    ? &decode.output
+                              : textureCommand->parsed() ? &texture.output
+                              : convertCommand->parsed() ? &convert.output
+                                                         : &assembled.output;
+  const char *extension = decodeCommand->parsed() ? ".png" : ".dds";
+  const size_t outputFiles = cubeCommand->parsed() || volumeCommand->parsed() ? 1 : files.size();
+  if (textureCommand->parsed() && *output == "-") {
+    std::fprintf(stderr, "kvtex: texture writes a file per level: -o - (standard output) cannot take them\n");
+    return 2;
+  }
+  if (std::string error = textureCommand->parsed() ? "" : contradictingExtension(*output, outputFiles, extension);
+      !error.empty()) {
+    std::fprintf(stderr, "kvtex: %s\n", error.c_str());
+    return 2;
+  }
+  gLinesToErrors = *output == "-";
   std::vector<std::string> outputs;
   if (decodeCommand->parsed()) {
     if (int status = planOrRefuse(decode.output, files, ".png", outputs)) return status;
     return runBatch(files, [&](const std::string &file, size_t i) { return decodeOne(file, outputs[i], decode); });
   }
   TextureOptions &options = textureCommand->parsed() ? texture : convertCommand->parsed() ? convert : assembled;
-  if (convertCommand->parsed() && mips) convert.levels = "0";
+  if (mips) options.levels = "0";
   LoaderArguments args{};
   StandInDevice device;
   if (int status = prepareTextureCommand(options, args, device)) return status;
@@ -494,7 +624,9 @@ int run(int argc, char **argv) {
     return runBatch(files,
                     [&](const std::string &file, size_t i) { return convertOne(file, outputs[i], device.get(), args); });
   }
-  return assembleCommand(files, options.output, cubeCommand->parsed() ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_VOLUMETEXTURE,
+  // One output: a folder gets a name from the first input.
+  if (int status = planOrRefuse(options.output, {files.front()}, ".dds", outputs)) return status;
+  return assembleCommand(files, outputs.front(), cubeCommand->parsed() ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_VOLUMETEXTURE,
                          args, device.get());
 }
 
