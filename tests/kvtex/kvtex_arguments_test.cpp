@@ -98,7 +98,7 @@ TEST_F(KvtexArguments, FormatsListNamesAliasesAndSuggestions) {
   ASSERT_EQ(run({"convert", a, "-o", path("a.dds"), "--format", "bc3", "--levels", "3"}).status, 0);
   const RunResult info = run({"info", path("a.dds")});
   EXPECT_EQ(info.lines[0]["format"], "D3DFMT_DXT5");
-  EXPECT_EQ(info.lines[0]["mipLevels"], 3);
+  EXPECT_EQ(info.lines[0]["levels"], 3);
 }
 
 TEST_F(KvtexArguments, OutputFoldersAndStandardOutput) {
@@ -109,14 +109,14 @@ TEST_F(KvtexArguments, OutputFoldersAndStandardOutput) {
   const RunResult intoFolder = run({"convert", a, "-o", path("dds") + "/", "--format", "DXT1"});
   ASSERT_EQ(intoFolder.status, 0) << intoFolder.errors;
   EXPECT_TRUE(fs::exists(path("dds/a.bmp.dds")));
-  EXPECT_EQ(intoFolder.lines[0]["output"], path("dds") + "/a.bmp.dds");
+  EXPECT_EQ(intoFolder.lines[0]["outputs"], json::array({path("dds") + "/a.bmp.dds"}));
 
   // "-" writes the image to standard output and the JSON line to standard error.
   std::string out;
   const RunResult piped = run({"decode", a, "-o", "-"}, &out);
   ASSERT_EQ(piped.status, 0) << piped.errors;
   EXPECT_EQ(out, readAll(path("deep/er/a.png")));
-  EXPECT_NE(piped.errors.find("\"output\":\"-\""), std::string::npos) << piped.errors;
+  EXPECT_NE(piped.errors.find("\"outputs\":[\"-\"]"), std::string::npos) << piped.errors;
   const RunResult dds = run({"convert", a, "-o", "-", "--format", "DXT1"}, &out);
   ASSERT_EQ(dds.status, 0) << dds.errors;
   EXPECT_EQ(out, readAll(path("dds/a.bmp.dds")));

@@ -34,7 +34,7 @@ TEST_F(KvtexBatchOutputs, SameNamesInDifferentFoldersKeepTheirFolders) {
   expectColour(readPng(path("out/a/x.bmp.png")), 0, 0, 0xFF102030u, 0, "a/x");
   expectColour(readPng(path("out/b/x.bmp.png")), 0, 0, 0xFF405060u, 0, "b/x");
   ASSERT_EQ(r.lines.size(), 2u);
-  EXPECT_EQ(r.lines[1]["output"], path("out") + "/b/x.bmp.png");
+  EXPECT_EQ(r.lines[1]["outputs"], json::array({path("out") + "/b/x.bmp.png"}));
 
   // Inputs side by side still come out side by side.
   const std::string c = write("a/y.bmp", bitmap(2, 2, [](uint32_t, uint32_t) { return solid(0xFF000000u); }));
@@ -79,7 +79,7 @@ TEST_F(KvtexSizes, ConvertKeepsSizesThatAreNotWholeBlocks) {
     ASSERT_EQ(info.status, 0) << what << ": " << info.errors;
     EXPECT_EQ(info.lines[0]["width"], c.width) << what;
     EXPECT_EQ(info.lines[0]["height"], c.height) << what;
-    EXPECT_EQ(info.lines[0]["mipLevels"], c.levels) << what;
+    EXPECT_EQ(info.lines[0]["levels"], c.levels) << what;
     ASSERT_EQ(run({"decode", path("s.dds"), "-o", path("s.png")}).status, 0) << what;
     const RgbaImage back = readPng(path("s.png"));
     ASSERT_EQ(back.width, c.width) << what;
@@ -141,7 +141,7 @@ TEST_F(KvtexFacesAndSlices, CubeMapsStayCubeMaps) {
     const RunResult info = run({"info", path("c.dds")});
     ASSERT_EQ(info.status, 0) << format << ": " << info.errors;
     EXPECT_EQ(info.lines[0]["resourceType"], "cube") << format;
-    EXPECT_EQ(info.lines[0]["mipLevels"], 3) << format;
+    EXPECT_EQ(info.lines[0]["levels"], 3) << format;
     EXPECT_EQ(info.lines[0]["width"], 4) << format;
     for (uint32_t f = 0; f < 6; ++f) {
       for (uint32_t level : {0u, 2u}) {
@@ -207,7 +207,7 @@ TEST_F(KvtexFacesAndSlices, VolumesFromSlicesAndBackStayVolumes) {
   ASSERT_EQ(info2.status, 0) << info2.errors;
   EXPECT_EQ(info2.lines[0]["resourceType"], "volume");
   EXPECT_EQ(info2.lines[0]["depth"], 3);
-  EXPECT_EQ(info2.lines[0]["mipLevels"], 3);
+  EXPECT_EQ(info2.lines[0]["levels"], 3);
   ASSERT_EQ(run({"decode", path("v2.dds"), "-o", path("s.png"), "--slice", "2"}).status, 0);
   expectColour(readPng(path("s.png")), 1, 2, kFaceColours[2], 0, "converted slice 2");
 }

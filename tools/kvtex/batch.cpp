@@ -24,7 +24,7 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
       ok = work(files[i], i);
     } catch (const std::exception &e) {
       // One file's trouble (a full disk, memory) never stops the rest of the batch.
-      reportFile(files[i], e.what());
+      failFile(files[i], e.what());
     }
     if (!ok) ++failed;
   }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
 #include "texload/decoded_image.h"
@@ -139,6 +141,24 @@ std::string planOutputs(const std::string &output, const std::vector<std::string
 // Writes the bytes to the file (making its folder) or, for "-", to standard output. Empty
 // on success, else the reason.
 std::string writeOutput(const std::string &path, const std::vector<uint8_t> &bytes);
+
+// ---- JSON lines (json_lines.cpp)
+
+using Json = nlohmann::ordered_json;
+
+// Prints one JSON line on standard output, or on standard error once an image goes to
+// standard output.
+void printLine(const Json &line);
+void setLinesToErrors(bool toErrors);
+// A file name as JSON text: bytes that are not well-formed UTF-8 become \xHH.
+std::string jsonText(const std::string &name);
+// A failed file: "kvtex: FILE: REASON" on standard error and {"file", "error", "code"}
+// (code: the library's, when it refused) as a JSON line.
+void failFile(const std::string &file, const std::string &reason, const std::string &code = {});
+// "DXT1" for a FourCC-coded format; empty for a numbered one.
+std::string fourCcText(uint32_t format);
+// Sets "format" (name), "formatCode" and, for FourCC-coded formats, "fourCC".
+void addFormat(Json &line, uint32_t format);
 
 // ---- batches (batch.cpp)
 

@@ -20,15 +20,6 @@
 namespace kvtex {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// Set when an image goes to standard output: the JSON lines then go to standard error.
-bool gLinesToErrors = false;
-
-void printLine(const Json &line) {
-  (gLinesToErrors ? std::cerr : std::cout) << line.dump() << '\n' << std::flush;
-}
-
 // A decoded file that releases its records on every path.
 struct Decoded {
   std::vector<uint8_t> file;  // DDS and some other records point into it
@@ -61,9 +52,7 @@ std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
 // decodeFile with the failure said on standard error.
 bool decodeReported(const std::string &file, Decoded &decoded) {
   if (const std::optional<Json> failure = decodeFile(file, decoded)) {
-    const Json &f = *failure;
-    const std::string code = f.contains("code") ? " (" + f["code"].get<std::string>() + ")" : "";
-    reportFile(file, f["error"].get<std::string>() + code);
+    failFile(file, (*failure)["error"].get<std::string>(), failure->value("code", ""));
     return false;
   }
   return true;
@@ -73,20 +62,17 @@ bool decodeReported(const std::string &file, Decoded &decoded) {
 
 bool infoOne(const std::string &file) {
   Decoded decoded;
-  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
-    printLine(*failure);
-    return false;
-  }
+  if (!decodeReported(file, decoded)) return false;
   const kv::ImageInfo &info = decoded.info;
-  printLine(Json{{"file", file},
-                 {"width", info.width},
-                 {"height", info.height},
-                 {"depth", info.depth},
-                 {"mipLevels", info.mipLevels},
-                 {"format", formatName(info.format)},
-                 {"formatCode", static_cast<uint32_t>(info.format)},
-                 {"resourceType", resourceTypeName(info.resourceType)},
-                 {"fileFormat", fileFormatName(info.fileFormat)}});
+  Json line{{"file", jsonText(file)},
+            {"width", info.width},
+            {"height", info.height},
+            {"depth", info.depth},
+            {"levels", info.mipLevels}};
+  addFormat(line, static_cast<uint32_t>(info.format));
+  line["resourceType"] = resourceTypeName(info.resourceType);
+  line["fileFormat"] = fileFormatName(info.fileFormat);
+  printLine(line);
   return true;
 }
 
@@ -103,16 +89,16 @@ bool decodeOne(const std::string &file, const std::string &out, const DecodeOpti
   const kv::DecodedImage *record = &decoded.image;
   for (uint32_t i = 0; i < options.face && record; ++i) record = record->nextFace;
   if (!record) {
-    reportFile(file, "has no face " + std::to_string(options.face));
+    failFile(file, "has no face " + std::to_string(options.face));
     return false;
   }
   for (uint32_t i = 0; i < options.level && record; ++i) record = record->nextMip;
   if (!record) {
-    reportFile(file, "has no level " + std::to_string(options.level));
+    failFile(file, "has no level " + std::to_string(options.level));
     return false;
   }
   if (options.slice >= record->depth) {
-    reportFile(file, "has no slice " + std::to_string(options.slice));
+    failFile(file, "has no slice " + std::to_string(options.slice));
     return false;
   }
   std::vector<uint32_t> argb;
@@ -120,18 +106,17 @@ bool decodeOne(const std::string &file, const std::string &out, const DecodeOpti
   if (HRESULT c = convertToArgb(pixels, record->format, record->rowPitch, record->palette, record->width,
                                 record->height, argb);
       FAILED(c)) {
-    reportFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
+    failFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
     return false;
   }
   if (std::string error = writeArgbPng(out, argb, record->width, record->height); !error.empty()) {
-    reportFile(file, error);
+    failFile(file, error);
     return false;
   }
-  printLine(Json{{"file", file},
-                 {"output", out},
-                 {"width", record->width},
-                 {"height", record->height},
-                 {"format", formatName(record->format)}});
+  Json line{{"file", jsonText(file)}, {"outputs", Json::array({jsonText(out)})}, {"width", record->width},
+            {"height", record->height}};
+  addFormat(line, record->format);
+  printLine(line);
   return true;
 }
 
@@ -205,7 +190,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
                  kv::ComRef<IDirect3DTexture9> &texture, std::vector<PALETTEENTRY> &palette, kv::ImageInfo &info) {
   const auto data = readFile(file);
   if (!data || data->empty()) {
-    reportFile(file, unreadableReason(file));
+    failFile(file, unreadableReason(file));
     return false;
   }
   // A palettised texture is only made when the caller takes the palette.
@@ -215,7 +200,7 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
       D3DPOOL_MANAGED, args.filter, args.mipFilter, args.key, &info, palette.empty() ? nullptr : palette.data(),
       texture.put());
   if (FAILED(hr)) {
-    reportFile(file, "no texture: " + libraryReason(hr, *data) + " (" + errorCode(hr) + ")");
+    failFile(file, "no texture: " + libraryReason(hr, *data), errorCode(hr));
     return false;
   }
   return true;
@@ -224,12 +209,14 @@ bool loadTexture(const std::string &file, IDirect3DDevice9 *device, const Loader
 Json textureLine(const std::string &file, IDirect3DTexture9 *texture) {
   D3DSURFACE_DESC desc{};
   texture->GetLevelDesc(0, &desc);
-  return Json{{"file", file},
-              {"width", desc.Width},
-              {"height", desc.Height},
-              {"levels", texture->GetLevelCount()},
-              {"format", formatName(desc.Format)},
-              {"formatCode", static_cast<uint32_t>(desc.Format)}};
+  Json line{{"file", jsonText(file)},
+            {"width", desc.Width},
+            {"height", desc.Height},
+            {"depth", 1},
+            {"levels", texture->GetLevelCount()}};
+  addFormat(line, static_cast<uint32_t>(desc.Format));
+  line["resourceType"] = "texture";
+  return line;
 }
 
 // Says on standard error where the loader's rules gave another size or format than asked.
@@ -270,15 +257,15 @@ bool textureOne(const std::string &file, const std::string &prefix, IDirect3DDev
     if (HRESULT hr = textureLevelToArgb(texture.get(), level, palette.empty() ? nullptr : palette.data(), argb, width,
                                         height);
         FAILED(hr)) {
-      reportFile(file, "cannot read level " + std::to_string(level) + ": " + errorText(hr));
+      failFile(file, "cannot read level " + std::to_string(level) + ": " + errorText(hr));
       return false;
     }
     const std::string out = prefix + "-" + std::to_string(level) + ".png";
     if (std::string error = writeArgbPng(out, argb, width, height); !error.empty()) {
-      reportFile(file, error);
+      failFile(file, error);
       return false;
     }
-    outputs.push_back(out);
+    outputs.push_back(jsonText(out));
   }
   line["outputs"] = outputs;
   printLine(line);
@@ -319,11 +306,11 @@ bool writeDdsTexture(const std::string &file, Json line, const std::string &out,
                      const TextureSource &source, const BuildRequest &request) {
   BuiltTexture built;
   if (std::string error = buildTexture(device, source, request, built); !error.empty()) {
-    reportFile(file, error);
+    failFile(file, error);
     return false;
   }
   if (std::string error = writeTextureDds(out, built); !error.empty()) {
-    reportFile(file, error);
+    failFile(file, error);
     return false;
   }
   // The device may not take the format asked for; the closest one it takes is written.
@@ -331,13 +318,12 @@ bool writeDdsTexture(const std::string &file, Json line, const std::string &out,
     reportFile(file, "note: written as " + formatName(built.format) + ", the device's choice for " +
                          formatName(request.format));
   }
-  line["output"] = out;
+  line["outputs"] = Json::array({jsonText(out)});
   line["width"] = built.width;
   line["height"] = built.height;
   line["depth"] = built.depth;
   line["levels"] = built.levels;
-  line["format"] = formatName(built.format);
-  line["formatCode"] = built.format;
+  addFormat(line, built.format);
   line["resourceType"] = resourceTypeName(built.type);
   printLine(line);
   return true;
@@ -353,7 +339,7 @@ bool convertOne(const std::string &file, const std::string &out, IDirect3DDevice
   for (const kv::DecodedImage *face = &top; face && source.surfaces.size() < 6; face = face->nextFace)
     source.surfaces.push_back(face);
   const uint32_t depth = source.type == D3DRTYPE_VOLUMETEXTURE ? top.depth : 1;
-  return writeDdsTexture(file, Json{{"file", file}}, out, device, source, buildRequest(args, top, depth));
+  return writeDdsTexture(file, Json{{"file", jsonText(file)}}, out, device, source, buildRequest(args, top, depth));
 }
 
 // A cube map from six images (+X, -X, +Y, -Y, +Z, -Z) or a volume from its slices, front
@@ -375,7 +361,9 @@ int assembleCommand(const std::vector<std::string> &files, const std::string &ou
   const uint32_t depth = type == D3DRTYPE_VOLUMETEXTURE ? static_cast<uint32_t>(files.size()) : 1;
   BuildRequest request = buildRequest(args, images.front()->image, depth);
   if (args.levels == kv::VALUE_FROM_FILE) request.levels = 1;
-  return writeDdsTexture(files.front(), Json{{"files", files}}, output, device, source, request) ? 0 : 1;
+  Json names = Json::array();
+  for (const std::string &file : files) names.push_back(jsonText(file));
+  return writeDdsTexture(files.front(), Json{{"files", names}}, output, device, source, request) ? 0 : 1;
 }
 
 // Settles the arguments and opens the device; exit status 2 (said) when either fails.
@@ -403,20 +391,9 @@ int planOrRefuse(const std::string &output, const std::vector<std::string> &file
 
 // ---------------------------------------------------------------- formats
 
-// A FourCC-coded format's four characters ("DXT1"); empty for a numbered one.
-std::string fourCcText(uint32_t format) {
-  std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const char c = static_cast<char>(format >> (8 * i));
-    if (c < 32 || c > 126) return {};
-    text += c;
-  }
-  return text;
-}
-
 Json formatLine(uint32_t format) {
-  Json line{{"format", formatName(format)}, {"formatCode", format}};
-  if (std::string fourCc = fourCcText(format); !fourCc.empty()) line["fourCC"] = fourCc;
+  Json line;
+  addFormat(line, format);
   line["aliases"] = formatAliases(format);
   line["dds"] = kv::findDdsFormat(format) != nullptr;
   return line;
@@ -431,10 +408,10 @@ int formatsCommand(const std::vector<std::string> &names) {
   for (const std::string &name : names) {
     if (const std::optional<uint32_t> format = parseFormatName(name)) {
       Json line = formatLine(*format);
-      line["name"] = name;
+      line["name"] = jsonText(name);
       printLine(line);
     } else {
-      printLine(Json{{"name", name}, {"error", unknownFormatText(name)}});
+      printLine(Json{{"name", jsonText(name)}, {"error", unknownFormatText(name)}});
       status = 1;
     }
   }
@@ -603,7 +580,7 @@ int run(int argc, char **argv) {
     std::fprintf(stderr, "kvtex: %s\n", error.c_str());
     return 2;
   }
-  gLinesToErrors = *output == "-";
+  setLinesToErrors(*output == "-");
   std::vector<std::string> outputs;
   if (decodeCommand->parsed()) {
     if (int status = planOrRefuse(decode.output, files, ".png", outputs)) return status;
