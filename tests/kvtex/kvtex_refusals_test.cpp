@@ -54,7 +54,7 @@ TEST_F(KvtexRefusals, EachSaysWhy) {
   };
   for (const Refusal &c : cases) {
     const std::string file = write(c.name, c.bytes);
-    const RunResult info = run({"info", file});
+    const RunResult info = run({"info", "--check", file});
     EXPECT_EQ(info.status, 1) << c.name;
     ASSERT_EQ(info.lines.size(), 1u) << c.name;
     const std::string error = info.lines[0].value("error", "");

@@ -36,22 +36,23 @@ std::string libraryReason(HRESULT code, const std::vector<uint8_t> &data) {
   return code == kv::ERR_INVALIDDATA ? refusalReason(data) : errorText(code);
 }
 
-// Reads and decodes the file, pixels included (the texture loader decodes them too, so a
-// file whose header reads but whose pixels do not is refused here as there). The failure
-// line when it cannot: "error" says why, "code" is the library's code when it refused.
-std::optional<Json> decodeFile(const std::string &file, Decoded &decoded) {
+// Reads and decodes the file, pixels included unless only the header is wanted (the
+// texture loader decodes them too, so a file whose header reads but whose pixels do not is
+// refused here as there). The failure line when it cannot: "error" says why, "code" is the
+// library's code when it refused.
+std::optional<Json> decodeFile(const std::string &file, Decoded &decoded, bool pixels = true) {
   auto data = readFile(file);
   if (!data || data->empty()) return Json{{"file", file}, {"error", unreadableReason(file)}};
   decoded.file = std::move(*data);
   const HRESULT hr = kv::decodeImage(decoded.image, decoded.file.data(), static_cast<uint32_t>(decoded.file.size()),
-                                     &decoded.info, TRUE);
+                                     &decoded.info, pixels ? TRUE : FALSE);
   if (FAILED(hr)) return Json{{"file", file}, {"error", libraryReason(hr, decoded.file)}, {"code", errorCode(hr)}};
   return std::nullopt;
 }
 
 // decodeFile with the failure said on standard error.
-bool decodeReported(const std::string &file, Decoded &decoded) {
-  if (const std::optional<Json> failure = decodeFile(file, decoded)) {
+bool decodeReported(const std::string &file, Decoded &decoded, bool pixels = true) {
+  if (const std::optional<Json> failure = decodeFile(file, decoded, pixels)) {
     failFile(file, (*failure)["error"].get<std::string>(), failure->value("code", ""));
     return false;
   }
@@ -60,9 +61,10 @@ bool decodeReported(const std::string &file, Decoded &decoded) {
 
 // ---------------------------------------------------------------- info
 
-bool infoOne(const std::string &file) {
+// The readers read headers only unless `check` asks for the pixels too.
+bool infoOne(const std::string &file, bool check) {
   Decoded decoded;
-  if (!decodeReported(file, decoded)) return false;
+  if (!decodeReported(file, decoded, check)) return false;
   const kv::ImageInfo &info = decoded.info;
   Json line{{"file", jsonText(file)},
             {"width", info.width},
@@ -463,6 +465,8 @@ int run(int argc, char **argv) {
 
   CLI::App *info = app.add_subcommand("info", "One JSON line per file: size, levels, format, resource and file type");
   info->add_option("files", files, "Image files")->required();
+  bool check = false;
+  info->add_flag("--check", check, "Decode the pixels too, so a file the texture loader refuses is refused");
 
   DecodeOptions decode;
   CLI::App *decodeCommand =
@@ -529,7 +533,7 @@ int run(int argc, char **argv) {
   app.footer("Examples:\n  kvtex info photo.bmp sky.dds\n  kvtex convert photo.png -o photo.dds --format BC1 --mips\n"
              "  kvtex help convert\n\nExit status: 0 all done, 1 a file failed, 2 a usage error.\n"
              "See man kvtex.");
-  info->footer("Examples:\n  kvtex info photo.bmp sky.dds\n  kvtex info textures/*.dds > sizes.jsonl");
+  info->footer("Examples:\n  kvtex info photo.bmp sky.dds\n  kvtex info --check photo.png\n  kvtex info textures/*.dds > sizes.jsonl");
   decodeCommand->footer("Examples:\n  kvtex decode sky.dds -o face2.png --face 2 --level 1\n"
                         "  kvtex decode a.tga b.dds -o pngs/\n  kvtex decode sky.dds -o - | display");
   textureCommand->footer("Examples:\n  kvtex texture photo.bmp -o out/photo --caps pow2\n"
@@ -564,7 +568,7 @@ int run(int argc, char **argv) {
   }
   if (formats->parsed()) return formatsCommand(formatNames);
 
-  if (info->parsed()) return runBatch(files, [](const std::string &file, size_t) { return infoOne(file); });
+  if (info->parsed()) return runBatch(files, [&](const std::string &file, size_t) { return infoOne(file, check); });
   const std::string *output = decodeCommand->parsed()    ? &decode.output
                               : textureCommand->parsed() ? &texture.output
                               : convertCommand->parsed() ? &convert.output

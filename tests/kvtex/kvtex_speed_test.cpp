@@ -1,0 +1,59 @@
+// What the quicker paths keep: info from headers alone (the pixels on --check), PNG files
+// written as RGB when every pixel is opaque, batches spread over processes in input order.
+#include <fstream>
+
+#include "kvtex_test_support.h"
+
+namespace {
+
+using namespace kvtex_test;
+using nlohmann::json;
+
+// The colour type byte of a PNG file's IHDR chunk: 2 RGB, 6 RGBA.
+int pngColourType(const std::string &file) {
+  std::ifstream in(file, std::ios::binary);
+  char header[26] = {};
+  in.read(header, sizeof header);
+  return static_cast<unsigned char>(header[25]);
+}
+
+using KvtexSpeed = KvtexTest;
+
+TEST_F(KvtexSpeed, InfoReadsHeadersAndChecksPixelsOnRequest) {
+  // An uncompressed TGA cut short inside its pixels: the header alone is whole.
+  std::vector<uint8_t> cut = tga(8, 8);
+  cut.resize(100);
+  const std::string file = write("cut.tga", cut);
+  const RunResult header = run({"info", file});
+  ASSERT_EQ(header.status, 0) << header.errors;
+  EXPECT_EQ(header.lines[0]["width"], 8);
+  EXPECT_EQ(header.lines[0]["fileFormat"], "tga");
+  const RunResult checked = run({"info", "--check", file});
+  EXPECT_EQ(checked.status, 1);
+  EXPECT_NE(checked.lines[0].value("error", "").find("truncated at byte 100"), std::string::npos) << checked.lines[0];
+}
+
+TEST_F(KvtexSpeed, OpaqueImagesAreWrittenAsRgbAndReadBackExactly) {
+  const auto opaque = [](uint32_t x, uint32_t y) { return 0xFF000000u | x * 16 << 16 | y * 16 << 8 | (x ^ y); };
+  const auto seeThrough = [&](uint32_t x, uint32_t y) { return (opaque(x, y) & 0xFFFFFF) | (x == 3 && y == 2 ? 0x7Fu << 24 : 0xFFu << 24); };
+  ASSERT_EQ(run({"decode", write("o.bmp", bitmap(13, 9, opaque)), "-o", path("o.png")}).status, 0);
+  ASSERT_EQ(run({"decode", write("t.bmp", bitmap(13, 9, seeThrough)), "-o", path("t.png")}).status, 0);
+  EXPECT_EQ(pngColourType(path("o.png")), 2);
+  EXPECT_EQ(pngColourType(path("t.png")), 6);
+  const RgbaImage o = readPng(path("o.png")), t = readPng(path("t.png"));
+  ASSERT_EQ(o.width, 13u);
+  ASSERT_EQ(t.width, 13u);
+  for (uint32_t y = 0; y < 9; ++y) {
+    for (uint32_t x = 0; x < 13; ++x) {
+      for (const auto &[image, colour] : {std::pair{&o, opaque(x, y)}, std::pair{&t, seeThrough(x, y)}}) {
+        const uint8_t *p = image->at(x, y);
+        EXPECT_EQ(p[0], uint8_t(colour >> 16));
+        EXPECT_EQ(p[1], uint8_t(colour >> 8));
+        EXPECT_EQ(p[2], uint8_t(colour));
+        EXPECT_EQ(p[3], uint8_t(colour >> 24));
+      }
+    }
+  }
+}
+
+}  // namespace
