@@ -57,3 +57,43 @@ TEST_F(KvtexSpeed, OpaqueImagesAreWrittenAsRgbAndReadBackExactly) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace kvtex_test;
+
+TEST_F(KvtexSpeed, BatchesOverSeveralWorkersKeepTheInputOrder) {
+  // Files of different sizes, so that workers finish out of order; two bad ones.
+  std::vector<std::string> files;
+  for (uint32_t i = 0; i < 12; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    if (i == 3 || i == 8) {
+      files.push_back(write(name + ".bmp", std::vector<uint8_t>{'B', 'M', uint8_t(i)}));
+    } else {
+      const uint32_t side = (i % 3 == 0) ? 256 : 4 + i;
+      files.push_back(write(name + ".bmp", bitmap(side, side, [i](uint32_t x, uint32_t y) { return 0xFF000000u | i << 16 | x << 8 | y; })));
+    }
+  }
+  for (const char *command : {"info", "decode", "convert", "texture"}) {
+    std::vector<std::string> serial = {command};
+    serial.insert(serial.end(), files.begin(), files.end());
+    const std::string c = command;
+    if (c != "info") serial.insert(serial.end(), {"-o", path(c + "-out") + "/"});
+    if (c == "convert") serial.insert(serial.end(), {"--format", "DXT1"});
+    std::vector<std::string> parallel = serial;
+    serial.insert(serial.end(), {"-j", "1"});
+    parallel.insert(parallel.end(), {"-j", "4"});
+    const RunResult one = run(serial);
+    const std::string oneErrors = one.errors;
+    const RunResult four = run(parallel);
+    EXPECT_EQ(one.status, 1) << command;
+    EXPECT_EQ(four.status, 1) << command;
+    ASSERT_EQ(four.lines.size(), 12u) << command;
+    EXPECT_EQ(four.lines, one.lines) << command;
+    EXPECT_EQ(four.errors, oneErrors) << command;
+    for (size_t i = 0; i < 12; ++i) EXPECT_EQ(four.lines[i]["file"], files[i]) << command;
+    EXPECT_NE(four.errors.find("12 files: 10 done, 2 failed"), std::string::npos) << four.errors;
+  }
+}
+
+}  // namespace

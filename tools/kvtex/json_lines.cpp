@@ -1,7 +1,6 @@
 // The JSON lines every command prints: one vocabulary, file names that are not UTF-8
 // escaped, failures as lines of their own.
 #include <cstdio>
-#include <iostream>
 
 #include "kvtex.h"
 
@@ -36,7 +35,11 @@ size_t utf8Length(const std::string &text, size_t at) {
 void setLinesToErrors(bool toErrors) { gLinesToErrors = toErrors; }
 
 void printLine(const Json &line) {
-  (gLinesToErrors ? std::cerr : std::cout) << line.dump() << '\n' << std::flush;
+  if (gLinesToErrors) {
+    emitErrors(line.dump() + '\n');
+  } else {
+    emitOut(line.dump() + '\n');
+  }
 }
 
 std::string jsonText(const std::string &name) {

@@ -78,9 +78,13 @@ class StandInDevice {
   StandInDevice &operator=(const StandInDevice &) = delete;
   ~StandInDevice();
   HRESULT open(const std::string &capsProfile);
-  IDirect3DDevice9 *get() const { return device_; }
+  // Lets the device go; get() opens it again, as each worker process of a batch does (a
+  // device is never carried across a fork, nor any helper thread of its rasterizer).
+  void close();
+  IDirect3DDevice9 *get();
 
  private:
+  std::string profile_;
   IDirect3D9 *d3d_ = nullptr;
   IDirect3DDevice9 *device_ = nullptr;
 };
@@ -162,10 +166,21 @@ void addFormat(Json &line, uint32_t format);
 
 // ---- batches (batch.cpp)
 
-// Runs `work` on every file: a progress line on standard error when it is a terminal, a
-// summary at the end of a batch of more than one file. `work` returns false for a failed
-// file (and has said why). Returns the process exit status: 0, or 1 if any file failed.
-int runBatch(const std::vector<std::string> &files, const std::function<bool(const std::string &, size_t)> &work);
+// Runs `work` on every file, over `jobs` worker processes when more than one (each file's
+// lines are printed in input order all the same): a progress line on standard error when
+// it is a terminal, a summary at the end of a batch of more than one file. `work` returns
+// false for a failed file (and has said why). Returns the process exit status: 0, or 1 if
+// any file failed.
+int runBatch(const std::vector<std::string> &files, const std::function<bool(const std::string &, size_t)> &work,
+             size_t jobs = 1);
+
+// The processors online: the default for -j.
+size_t defaultJobs();
+
+// Standard output and standard error text of a file's work (kept for the parent while a
+// worker process runs the file).
+void emitOut(const std::string &text);
+void emitErrors(const std::string &text);
 
 // Prints "kvtex: FILE: MESSAGE" on standard error (a failure, or a note about the file).
 void reportFile(const std::string &file, const std::string &message);

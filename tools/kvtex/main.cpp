@@ -520,6 +520,10 @@ int run(int argc, char **argv) {
     addTextureOptions(*command, assembled);
   }
 
+  size_t jobs = 0;
+  for (CLI::App *command : {info, decodeCommand, textureCommand, convertCommand}) {
+    command->add_option("-j,--jobs", jobs, "Worker processes for a batch (default: one per processor)");
+  }
   std::vector<std::string> formatNames;
   CLI::App *formats = app.add_subcommand("formats", "One JSON line per format: name, code, FourCC, aliases, DDS");
   formats->add_option("names", formatNames, "Format names to look up (all formats without)");
@@ -567,8 +571,15 @@ int run(int argc, char **argv) {
     return 2;
   }
   if (formats->parsed()) return formatsCommand(formatNames);
+  if (jobs > 1024) {
+    std::fprintf(stderr, "kvtex: -j %zu: at most 1024 worker processes\n", jobs);
+    return 2;
+  }
 
-  if (info->parsed()) return runBatch(files, [&](const std::string &file, size_t) { return infoOne(file, check); });
+  const size_t jobCount = jobs == 0 ? defaultJobs() : jobs;
+  if (info->parsed()) {
+    return runBatch(files, [&](const std::string &file, size_t) { return infoOne(file, check); }, jobCount);
+  }
   const std::string *output = decodeCommand->parsed()    ? &decode.output
                               : textureCommand->parsed() ? &texture.output
                               : convertCommand->parsed() ? &convert.output
@@ -588,22 +599,26 @@ int run(int argc, char **argv) {
   std::vector<std::string> outputs;
   if (decodeCommand->parsed()) {
     if (int status = planOrRefuse(decode.output, files, ".png", outputs)) return status;
-    return runBatch(files, [&](const std::string &file, size_t i) { return decodeOne(file, outputs[i], decode); });
+    return runBatch(
+        files, [&](const std::string &file, size_t i) { return decodeOne(file, outputs[i], decode); }, jobCount);
   }
   TextureOptions &options = textureCommand->parsed() ? texture : convertCommand->parsed() ? convert : assembled;
   if (mips) options.levels = "0";
   LoaderArguments args{};
   StandInDevice device;
   if (int status = prepareTextureCommand(options, args, device)) return status;
+  if (jobCount > 1 && files.size() > 1) device.close();  // each worker opens its own
   if (textureCommand->parsed()) {
     if (int status = planOrRefuse(texture.output, files, "", outputs)) return status;
-    return runBatch(files,
-                    [&](const std::string &file, size_t i) { return textureOne(file, outputs[i], device.get(), args); });
+    return runBatch(
+        files, [&](const std::string &file, size_t i) { return textureOne(file, outputs[i], device.get(), args); },
+        jobCount);
   }
   if (convertCommand->parsed()) {
     if (int status = planOrRefuse(convert.output, files, ".dds", outputs)) return status;
-    return runBatch(files,
-                    [&](const std::string &file, size_t i) { return convertOne(file, outputs[i], device.get(), args); });
+    return runBatch(
+        files, [&](const std::string &file, size_t i) { return convertOne(file, outputs[i], device.get(), args); },
+        jobCount);
   }
   // One output: a folder gets a name from the first input.
   if (int status = planOrRefuse(options.output, {files.front()}, ".dds", outputs)) return status;
