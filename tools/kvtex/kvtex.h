@@ -108,6 +108,8 @@ struct BuildRequest {
   uint32_t format = 0;  // the device may settle on the closest one it takes
   DWORD filter = 0xFFFFFFFFu, mipFilter = 0xFFFFFFFFu;
   D3DCOLOR key = 0;
+  bool highQuality = false;  // block formats by libsquish's cluster fit
+  bool opaque = false;       // every alpha 255 before encoding (DXT1 keeps every pixel)
 };
 
 struct BuiltTexture {
@@ -126,6 +128,15 @@ uint32_t fullChainLength(uint32_t width, uint32_t height, uint32_t depth);
 // Makes the texture on the device and fills it. Empty on success, else the reason.
 std::string buildTexture(IDirect3DDevice9 *device, const TextureSource &source, const BuildRequest &request,
                          BuiltTexture &built);
+
+// ---- --quality high and --opaque (block_encode.cpp)
+
+// True when kvtex is built with libsquish.
+bool highQualityAvailable();
+// buildTexture's texture made through an A8R8G8B8 stage: alpha set opaque when asked,
+// then encoded by libsquish (high quality, DXT1, DXT3, DXT5) or the library's encoder.
+std::string buildEncodedTexture(IDirect3DDevice9 *device, const TextureSource &source, const BuildRequest &request,
+                                BuiltTexture &built);
 
 // ---- DDS output (dds_writer.cpp)
 

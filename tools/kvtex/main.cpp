@@ -2,7 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -85,30 +88,32 @@ struct DecodeOptions {
   uint32_t face = 0, level = 0, slice = 0;
 };
 
-bool decodeOne(const std::string &file, const std::string &out, const DecodeOptions &options) {
-  Decoded decoded;
-  if (!decodeReported(file, decoded)) return false;
+// One surface of the decoded file as A8R8G8B8 words; empty on success, else the reason.
+std::string surfaceToArgb(const Decoded &decoded, const DecodeOptions &options, std::vector<uint32_t> &argb,
+                          const kv::DecodedImage *&chosen) {
   const kv::DecodedImage *record = &decoded.image;
   for (uint32_t i = 0; i < options.face && record; ++i) record = record->nextFace;
-  if (!record) {
-    failFile(file, "has no face " + std::to_string(options.face));
-    return false;
-  }
+  if (!record) return "has no face " + std::to_string(options.face);
   for (uint32_t i = 0; i < options.level && record; ++i) record = record->nextMip;
-  if (!record) {
-    failFile(file, "has no level " + std::to_string(options.level));
-    return false;
-  }
-  if (options.slice >= record->depth) {
-    failFile(file, "has no slice " + std::to_string(options.slice));
-    return false;
-  }
-  std::vector<uint32_t> argb;
+  if (!record) return "has no level " + std::to_string(options.level);
+  if (options.slice >= record->depth) return "has no slice " + std::to_string(options.slice);
   const uint8_t *pixels = record->pixels + static_cast<size_t>(options.slice) * record->slicePitch;
   if (HRESULT c = convertToArgb(pixels, record->format, record->rowPitch, record->palette, record->width,
                                 record->height, argb);
       FAILED(c)) {
-    failFile(file, "cannot convert " + formatName(record->format) + ": " + errorText(c));
+    return "cannot convert " + formatName(record->format) + ": " + errorText(c);
+  }
+  chosen = record;
+  return {};
+}
+
+bool decodeOne(const std::string &file, const std::string &out, const DecodeOptions &options) {
+  Decoded decoded;
+  if (!decodeReported(file, decoded)) return false;
+  std::vector<uint32_t> argb;
+  const kv::DecodedImage *record = nullptr;
+  if (std::string error = surfaceToArgb(decoded, options, argb, record); !error.empty()) {
+    failFile(file, error);
     return false;
   }
   if (std::string error = writeArgbPng(out, argb, record->width, record->height); !error.empty()) {
@@ -122,6 +127,76 @@ bool decodeOne(const std::string &file, const std::string &out, const DecodeOpti
   return true;
 }
 
+// ---------------------------------------------------------------- compare
+
+// PSNR of each channel of B against A (null where they agree), the largest difference,
+// and a difference image: each channel's difference times 8, on opaque black.
+int compareImages(const std::vector<std::string> &files, const std::string &output, const DecodeOptions &options) {
+  if (files.size() != 2) {
+    std::fprintf(stderr, "kvtex: compare takes two images, A and B; %zu given\n", files.size());
+    return 2;
+  }
+  Decoded decoded[2];
+  std::vector<uint32_t> argb[2];
+  const kv::DecodedImage *record[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    if (!decodeReported(files[i], decoded[i])) return 1;
+    if (std::string error = surfaceToArgb(decoded[i], options, argb[i], record[i]); !error.empty()) {
+      failFile(files[i], error);
+      return 1;
+    }
+  }
+  if (record[0]->width != record[1]->width || record[0]->height != record[1]->height) {
+    failFile(files[1], "is " + std::to_string(record[1]->width) + "x" + std::to_string(record[1]->height) + ", " +
+                           files[0] + " " + std::to_string(record[0]->width) + "x" +
+                           std::to_string(record[0]->height) + ": only images of one size compare");
+    return 1;
+  }
+  static constexpr const char *kChannels[4] = {"r", "g", "b", "a"};
+  static constexpr int kShift[4] = {16, 8, 0, 24};
+  double squares[4] = {};
+  int largest[4] = {};
+  std::vector<uint32_t> difference(argb[0].size());
+  for (size_t p = 0; p < argb[0].size(); ++p) {
+    uint32_t shown = 0xFF000000u;
+    for (int c = 0; c < 4; ++c) {
+      const int d = std::abs(int(argb[0][p] >> kShift[c] & 0xFF) - int(argb[1][p] >> kShift[c] & 0xFF));
+      squares[c] += double(d) * d;
+      largest[c] = std::max(largest[c], d);
+      // Alpha's difference shows as white in all three colours where no colour differs.
+      if (c < 3) shown |= uint32_t(std::min(255, d * 8)) << kShift[c];
+    }
+    const int alpha = std::abs(int(argb[0][p] >> 24) - int(argb[1][p] >> 24));
+    if ((shown & 0xFFFFFF) == 0 && alpha) shown |= 0x010101u * uint32_t(std::min(255, alpha * 8));
+    difference[p] = shown;
+  }
+  Json psnr, maxDifference;
+  double total = 0;
+  for (int c = 0; c < 4; ++c) {
+    const double mse = squares[c] / double(argb[0].size());
+    total += squares[c];
+    psnr[kChannels[c]] = mse == 0 ? Json(nullptr) : Json(10.0 * std::log10(255.0 * 255.0 / mse));
+    maxDifference[kChannels[c]] = largest[c];
+  }
+  const double mseRgb = (squares[0] + squares[1] + squares[2]) / (3.0 * double(argb[0].size()));
+  Json line{{"files", Json::array({jsonText(files[0]), jsonText(files[1])})},
+            {"width", record[0]->width},
+            {"height", record[0]->height},
+            {"psnr", psnr},
+            {"psnrRgb", mseRgb == 0 ? Json(nullptr) : Json(10.0 * std::log10(255.0 * 255.0 / mseRgb))},
+            {"maxDifference", maxDifference},
+            {"identical", total == 0}};
+  if (!output.empty()) {
+    if (std::string error = writeArgbPng(output, difference, record[0]->width, record[0]->height); !error.empty()) {
+      failFile(files[1], error);
+      return 1;
+    }
+    line["outputs"] = Json::array({jsonText(output)});
+  }
+  printLine(line);
+  return 0;
+}
+
 // ---------------------------------------------------------------- texture and convert
 
 struct TextureOptions {
@@ -129,6 +204,8 @@ struct TextureOptions {
   std::string width = "image", height = "image", levels = "0", format = "A8R8G8B8";
   std::string filter = "linear", mipFilter = "linear", key, caps = "default";
   bool dither = false;
+  std::string quality = "normal";
+  bool opaque = false;
 };
 
 // A size or level count: a number, or one of the loader's special values by name.
@@ -166,6 +243,7 @@ struct LoaderArguments {
   D3DFORMAT format;
   DWORD filter, mipFilter;
   D3DCOLOR key;
+  bool highQuality = false, opaque = false;
 };
 
 // The options as the texture loader's arguments; the reason when one is malformed. The
@@ -183,7 +261,9 @@ std::string loaderArguments(const TextureOptions &o, LoaderArguments &args) {
   if (!filter || !mipFilter) return "a filter is none, point, linear, triangle, box or default";
   const auto key = parseKey(o.key);
   if (!key) return "--key is eight hexadecimal digits, AARRGGBB";
-  args = {*width, *height, *levels, static_cast<D3DFORMAT>(*format), *filter, *mipFilter, *key};
+  args = {*width, *height, *levels, static_cast<D3DFORMAT>(*format), *filter, *mipFilter, *key,
+          o.quality == "high", o.opaque};
+  if (args.highQuality && !highQualityAvailable()) return "--quality high needs libsquish, which this kvtex lacks";
   return {};
 }
 
@@ -300,6 +380,8 @@ BuildRequest buildRequest(const LoaderArguments &args, const kv::DecodedImage &t
   request.filter = args.filter;
   request.mipFilter = args.mipFilter;
   request.key = args.key;
+  request.highQuality = args.highQuality;
+  request.opaque = args.opaque;
   return request;
 }
 
@@ -307,7 +389,10 @@ BuildRequest buildRequest(const LoaderArguments &args, const kv::DecodedImage &t
 bool writeDdsTexture(const std::string &file, Json line, const std::string &out, IDirect3DDevice9 *device,
                      const TextureSource &source, const BuildRequest &request) {
   BuiltTexture built;
-  if (std::string error = buildTexture(device, source, request, built); !error.empty()) {
+  const bool staged = request.highQuality || request.opaque;
+  if (std::string error = staged ? buildEncodedTexture(device, source, request, built)
+                                 : buildTexture(device, source, request, built);
+      !error.empty()) {
     failFile(file, error);
     return false;
   }
@@ -439,6 +524,13 @@ std::string contradictingExtension(const std::string &output, size_t files, cons
   return {};
 }
 
+void addEncoderOptions(CLI::App &command, TextureOptions &o) {
+  command.add_option("--quality", o.quality, "Block formats: normal (the library's encoder) or high (cluster fit)")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"normal", "high"}));
+  command.add_flag("--opaque", o.opaque, "Every alpha 255 before encoding: DXT1 keeps every pixel opaque");
+}
+
 void addTextureOptions(CLI::App &command, TextureOptions &o) {
   command.add_option("--width", o.width, "Texture width: a number, image (the image's own), default, nonpow2 or file")
       ->capture_default_str();
@@ -504,6 +596,8 @@ int run(int argc, char **argv) {
       ->excludes(mipsFlag);
   addTextureOptions(*convertCommand, convert);
 
+  addEncoderOptions(*convertCommand, convert);
+
   // cube and volume take convert's options; their size is the first image's.
   TextureOptions assembled;
   assembled.levels = "1";
@@ -518,7 +612,19 @@ int run(int argc, char **argv) {
     command->add_option("--levels", assembled.levels, "Level count: a number (0 = full chain)")->capture_default_str();
     command->add_flag("--mips", mips, "Write the full mipmap chain (as --levels 0)");
     addTextureOptions(*command, assembled);
+    addEncoderOptions(*command, assembled);
   }
+
+  DecodeOptions compare;
+  CLI::App *compareCommand = app.add_subcommand(
+      "compare", "PSNR per channel of image B against image A, and a difference image");
+  compareCommand->add_option("files", files, "Images A and B")->required();
+  compareCommand->add_option("-o,--output", compare.output, "Difference image (PNG)");
+  compareCommand->add_option("--face", compare.face, "Cube face, 0-5")->capture_default_str();
+  compareCommand->add_option("--level", compare.level, "Mipmap level held in the files")->capture_default_str();
+  compareCommand->add_option("--slice", compare.slice, "Volume slice")->capture_default_str();
+  compareCommand->footer("Examples:\n  kvtex compare photo.bmp photo.dds -o diff.png\n"
+                         "  kvtex compare a.dds b.dds --face 3 --level 1");
 
   size_t jobs = 0;
   for (CLI::App *command : {info, decodeCommand, textureCommand, convertCommand}) {
@@ -571,6 +677,15 @@ int run(int argc, char **argv) {
     return 2;
   }
   if (formats->parsed()) return formatsCommand(formatNames);
+  if (compareCommand->parsed()) {
+    if (std::string error = contradictingExtension(compare.output, 1, ".png");
+        !compare.output.empty() && !error.empty()) {
+      std::fprintf(stderr, "kvtex: %s\n", error.c_str());
+      return 2;
+    }
+    setLinesToErrors(compare.output == "-");
+    return compareImages(files, compare.output, compare);
+  }
   if (jobs > 1024) {
     std::fprintf(stderr, "kvtex: -j %zu: at most 1024 worker processes\n", jobs);
     return 2;
