@@ -56,7 +56,8 @@ TEST_F(KvtexArguments, VersionAndHelpWithExamples) {
   const RunResult version = run({"--version"}, &out);
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(out.rfind("kvtex 1.", 0), 0u) << out;
-  for (const char *command : {"info", "decode", "texture", "convert", "cube", "volume", "formats", "help"}) {
+  for (const char *command :
+       {"info", "decode", "texture", "convert", "cube", "volume", "compare", "sheet", "formats", "help"}) {
     const RunResult viaFlag = run({command, "--help"}, &out);
     EXPECT_EQ(viaFlag.status, 0) << command;
     EXPECT_NE(out.find("Examples:\n  kvtex " + std::string(command)), std::string::npos) << command << ":\n" << out;

@@ -144,6 +144,28 @@ std::string buildEncodedTexture(IDirect3DDevice9 *device, const TextureSource &s
 // format; "-" writes to standard output. Empty on success, else the reason.
 std::string writeTextureDds(const std::string &path, const BuiltTexture &texture);
 
+// ---- contact sheets (sheet.cpp)
+
+struct SheetCell {
+  std::vector<uint32_t> argb;
+  uint32_t width = 0, height = 0;
+  std::string label;          // "L0", "+X L1", "L0 S3"
+  uint32_t column = 0, row = 0;  // in its block's grid
+};
+// One level: a cell, a cube's cross of six, or a volume level's row of slices.
+struct SheetBlock {
+  std::vector<SheetCell> cells;
+};
+
+// Every level, face and slice of a decoded file, as blocks; toArgb converts slice z of a
+// record. A surface that does not convert is a black cell, named in `problems`.
+std::vector<SheetBlock> sheetBlocks(const kv::DecodedImage &top, std::vector<std::string> &problems,
+                                    const std::function<HRESULT(const kv::DecodedImage &, uint32_t,
+                                                                std::vector<uint32_t> &)> &toArgb);
+// The blocks side by side (one under another when `vertical`), each cell under its label.
+std::vector<uint32_t> layoutSheet(const std::vector<SheetBlock> &blocks, bool vertical, uint32_t &width,
+                                  uint32_t &height);
+
 // ---- outputs (outputs.cpp)
 
 // The output of each file: `output` itself for one file (a missing folder is made when

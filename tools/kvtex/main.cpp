@@ -127,6 +127,34 @@ bool decodeOne(const std::string &file, const std::string &out, const DecodeOpti
   return true;
 }
 
+// ---------------------------------------------------------------- sheet
+
+bool sheetOne(const std::string &file, const std::string &out) {
+  Decoded decoded;
+  if (!decodeReported(file, decoded)) return false;
+  std::vector<std::string> problems;
+  const std::vector<SheetBlock> blocks =
+      sheetBlocks(decoded.image, problems, [](const kv::DecodedImage &r, uint32_t z, std::vector<uint32_t> &argb) {
+        return convertToArgb(r.pixels + size_t(z) * r.slicePitch, r.format, r.rowPitch, r.palette, r.width,
+                             r.height, argb);
+      });
+  for (const std::string &problem : problems) reportFile(file, "note: " + problem);
+  uint32_t width = 0, height = 0;
+  const std::vector<uint32_t> sheet =
+      layoutSheet(blocks, decoded.image.resourceType == D3DRTYPE_VOLUMETEXTURE, width, height);
+  if (std::string error = writeArgbPng(out, sheet, width, height); !error.empty()) {
+    failFile(file, error);
+    return false;
+  }
+  size_t cells = 0;
+  for (const SheetBlock &b : blocks) cells += b.cells.size();
+  Json line{{"file", jsonText(file)}, {"outputs", Json::array({jsonText(out)})}, {"width", width},
+            {"height", height}, {"levels", blocks.size()}, {"cells", cells}};
+  line["resourceType"] = resourceTypeName(decoded.image.resourceType);
+  printLine(line);
+  return true;
+}
+
 // ---------------------------------------------------------------- compare
 
 // PSNR of each channel of B against A (null where they agree), the largest difference,
@@ -615,6 +643,13 @@ int run(int argc, char **argv) {
     addEncoderOptions(*command, assembled);
   }
 
+  std::string sheetOutput;
+  CLI::App *sheetCommand =
+      app.add_subcommand("sheet", "One PNG of every level, face and slice of each file, labelled; a cube as a cross");
+  sheetCommand->add_option("files", files, "Image files")->required();
+  sheetCommand->add_option("-o,--output", sheetOutput, "PNG file (a folder for several files)")->required();
+  sheetCommand->footer("Examples:\n  kvtex sheet sky.dds -o sky-sheet.png\n  kvtex sheet textures/*.dds -o sheets/");
+
   DecodeOptions compare;
   CLI::App *compareCommand = app.add_subcommand(
       "compare", "PSNR per channel of image B against image A, and a difference image");
@@ -627,7 +662,7 @@ int run(int argc, char **argv) {
                          "  kvtex compare a.dds b.dds --face 3 --level 1");
 
   size_t jobs = 0;
-  for (CLI::App *command : {info, decodeCommand, textureCommand, convertCommand}) {
+  for (CLI::App *command : {info, decodeCommand, textureCommand, convertCommand, sheetCommand}) {
     command->add_option("-j,--jobs", jobs, "Worker processes for a batch (default: one per processor)");
   }
   std::vector<std::string> formatNames;
@@ -694,6 +729,16 @@ int run(int argc, char **argv) {
   const size_t jobCount = jobs == 0 ? defaultJobs() : jobs;
   if (info->parsed()) {
     return runBatch(files, [&](const std::string &file, size_t) { return infoOne(file, check); }, jobCount);
+  }
+  if (sheetCommand->parsed()) {
+    std::vector<std::string> outputs;
+    if (std::string error = contradictingExtension(sheetOutput, files.size(), ".png"); !error.empty()) {
+      std::fprintf(stderr, "kvtex: %s\n", error.c_str());
+      return 2;
+    }
+    if (int status = planOrRefuse(sheetOutput, files, ".png", outputs)) return status;
+    setLinesToErrors(sheetOutput == "-");
+    return runBatch(files, [&](const std::string &file, size_t i) { return sheetOne(file, outputs[i]); }, jobCount);
   }
   const std::string *output = decodeCommand->parsed()    ? &decode.output
                               : textureCommand->parsed() ? &texture.output
