@@ -1,6 +1,13 @@
 // What the quicker paths keep: info from headers alone (the pixels on --check), PNG files
 // written as RGB when every pixel is opaque, batches spread over processes in input order.
+#include <cstddef>
+#include <cstdio>
 #include <fstream>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include <cstdlib>
 
 #include "kvtex_test_support.h"
 
@@ -17,7 +24,52 @@ int pngColourType(const std::string &file) {
   return static_cast<unsigned char>(header[25]);
 }
 
+// A JPEG file made by libjpeg: grey (one component) or colour, baseline or progressive.
+std::vector<uint8_t> jpeg(uint32_t width, uint32_t height, bool grey, bool progressive) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr errors{};
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  unsigned char *buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &buffer, &size);
+  c.image_width = width;
+  c.image_height = height;
+  c.input_components = grey ? 1 : 3;
+  c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&c);
+  if (progressive) jpeg_simple_progression(&c);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<uint8_t> row(size_t(width) * c.input_components);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 7 + y * 3);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&c, rows, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::vector<uint8_t> bytes(buffer, buffer + size);
+  jpeg_destroy_compress(&c);
+  std::free(buffer);
+  return bytes;
+}
+
 using KvtexSpeed = KvtexTest;
+
+TEST_F(KvtexSpeed, JpegHeadersSayWhatTheReaderSays) {
+  for (const bool grey : {false, true}) {
+    for (const bool progressive : {false, true}) {
+      const std::string file = write("a.jpg", jpeg(37, 21, grey, progressive));
+      const RunResult header = run({"info", file});
+      const RunResult checked = run({"info", "--check", file});
+      ASSERT_EQ(header.status, 0) << header.errors;
+      ASSERT_EQ(checked.status, 0) << checked.errors;
+      // The reader's own account, pixels decoded, is the reference.
+      EXPECT_EQ(header.lines, checked.lines) << grey << progressive;
+      EXPECT_EQ(header.lines[0]["width"], 37);
+      EXPECT_EQ(header.lines[0]["format"], grey ? "D3DFMT_L8" : "D3DFMT_X8R8G8B8");
+    }
+  }
+}
 
 TEST_F(KvtexSpeed, InfoReadsHeadersAndChecksPixelsOnRequest) {
   // An uncompressed TGA cut short inside its pixels: the header alone is whole.

@@ -49,6 +49,14 @@ std::string unreadableReason(const std::string &path);
 // are not supported", "unknown file type ...").
 std::string refusalReason(const std::vector<uint8_t> &data);
 
+// ---- JPEG through libjpeg (jpeg_peek.cpp)
+
+// libjpeg's first error or warning while decoding the data; empty when it has none.
+std::string jpegMessage(const std::vector<uint8_t> &data);
+// The size and output components a JPEG file's headers give, without decoding a scan.
+// False when libjpeg refuses the headers or the samples are not 8-bit.
+bool jpegHeader(const std::vector<uint8_t> &data, uint32_t &width, uint32_t &height, uint32_t &components);
+
 // ---- pixels (pixels.cpp)
 
 // A file read whole; nullopt when it cannot be read or is too large for the library.

@@ -64,8 +64,35 @@ bool decodeReported(const std::string &file, Decoded &decoded, bool pixels = tru
 
 // ---------------------------------------------------------------- info
 
-// The readers read headers only unless `check` asks for the pixels too.
+// A JPEG's line from its headers alone, as the reader describes one- and three-component
+// files; nullopt for anything else (the reader then has its say).
+std::optional<Json> jpegInfo(const std::string &file) {
+  std::FILE *in = std::fopen(file.c_str(), "rb");
+  if (!in) return std::nullopt;
+  // The headers lie in front of the first scan; 256 KiB holds them but for huge ICC
+  // profiles or thumbnails, for which the library's reader is asked after all.
+  std::vector<uint8_t> data(256 * 1024);
+  data.resize(std::fread(data.data(), 1, data.size(), in));
+  std::fclose(in);
+  uint32_t width = 0, height = 0, components = 0;
+  if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) return std::nullopt;
+  if (!jpegHeader(data, width, height, components) || (components != 1 && components != 3)) return std::nullopt;
+  Json line{{"file", jsonText(file)}, {"width", width}, {"height", height}, {"depth", 1}, {"levels", 1}};
+  addFormat(line, components == 1 ? D3DFMT_L8 : D3DFMT_X8R8G8B8);
+  line["resourceType"] = "texture";
+  line["fileFormat"] = "jpg";
+  return line;
+}
+
+// The readers read headers only unless `check` asks for the pixels too; a JPEG's headers
+// are read by libjpeg here, as the reader would decode the whole of a progressive file.
 bool infoOne(const std::string &file, bool check) {
+  if (!check) {
+    if (const std::optional<Json> line = jpegInfo(file)) {
+      printLine(*line);
+      return true;
+    }
+  }
   Decoded decoded;
   if (!decodeReported(file, decoded, check)) return false;
   const kv::ImageInfo &info = decoded.info;

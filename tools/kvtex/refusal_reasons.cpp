@@ -4,15 +4,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 #include <png.h>
 
 #include "kvtex.h"
@@ -138,28 +135,6 @@ std::string pngReason(const std::vector<uint8_t> &d) {
   return reason;
 }
 
-struct JpegErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-  std::string message;  // the first fatal error or warning
-};
-
-void jpegFatal(j_common_ptr info) {
-  auto *errors = reinterpret_cast<JpegErrors *>(info->err);
-  char text[JMSG_LENGTH_MAX];
-  info->err->format_message(info, text);
-  errors->message = text;
-  std::longjmp(errors->jump, 1);
-}
-
-void jpegWarning(j_common_ptr info, int level) {
-  auto *errors = reinterpret_cast<JpegErrors *>(info->err);
-  if (level >= 0 || !errors->message.empty()) return;
-  char text[JMSG_LENGTH_MAX];
-  info->err->format_message(info, text);
-  errors->message = text;
-}
-
 // libjpeg's own account of the data, after the checks of the frame header it cannot make.
 std::string jpegReason(const std::vector<uint8_t> &d) {
   for (size_t at = 2; at + 9 < d.size();) {
@@ -179,23 +154,8 @@ std::string jpegReason(const std::vector<uint8_t> &d) {
     }
     at += 2 + length;
   }
-  jpeg_decompress_struct info{};
-  JpegErrors errors;
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = jpegFatal;
-  errors.manager.emit_message = jpegWarning;
-  // Nothing with a destructor is made between setjmp and a jump back to it.
-  if (setjmp(errors.jump) == 0) {
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, d.data(), static_cast<unsigned long>(d.size()));
-    jpeg_read_header(&info, TRUE);
-    jpeg_start_decompress(&info);
-    JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                info.output_width * info.output_components, 1);
-    while (info.output_scanline < info.output_height && errors.message.empty()) jpeg_read_scanlines(&info, rows, 1);
-  }
-  jpeg_destroy_decompress(&info);
-  return errors.message.empty() ? "JPEG data the reader refuses" : "JPEG: " + errors.message;
+  const std::string message = jpegMessage(d);
+  return message.empty() ? "JPEG data the reader refuses" : "JPEG: " + message;
 }
 
 // Header text of a portable map: the first `count` whitespace-separated fields after the
