@@ -213,3 +213,35 @@ TEST_F(KvtexFacesAndSlices, VolumesFromSlicesAndBackStayVolumes) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace kvtex_test;
+
+using KvtexFileLevels = KvtexTest;
+
+TEST_F(KvtexFileLevels, LevelsTheFileHoldsAreCopiedNotFilteredAgain) {
+  // Level 0 all one colour, level 1 another that no filter of level 0 gives.
+  for (const bool cube : {false, true}) {
+    std::vector<uint8_t> dds = ddsHeader(4, 4, 2, cube);
+    for (int face = 0; face < (cube ? 6 : 1); ++face) {
+      for (int t = 0; t < 16; ++t) dds.insert(dds.end(), {0x10, 0x20, 0x30, 0xFF});
+      for (int t = 0; t < 4; ++t) dds.insert(dds.end(), {0xC0, uint8_t(0x80 + face), 0x40, 0xFF});
+    }
+    const std::string file = write("l.dds", dds);
+    const RunResult made = run({"convert", file, "-o", path("l2.dds"), "--format", "A8R8G8B8", "--levels", "file"});
+    ASSERT_EQ(made.status, 0) << made.errors;
+    const int face = cube ? 5 : 0;
+    ASSERT_EQ(run({"decode", path("l2.dds"), "-o", path("l1.png"), "--level", "1", "--face", std::to_string(face)})
+                  .status,
+              0);
+    const RgbaImage level1 = readPng(path("l1.png"));
+    ASSERT_EQ(level1.width, 2u);
+    // Stored blue, green, red, alpha: red 0x40, green 0x80 + face, blue 0xC0.
+    EXPECT_EQ(level1.at(1, 1)[0], 0x40) << cube;
+    EXPECT_EQ(level1.at(1, 1)[1], 0x80 + face) << cube;
+    EXPECT_EQ(level1.at(1, 1)[2], 0xC0) << cube;
+  }
+}
+
+}  // namespace
