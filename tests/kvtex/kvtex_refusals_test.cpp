@@ -49,6 +49,7 @@ TEST_F(KvtexRefusals, EachSaysWhy) {
       {"cut.png", png, "truncated at byte 18: chunk IHDR needs 33 bytes", true},
       {"twelve.jpg", twelveBit, "12-bit JPEG samples are not supported", true},
       {"a.gif", gif, "GIF images are not read", true},
+      {"crlf.png", {0x89, 'P', 'N', 'G', '\n', 0x1A, '\n', 0, 0, 0, 13}, "PNG: the 8-byte signature is damaged", true},
       {"a.txt", text, "unknown file type (begins with 68 65 6C 6C)", true},
       {"empty.bmp", {}, "empty file", false},
   };

@@ -242,6 +242,7 @@ std::string unreadableReason(const std::string &path) {
 std::string refusalReason(const std::vector<uint8_t> &d) {
   static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (d.size() >= 8 && std::memcmp(d.data(), kPng, 8) == 0) return pngReason(d);
+  if (startsWith(d, "\x89PNG")) return "PNG: the 8-byte signature is damaged (line endings converted?)";
   if (d.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return jpegReason(d);
   if (startsWith(d, "DDS ")) return ddsReason(d);
   if (startsWith(d, "BM")) return bmpReason(d);
