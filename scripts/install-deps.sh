@@ -11,7 +11,7 @@ windows=(g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev nasm googletest)
 i386=(g++-multilib libjpeg62-turbo-dev:i386 libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386
   libbenchmark-dev:i386)
 # kvtex, the command-line tool, is built with the demo and with the tests.
-tools=(libcli11-dev nlohmann-json3-dev)
+tools=(libcli11-dev nlohmann-json3-dev libsquish-dev)
 packages=()
 for kind in "${@:-test}"; do
   case $kind in

@@ -44,7 +44,7 @@ TEST_F(KvtexInfo, ReportsWhatEachReaderMakesOfItsFile) {
     EXPECT_EQ(line["width"], c.width) << c.name;
     EXPECT_EQ(line["height"], c.height) << c.name;
     EXPECT_EQ(line["depth"], 1) << c.name;
-    EXPECT_EQ(line["mipLevels"], 1) << c.name;
+    EXPECT_EQ(line["levels"], 1) << c.name;
     EXPECT_EQ(line["format"], c.format) << c.name;
     EXPECT_EQ(line["resourceType"], "texture") << c.name;
     EXPECT_EQ(line["fileFormat"], c.fileFormat) << c.name;
@@ -58,7 +58,7 @@ TEST_F(KvtexInfo, ReportsCubeMapsAndFormatCodes) {
   ASSERT_EQ(r.status, 0) << r.errors;
   ASSERT_EQ(r.lines.size(), 1u);
   EXPECT_EQ(r.lines[0]["resourceType"], "cube");
-  EXPECT_EQ(r.lines[0]["mipLevels"], 3);
+  EXPECT_EQ(r.lines[0]["levels"], 3);
   EXPECT_EQ(r.lines[0]["formatCode"], 21);
 }
 
@@ -88,8 +88,11 @@ TEST_F(KvtexInfo, ABatchGoesOnPastBadFilesAndFailsAtTheEnd) {
   EXPECT_EQ(r.status, 1);
   ASSERT_EQ(r.lines.size(), 5u);
   EXPECT_EQ(r.lines[0]["width"], 2);
-  EXPECT_EQ(r.lines[1], (json{{"file", bad}, {"error", "invalid data"}, {"code", "0x88760B59"}}));
-  EXPECT_EQ(r.lines[2]["error"], "cannot read file");
+  EXPECT_EQ(r.lines[1]["code"], "0x88760B59");
+  EXPECT_NE(r.lines[1]["error"].get<std::string>().find("unknown file type (begins with 00 00 00 00)"),
+            std::string::npos)
+      << r.lines[1];
+  EXPECT_EQ(r.lines[2]["error"], "no such file");
   EXPECT_EQ(r.lines[3]["error"], "empty file");
   EXPECT_EQ(r.lines[4]["width"], 2);
   EXPECT_NE(r.errors.find("5 files: 2 done, 3 failed"), std::string::npos) << r.errors;
@@ -220,7 +223,7 @@ TEST_F(KvtexConvert, DdsFilesRoundTripWithinEachFormatsError) {
     const RunResult info = run({"info", dds});
     ASSERT_EQ(info.status, 0) << f.name << ": " << info.errors;
     EXPECT_EQ(info.lines[0]["format"], std::string("D3DFMT_") + f.name);
-    EXPECT_EQ(info.lines[0]["mipLevels"], 7) << f.name;
+    EXPECT_EQ(info.lines[0]["levels"], 7) << f.name;
     EXPECT_EQ(info.lines[0]["width"], 64);
     ASSERT_EQ(run({"decode", dds, "-o", path("back.png")}).status, 0) << f.name;
     const RgbaImage back = readPng(path("back.png"));
@@ -243,7 +246,7 @@ TEST_F(KvtexConvert, DdsFilesRoundTripWithinEachFormatsError) {
 TEST_F(KvtexConvert, WithoutMipsOneLevelAndFormatsDdsCannotHoldAreRefused) {
   const std::string file = write("g.bmp", bitmap(16, 8, gradient));
   ASSERT_EQ(run({"convert", file, "-o", path("one.dds"), "--format", "X8R8G8B8"}).status, 0);
-  EXPECT_EQ(run({"info", path("one.dds")}).lines[0]["mipLevels"], 1);
+  EXPECT_EQ(run({"info", path("one.dds")}).lines[0]["levels"], 1);
   const RunResult depth = run({"convert", file, "-o", path("d.dds"), "--format", "D24S8"});
   EXPECT_EQ(depth.status, 1);
   EXPECT_FALSE(depth.errors.empty());
@@ -255,7 +258,9 @@ TEST_F(KvtexConvert, BatchesWriteIntoAFolderAndFailOnlyTheBadFile) {
   const std::string c = write("c.tga", tga(4, 4));
   const RunResult converted = run({"convert", a, bad, c, "-o", path("out"), "--format", "DXT1"});
   EXPECT_EQ(converted.status, 1);
-  EXPECT_EQ(converted.lines.size(), 2u);
+  ASSERT_EQ(converted.lines.size(), 3u);
+  EXPECT_EQ(converted.lines[1]["file"], bad);
+  EXPECT_TRUE(converted.lines[1].contains("error"));
   EXPECT_TRUE(fs::exists(path("out/a.bmp.dds")));
   EXPECT_TRUE(fs::exists(path("out/c.tga.dds")));
   EXPECT_NE(converted.errors.find("bad.bmp"), std::string::npos);

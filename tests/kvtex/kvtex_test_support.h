@@ -46,8 +46,9 @@ class KvtexTest : public ::testing::Test {
     return path(name);
   }
 
-  // Runs kvtex with the arguments (each quoted for the shell).
-  RunResult run(const std::vector<std::string> &args) const {
+  // Runs kvtex with the arguments (each quoted for the shell); `out` receives standard
+  // output as it is.
+  RunResult run(const std::vector<std::string> &args, std::string *raw = nullptr) const {
     std::string command = "'" KVTEX_PATH "'";
     for (const std::string &a : args) command += " '" + a + "'";
     const std::string errorsFile = path("stderr.txt");
@@ -61,6 +62,7 @@ class KvtexTest : public ::testing::Test {
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
     const int status = ::pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (raw) *raw = out;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
       if (!line.empty()) result.lines.push_back(nlohmann::json::parse(line, nullptr, false));

@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "kvtex.h"
 #include "pixel/formats/pixel_format_info.h"
@@ -33,6 +35,47 @@ constexpr NamedFormat kFormats[] = {
 };
 #undef KV_FORMAT
 
+// Other names people know formats by. The RGBA-style names give the byte order in memory
+// (as the newer graphics interfaces name formats): D3DFMT_A8R8G8B8 lies as B, G, R, A.
+struct Alias {
+  const char *alias;
+  uint32_t format;
+};
+constexpr Alias kAliases[] = {
+    {"BC1", D3DFMT_DXT1},          {"BC2", D3DFMT_DXT3},         {"BC3", D3DFMT_DXT5},
+    {"BGRA8", D3DFMT_A8R8G8B8},    {"BGRX8", D3DFMT_X8R8G8B8},   {"RGBA8", D3DFMT_A8B8G8R8},
+    {"RGBX8", D3DFMT_X8B8G8R8},    {"BGR8", D3DFMT_R8G8B8},      {"B5G6R5", D3DFMT_R5G6B5},
+    {"BGR5A1", D3DFMT_A1R5G5B5},   {"BGRA4", D3DFMT_A4R4G4B4},   {"RG16", D3DFMT_G16R16},
+    {"RGBA16", D3DFMT_A16B16G16R16}, {"RGB10A2", D3DFMT_A2B10G10R10}, {"R16F", D3DFMT_R16F},
+    {"RG16F", D3DFMT_G16R16F},     {"RGBA16F", D3DFMT_A16B16G16R16F}, {"RG32F", D3DFMT_G32R32F},
+    {"RGBA32F", D3DFMT_A32B32G32R32F}, {"R8", D3DFMT_L8},        {"R16", D3DFMT_L16},
+};
+
+// Names people may try that the library has no format for, with the reason.
+constexpr std::pair<const char *, const char *> kMissing[] = {
+    {"BC4", "BC4 (ATI1) is not a format the library has"},
+    {"ATI1", "BC4 (ATI1) is not a format the library has"},
+    {"BC5", "BC5 (ATI2) is not a format the library has"},
+    {"ATI2", "BC5 (ATI2) is not a format the library has"},
+    {"BC6H", "BC6H is not a format the library has"},
+    {"BC7", "BC7 is not a format the library has"},
+};
+
+size_t editDistance(const std::string &a, const std::string &b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
 std::string upper(std::string text) {
   for (char &c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -55,7 +98,43 @@ std::optional<uint32_t> parseFormatName(const std::string &name) {
   for (const NamedFormat &f : kFormats) {
     if (upper(f.name) == wanted) return f.format;
   }
+  for (const Alias &a : kAliases) {
+    if (a.alias == wanted) return a.format;
+  }
   return std::nullopt;
+}
+
+std::string unknownFormatText(const std::string &name) {
+  std::string wanted = upper(name);
+  if (wanted.rfind("D3DFMT_", 0) == 0) wanted.erase(0, 7);
+  for (const auto &[missing, reason] : kMissing) {
+    if (wanted == missing) return reason;
+  }
+  // The closest names, at most three, within two edits.
+  std::vector<std::pair<size_t, std::string>> near;
+  for (const NamedFormat &f : kFormats) near.emplace_back(editDistance(wanted, f.name), f.name);
+  for (const Alias &a : kAliases) near.emplace_back(editDistance(wanted, a.alias), a.alias);
+  std::stable_sort(near.begin(), near.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+  std::string text = "unknown format " + name;
+  for (size_t i = 0; i < near.size() && i < 3 && near[i].first <= 2; ++i) text += (i ? ", " : "; did you mean ") + near[i].second;
+  if (text.find("did you mean") != std::string::npos) text += "?";
+  return text + " (kvtex formats lists them all)";
+}
+
+std::vector<std::string> formatAliases(uint32_t format) {
+  std::vector<std::string> aliases;
+  for (const Alias &a : kAliases) {
+    if (a.format == format) aliases.emplace_back(a.alias);
+  }
+  return aliases;
+}
+
+std::vector<uint32_t> allFormats() {
+  std::vector<uint32_t> formats;
+  for (const NamedFormat &f : kFormats) {
+    if (f.format != D3DFMT_UNKNOWN) formats.push_back(f.format);
+  }
+  return formats;
 }
 
 const char *fileFormatName(kv::ImageFileFormat format) {

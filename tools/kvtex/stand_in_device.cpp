@@ -34,12 +34,23 @@ const CapsProfile *findProfile(const std::string &name) {
 
 bool isCapsProfile(const std::string &name) { return findProfile(name) != nullptr; }
 
-StandInDevice::~StandInDevice() {
+StandInDevice::~StandInDevice() { close(); }
+
+void StandInDevice::close() {
   if (device_) device_->Release();
   if (d3d_) d3d_->Release();
+  device_ = nullptr;
+  d3d_ = nullptr;
+}
+
+IDirect3DDevice9 *StandInDevice::get() {
+  if (!device_ && !profile_.empty()) open(profile_);
+  return device_;
 }
 
 HRESULT StandInDevice::open(const std::string &capsProfile) {
+  close();
+  profile_ = capsProfile;
   const CapsProfile *profile = findProfile(capsProfile);
   if (!profile) return D3DERR_INVALIDCALL;
   D3DCAPS9 caps = kvtest::d3d9DefaultCaps();
