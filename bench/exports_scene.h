@@ -119,9 +119,9 @@ inline QuadPlacement placement(int i) {
 }
 
 // Quad i of the benchmark scene: turned a little about each axis, spread over a box, the
-// checker repeated twice across it. texturesBefore small textures of other names are
-// loaded ahead of the checker, so that it is the last of that many + 1.
-inline bool buildScene(const Exports &kv, int count, int texturesBefore = 0) {
+// checker repeated twice across it, scaled by scale. texturesBefore small textures of
+// other names are loaded ahead of the checker, so that it is the last of that many + 1.
+inline bool buildScene(const Exports &kv, int count, int texturesBefore = 0, float scale = 1) {
   kv.clearPolygons();
   kv.clearTextures();
   if (texturesBefore > 0) {
@@ -145,6 +145,10 @@ inline bool buildScene(const Exports &kv, int count, int texturesBefore = 0) {
     const uint32_t n = kv.makePolygon(1, corners);
     kv.setupTextures(n, "checker", 0, uv);
     const QuadPlacement q = placement(i);
+    if (scale != 1) {
+      const float xyz[3] = {scale, scale, scale};
+      kv.setupScale(n, xyz, 0);
+    }
     kv.setupRotX(n, &q.ax, 0);
     kv.setupRotY(n, &q.ay, 0);
     kv.setupRotZ(n, &q.az, 0);
