@@ -217,9 +217,8 @@ struct Rasterizer::Impl {
   }
 
   // What each band draws, in call order, found once when the queue is shared out: a band
-  // then visits only the clears and triangles that reach its rows. Walking every queued
-  // triangle for every band made each polygon dearer the more there were, once the queue
-  // outgrew the caches (1.4 us a small quad at 1,000, 2.4 us at 30,000).
+  // then visits only the clears and triangles that reach its rows, instead of reading every
+  // queued triangle (460 bytes each) to find them.
   struct BandItem {
     uint32_t command;
     uint32_t triangle;  // of a draw; unused for a clear
