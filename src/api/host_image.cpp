@@ -4,10 +4,12 @@
 
 #if defined(__linux__)
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #endif
 
 namespace kv {
@@ -115,11 +117,133 @@ bool pagesPopulated(uintptr_t address, uintptr_t last, PixelAccess access) {
 #endif
 }
 
+// ---- the kernel's description of the mappings ----------------------------------------
+// Two queries answer for a whole range in a time that does not depend on how many pages it
+// has: PROCMAP_QUERY on /proc/self/maps (Linux 6.11 on) gives the mapping at an address with
+// its access and what backs it; PAGEMAP_SCAN on /proc/self/pagemap (Linux 6.15 on for guard
+// pages) finds the pages of a range that MADV_GUARD_INSTALL made inaccessible inside a
+// mapping, walking the page tables without touching a page. Both are declared here, as the
+// kernel defines them, for system headers that predate them.
+
+struct ProcmapQuery {
+  uint64_t size, queryFlags, queryAddress, start, end, flags, pageSize, offset, inode;
+  uint32_t deviceMajor, deviceMinor, nameSize, buildIdSize;
+  uint64_t nameAddress, buildIdAddress;
+};
+static_assert(sizeof(ProcmapQuery) == 104, "the kernel's struct procmap_query");
+constexpr unsigned long kProcmapQuery = _IOWR('f', 17, ProcmapQuery);
+constexpr uint64_t kMappingReadable = 1, kMappingWritable = 2;
+
+struct PageRegion {
+  uint64_t start, end, categories;
+};
+struct PagemapScan {
+  uint64_t size, flags, start, end, walkEnd, vector, vectorLength, maxPages, categoryInverted, categoryMask,
+      categoryAnyOf, returnMask;
+};
+static_assert(sizeof(PagemapScan) == 96, "the kernel's struct pm_scan_arg");
+constexpr unsigned long kPagemapScan = _IOWR('f', 16, PagemapScan);
+constexpr uint64_t kPageIsGuard = uint64_t(1) << 8;
+
+enum class Answer { Yes, No, Unknown };
+
+// Mappings whose pages the kernel fills with zeros or the process's own data on first
+// touch, so that access allowed by the mapping cannot fail: anonymous memory, the heap, the
+// stack and named anonymous memory. A file's pages (shared memory and huge-page files too)
+// can fail past the file's end or when no page is left, and the kernel's own mappings
+// ([vvar] has pages that fail on any access): those are left to the page-by-page check.
+bool plainMemory(const ProcmapQuery &query, const char *name) {
+  if (query.inode != 0 || query.deviceMajor != 0 || query.deviceMinor != 0) return false;
+  if (query.nameSize == 0 || name[0] == '\0') return true;
+  return std::strcmp(name, "[heap]") == 0 || std::strcmp(name, "[stack]") == 0 || std::strncmp(name, "[anon:", 6) == 0;
+}
+
+// The two query files of this process. A descriptor keeps describing the process that
+// opened it, so a forked child opens its own.
+class MappingFiles {
+ public:
+  // Yes when [first, last] lies in plain memory with the access and no guard page; No when
+  // part of it is unmapped, lacks the access or is a guard page; Unknown when the kernel
+  // cannot tell (too old, no /proc, a file mapping) and the pages must be checked one by one.
+  Answer allows(uintptr_t first, uintptr_t last, PixelAccess access) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (!ready()) return Answer::Unknown;
+    for (uint64_t at = first;;) {
+      char name[64] = {};
+      ProcmapQuery query{};
+      query.size = sizeof query;
+      query.queryAddress = at;
+      query.nameAddress = reinterpret_cast<uintptr_t>(name);
+      query.nameSize = sizeof name;
+      if (ioctl(maps_, kProcmapQuery, &query) != 0) return failed(errno == ENOENT ? Answer::No : Answer::Unknown);
+      if (query.start > at || query.end <= at) return Answer::Unknown;
+      const uint64_t needed = access == PixelAccess::ReadWrite ? kMappingReadable | kMappingWritable : kMappingReadable;
+      if ((query.flags & needed) != needed) return Answer::No;
+      if (!plainMemory(query, name)) return Answer::Unknown;
+      if (query.end > last) break;
+      at = query.end;
+    }
+    PageRegion guard{};
+    PagemapScan scan{};
+    scan.size = sizeof scan;
+    scan.start = first & ~uint64_t(pageSize() - 1);
+    scan.end = (uint64_t(last) | (pageSize() - 1)) + 1;  // 64 bits: no wrap at the top of a 32-bit space
+    scan.vector = reinterpret_cast<uintptr_t>(&guard);
+    scan.vectorLength = 1;
+    scan.categoryMask = kPageIsGuard;
+    scan.returnMask = kPageIsGuard;
+    const int found = ioctl(pagemap_, kPagemapScan, &scan);
+    if (found < 0) return failed(Answer::Unknown);
+    if (found > 0) return Answer::No;
+    return scan.walkEnd == scan.end ? Answer::Yes : Answer::Unknown;
+  }
+
+  ~MappingFiles() { closeFiles(); }
+
+ private:
+  bool ready() {
+    const pid_t pid = getpid();
+    if (pid != pid_) {
+      closeFiles();
+      pid_ = pid;
+      refused_ = false;
+      maps_ = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+      pagemap_ = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+      refused_ = maps_ < 0 || pagemap_ < 0;
+    }
+    return !refused_;
+  }
+  // A kernel that does not know a query (or a bit of one) will not learn it: ask no more.
+  Answer failed(Answer answer) {
+    if (errno == ENOTTY || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM || errno == EACCES) refused_ = true;
+    return answer;
+  }
+  void closeFiles() {
+    if (maps_ >= 0) close(maps_);
+    if (pagemap_ >= 0) close(pagemap_);
+    maps_ = pagemap_ = -1;
+  }
+  std::mutex lock_;
+  pid_t pid_ = 0;
+  int maps_ = -1, pagemap_ = -1;
+  bool refused_ = true;
+};
+
+bool g_mappingQuery = true;
+
+Answer mappingsAllow(uintptr_t first, uintptr_t last, PixelAccess access) {
+  if (!g_mappingQuery) return Answer::Unknown;
+  static MappingFiles files;
+  return files.allows(first, last, access);
+}
+
 // Probes one byte of every page of [address, address + bytes): one read of all of them
 // and, for ReadWrite, one write of the same bytes back, per batch of pages.
 bool rangeAccessible(uintptr_t address, size_t bytes, PixelAccess access) {
   const uintptr_t page = pageSize();
   const uintptr_t last = address + (bytes - 1);
+  const Answer mapped = mappingsAllow(address, last, access);
+  if (mapped != Answer::Unknown) return mapped == Answer::Yes;
   if (pagesPopulated(address, last, access)) return true;
   uintptr_t probe = address;
   for (;;) {
@@ -187,6 +311,8 @@ void setKernelCopyForTesting(KernelCopy read, KernelCopy write) {
   g_kernelWrite = write ? write : &process_vm_writev;
   g_kernelCopyRefused = false;
 }
+
+void setMappingQueryForTesting(bool enabled) { g_mappingQuery = enabled; }
 
 void setPagePopulateForTesting(PagePopulate populate, bool useDefault) {
 #if defined(MADV_POPULATE_WRITE)

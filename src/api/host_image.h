@@ -21,11 +21,14 @@ uint32_t *hostImagePixels(uint32_t handle);
 enum class PixelAccess { Read, ReadWrite };
 
 // Whether width x height pixels from pixels on lie in memory the process can read (and,
-// for ReadWrite, write). On Linux the kernel is first asked to map the range's pages with
-// that access (one call, the bytes untouched); where that fails, every page is probed
-// through the kernel, with the probed bytes written back unchanged. A range that runs on
-// into another mapped allocation cannot be told from the image. Elsewhere only the
-// arguments are checked.
+// for ReadWrite, write). On Linux the kernel's description of the mappings answers first,
+// in a time that does not depend on the number of pages: the mappings across the range
+// with their access, and a scan of the range's page tables for guard pages. Where it cannot
+// tell (an older kernel, no /proc, memory backed by a file), the kernel is asked to map the
+// range's pages with that access (one call, the bytes untouched); where that fails, every
+// page is probed through the kernel, with the probed bytes written back unchanged. A range
+// that runs on into another mapped allocation cannot be told from the image. Elsewhere only
+// the arguments are checked.
 // False for a null pointer or a non-positive size.
 bool hostPixelsReachable(const uint32_t *pixels, int width, int height, PixelAccess access);
 
@@ -35,6 +38,10 @@ bool hostPixelsReachable(const uint32_t *pixels, int width, int height, PixelAcc
 // restores the real calls.
 using KernelCopy = ssize_t (*)(pid_t, const iovec *, unsigned long, const iovec *, unsigned long, unsigned long);
 void setKernelCopyForTesting(KernelCopy read, KernelCopy write);
+
+// Whether the kernel's description of the mappings is asked first (the default); tests turn
+// it off to reach the page-by-page checks behind it.
+void setMappingQueryForTesting(bool enabled);
 
 // The kernel's page-mapping call (madvise with MADV_POPULATE_READ / _WRITE). Tests put a
 // stand-in, or null for a kernel without it, in its place; useDefault restores the real one.

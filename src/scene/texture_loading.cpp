@@ -63,14 +63,11 @@ int loadTexture(KvPolygonSet &scene, const char *name, const uint32_t *pixels, i
     std::strcpy(entry->name, name);
     entry->width = width;
     entry->height = height;
-    entry->image.reset(new (std::nothrow) uint8_t[size]);
-    if (entry->image) {
-      std::memcpy(entry->image.get(), scene.imageBuffer().get(), size);
-      entry->id = nextEntryId();
-      if (FAILED(makeEntryTexture(*entry, scene.device()))) entry.reset();
-    } else {
-      entry.reset();
-    }
+    // The entry keeps the bitmap image itself: a second copy of a large image cost as much
+    // as the rest of the export's own work.
+    entry->image = std::move(scene.imageBuffer());
+    entry->id = nextEntryId();
+    if (FAILED(makeEntryTexture(*entry, scene.device()))) entry.reset();
   }
   scene.imageBuffer().reset();
   if (!entry) return 0;

@@ -119,6 +119,41 @@ TEST(ParallelDrawing, RandomScenesMatchOneThreadBitForBit) {
   }
 }
 
+// Draws in runs whose state differs only in what the routine reads from the draw's context
+// (the alpha reference, under the generic routine), with the same texture: a draw may share
+// the context of the one queued before it only where every byte of it is the same.
+TEST(ParallelDrawing, RunsOfDrawsAlikeButForTheirContextMatchOneThread) {
+  DrawState s = plainState(kW, kH);
+  useDiffuseOnly(s);
+  s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
+  s.renderState[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+  s.renderState[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
+  s.renderState[D3DRS_ALPHATESTENABLE] = TRUE;
+  s.renderState[D3DRS_ALPHAFUNC] = D3DCMP_GREATER;
+  auto render = [&](int threads, bool &shared) {
+    Canvas c(kW, kH);
+    c.fill(0x80402010);
+    Rasterizer r;
+    r.setThreads(threads);
+    for (int i = 0; i < 120; ++i) {
+      const float x = static_cast<float>((i * 37) % 200), y = static_cast<float>((i * 53) % 140);
+      const DWORD colour = static_cast<DWORD>((i * 97) % 256) << 24 | ((0x00FF8040u ^ DWORD(i) * 0x10203u) & 0xFFFFFFu);
+      const std::vector<TlVertex> rect = tlRect(x, y, x + 120, y + 100, 0.5f, colour);
+      s.renderState[D3DRS_ALPHAREF] = static_cast<DWORD>((i / 3) % 4) * 0x40;  // runs of three alike draws
+      EXPECT_EQ(r.drawPrimitiveUP(s, c.target(), D3DPT_TRIANGLELIST, 2, rect.data(), sizeof(TlVertex)), D3D_OK);
+    }
+    r.finish();
+    shared = r.lastFinishShared();
+    return c;
+  };
+  bool shared = false;
+  const Canvas one = render(1, shared);
+  const Canvas two = render(2, shared);
+  EXPECT_TRUE(shared);
+  EXPECT_GT(one.countNot(0x80402010), 20000);
+  EXPECT_TRUE(one.color == two.color);
+}
+
 // One draw of more triangles than the queue holds is drawn in parts, in order.
 TEST(ParallelDrawing, AVeryLongStripMatchesOneThread) {
   std::vector<TlVertex> strip;
