@@ -95,8 +95,9 @@ std::string buildEncodedTexture(IDirect3DDevice9 *device, const TextureSource &s
   one.depth = std::min(one.depth, 4u);
   if (std::string error = buildTexture(device, source, one, probe); !error.empty()) return error;
   // DXT2 and DXT4 hold premultiplied colours, which libsquish does not make.
-  const bool squish = request.highQuality && (probe.format == D3DFMT_DXT1 || probe.format == D3DFMT_DXT3 ||
-                                              probe.format == D3DFMT_DXT5);
+  [[maybe_unused]] const bool useSquish =
+      request.highQuality &&
+      (probe.format == D3DFMT_DXT1 || probe.format == D3DFMT_DXT3 || probe.format == D3DFMT_DXT5);
   if (request.highQuality && !highQualityAvailable()) return "--quality high needs libsquish, not built in";
 
   BuildRequest staged = request;
@@ -140,7 +141,7 @@ std::string buildEncodedTexture(IDirect3DDevice9 *device, const TextureSource &s
   const bool locked = forEachSurface(built, 0, [&](const Locked &to, UINT, UINT, UINT) {
     const Locked &from = sources[next++];
 #ifdef KVTEX_HAVE_SQUISH
-    if (squish) {
+    if (useSquish) {
       std::vector<uint8_t> rgba(size_t(from.width) * from.height * 4);
       for (uint32_t y = 0; y < from.height; ++y) {
         const uint8_t *bgra = from.bits + size_t(y) * from.pitch;
