@@ -1,6 +1,7 @@
 // Which routine set the first math call chooses, for every combination of processor
 // report and Direct3D setting, and what the table holds before and after.
 #include <cstring>
+#include <string>
 
 #include "math/half_float.h"
 #include "math/matrix_math.h"
@@ -246,6 +247,38 @@ TEST(ProcessorDetection, SimdSupportReadsLeafOneOnly) {
     kv::test_hooks::setCpuidFunction(&fakeCpuid);
     EXPECT_EQ(kv::detectSimdSupport(), c.expected);
   }
+  kv::test_hooks::setCpuidFunction(nullptr);
+}
+
+// The processor's own identification instruction, as the detection runs it outside tests:
+// leaf 0 names the highest leaf and a vendor of twelve printable characters (EBX, EDX,
+// ECX), and leaf 1's SSE and SSE2 bits are what the detection reports.
+TEST(ProcessorDetection, TheRealInstructionAnswersLeafZeroAndOne) {
+  kv::test_hooks::setCpuidFunction(nullptr);
+  kv::CpuidResult leaf0{}, leaf1{};
+  ASSERT_TRUE(kv::queryCpuid(0, &leaf0));
+  ASSERT_GE(leaf0.eax, 1u);
+  char vendor[13] = {};
+  std::memcpy(vendor, &leaf0.ebx, 4);
+  std::memcpy(vendor + 4, &leaf0.edx, 4);
+  std::memcpy(vendor + 8, &leaf0.ecx, 4);
+  for (char c : std::string(vendor, 12)) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << vendor;
+  ASSERT_TRUE(kv::queryCpuid(1, &leaf1));
+  EXPECT_EQ(kv::detectSimdSupport(), ((leaf1.edx >> 25) & 1u ? 4u : 0u) | ((leaf1.edx >> 26) & 1u ? 8u : 0u));
+#if defined(__SSE2__)
+  EXPECT_EQ(kv::detectSimdSupport(), 12u) << "this build itself needs SSE2";
+#endif
+}
+
+// Leaf 1 failing after leaf 0 answered: nothing is reported.
+TEST(ProcessorDetection, ALeafOneThatFailsReportsNothing) {
+  kv::test_hooks::setCpuidFunction([](uint32_t leaf, kv::CpuidResult *r) {
+    *r = {};
+    r->eax = 1;
+    r->edx = 0xFFFFFFFFu;
+    return leaf == 0;
+  });
+  EXPECT_EQ(kv::detectSimdSupport(), 0u);
   kv::test_hooks::setCpuidFunction(nullptr);
 }
 
