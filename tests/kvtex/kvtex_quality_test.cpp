@@ -15,7 +15,7 @@ namespace {
 using namespace kvtex_test;
 using nlohmann::json;
 
-uint32_t noisy(uint32_t x, uint32_t y) {
+[[maybe_unused]] uint32_t noisy(uint32_t x, uint32_t y) {
   const uint32_t n = (x * 7 + y * 13) % 11;
   return 0xFF000000u | ((x * 9 + n) & 0xFF) << 16 | ((y * 5 + n * 3) & 0xFF) << 8 | ((x * y + n) & 0xFF);
 }
