@@ -138,6 +138,30 @@ TEST(PairFormats, SharedRedAndBlueFormatsReadBothPixelsAndClampOnWrite) {
   EXPECT_EQ(std::memcmp(grgb.row(0), wantB, 4), 0);
 }
 
+// Every pair of a row, not only the first: pair j is bytes 4j to 4j + 3, laid out as
+// G0 R G1 B (RGBG) or R G0 B G1 (GRGB), both pixels sharing its red and blue.
+TEST(PairFormats, SharedRedAndBlueFormatsReadEveryPairOfARow) {
+  constexpr uint32_t kWidth = 6;
+  const float k = 1.0f / 255;
+  for (const bool greenFirst : {true, false}) {
+    Surface surface(fourCc(greenFirst ? "RGBG" : "GRGB"), kWidth, 1, 2 * kWidth);
+    for (uint32_t i = 0; i < 2 * kWidth; ++i) surface.row(0)[i] = static_cast<uint8_t>(17 * i + 3);
+    const uint8_t *bytes = surface.row(0);
+    auto codec = makeCodec(surface.box());
+    float row[4 * kWidth];
+    codec->readRow(0, 0, row);
+    for (uint32_t x = 0; x < kWidth; ++x) {
+      const uint8_t *pair = bytes + 4 * (x / 2);
+      const int red = greenFirst ? pair[1] : pair[0], blue = greenFirst ? pair[3] : pair[2];
+      const int green = greenFirst ? pair[x % 2 ? 2 : 0] : pair[x % 2 ? 3 : 1];
+      EXPECT_EQ(row[4 * x], red * k) << x;
+      EXPECT_EQ(row[4 * x + 1], green * k) << x;
+      EXPECT_EQ(row[4 * x + 2], blue * k) << x;
+      EXPECT_EQ(row[4 * x + 3], 1.0f) << x;
+    }
+  }
+}
+
 TEST(PairFormats, ColourKeyMatchesAPixelThatEncodesLikeTheKey) {
   Surface surface(fourCc("YUY2"), 2, 1, 4);
   auto writer = makeCodec(surface.box());
