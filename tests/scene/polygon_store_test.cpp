@@ -12,6 +12,8 @@
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
 #include "scene/kv_polygon_set.h"
+#include "scene/texture_list.h"
+#include "scene/texture_loading.h"
 
 namespace {
 
@@ -108,6 +110,7 @@ TEST(PolygonStore, StageTwoIsAcceptedAndChangesNothing) {
   EXPECT_EQ(p->textures[0], 0u);
   EXPECT_EQ(p->textures[1], 0u);
   EXPECT_EQ(p->corners[1].v0, 1);
+  EXPECT_EQ(scene.setupTextures(n, "t", 2, nullptr), 1) << "a stage past 1 needs no coordinates";
 }
 
 TEST(PolygonStore, ATriangleReadsOnlySixTextureCoordinates) {
@@ -141,6 +144,7 @@ class OneTexture {
     return kv::ComRef<IDirect3DTexture9>(texture_.get());
   }
   IDirect3DTexture9 *get() const { return texture_.get(); }
+  IDirect3DDevice9 *device() const { return device_.get(); }
 
  private:
   kv::ComRef<IDirect3D9> d3d_;
@@ -163,6 +167,29 @@ TEST(PolygonStore, ReleasedTexturesAreNeverReachedThroughPolygons) {
   addEntry(scene, "t", 12)->texture = second.reference();  // a new entry of the same name is not the old one
   EXPECT_EQ(scene.textureOf(scene.findPolygon(n)->textures[0]), nullptr);
   EXPECT_EQ(scene.textureOf(12), second.get());
+}
+
+// The host's pixels become the texture as they are: no colour key turns any of them into
+// transparent black, not even a pixel that is all zero but its lowest bit.
+TEST(PolygonStore, AnEntrysTextureKeepsEveryPixelAsTheHostGaveIt) {
+  const OneTexture reference;
+  ASSERT_NE(reference.device(), nullptr);
+  const uint32_t pixels[4] = {0x00000001u, 0x80FFFFFFu, 0xFF000000u, 0x00000001u};  // 2 x 2, bottom row first
+  kv::TextureList entry;
+  size_t size = 0;
+  entry.image = kv::buildBmpImage(pixels, 2, 2, &size);
+  entry.width = entry.height = 2;
+  ASSERT_EQ(kv::makeEntryTexture(entry, reference.device()), S_OK);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(entry.texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  uint32_t top[2], bottom[2];
+  std::memcpy(top, locked.pBits, 8);
+  std::memcpy(bottom, static_cast<const uint8_t *>(locked.pBits) + locked.Pitch, 8);
+  entry.texture->UnlockRect(0);
+  EXPECT_EQ(bottom[0], 0x00000001u);
+  EXPECT_EQ(bottom[1], 0x80FFFFFFu);
+  EXPECT_EQ(top[0], 0xFF000000u);
+  EXPECT_EQ(top[1], 0x00000001u);
 }
 
 TEST(PolygonStore, DisposedPolygonsTakeTransformsAndGoAtThePurge) {

@@ -86,6 +86,18 @@ TEST(TextureEntries, AnEntryRefusedForMemoryIsFoundNeitherWay) {
   EXPECT_EQ(entries.findByName("new")->id, 4u);
 }
 
+// The list itself growing without memory: the entry is refused, not counted as added.
+TEST(TextureEntries, AnEntryTheListCannotHoldIsRefused) {
+  kv::TextureEntries entries;
+  auto first = entry("first", 1);
+  {
+    kvtest::FailAllocations exhausted;
+    EXPECT_FALSE(entries.add(std::move(first)));
+  }
+  EXPECT_EQ(entries.size(), 0u);
+  EXPECT_EQ(entries.findById(1), nullptr);
+}
+
 // Best of several runs, in nanoseconds per call of f.
 template <typename F>
 double nanosecondsPerCall(F f) {
