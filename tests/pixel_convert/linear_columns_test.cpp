@@ -39,7 +39,7 @@ TEST(LinearColumns, ReductionsMatchWholeRowReadsOnRandomImages) {
   const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t> sizes[] = {
       {64, 64, 32, 32}, {64, 64, 1, 1}, {301, 199, 150, 99}, {300, 200, 37, 25}, {257, 3, 128, 1},
       {1000, 17, 3, 5}, {33, 65, 7, 2},  {640, 480, 320, 240}, {640, 480, 160, 120}, {301, 199, 75, 50},
-      {300, 200, 100, 66}, {299, 7, 37, 3}};
+      {300, 200, 100, 66}, {299, 7, 37, 3},   {1100, 3, 260, 2}};  // the last gathers over 2048 bytes of columns
   const uint32_t mirrors[] = {0, MirrorU, MirrorV, MirrorU | MirrorV};
   uint32_t seed = 1;
   for (const bool simd : {true, false}) {
