@@ -2,6 +2,8 @@
 // straight copy, the same-size conversion, the none, point and box filters.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "convert_support.h"
 #include "pixel/convert/filter_flags.h"
 
@@ -140,6 +142,21 @@ TEST(ConvertPixels, SameSizeConversionPacksEveryPixel) {
   ASSERT_EQ(convert(destination, source, FilterLinear), S_OK);
   EXPECT_EQ(destination.word(2, 1), 0xf800u);
   EXPECT_EQ(destination.word(0, 0), 0x07e0u);
+}
+
+// A block format copied to itself moves whole blocks, row of blocks by row of blocks: two
+// slices of three rows of two DXT1 blocks (8 bytes each) arrive where they were, each at its
+// own pitches.
+TEST(CopyIdentical, BlockSurfacesCopyEveryRowOfBlocks) {
+  Image source(D3DFMT_DXT1, 2, 8, 12, 2), copy(D3DFMT_DXT1, 2, 8, 12, 2, 12);
+  for (size_t i = 0; i < source.bytes.size(); ++i) source.bytes[i] = static_cast<uint8_t>(7 * i + 1);
+  ASSERT_EQ(convert(copy, source, FilterNone), S_OK);
+  for (uint32_t z = 0; z < 2; ++z)
+    for (uint32_t row = 0; row < 3; ++row)
+      EXPECT_EQ(std::memcmp(copy.bytes.data() + size_t(z) * copy.slicePitch + size_t(row) * copy.rowPitch,
+                            source.bytes.data() + size_t(z) * source.slicePitch + size_t(row) * source.rowPitch, 16),
+                0)
+          << "slice " << z << ", row of blocks " << row;
 }
 
 TEST(ResampleNone, PadsTheDestinationWithTransparentBlack) {
