@@ -1,5 +1,7 @@
 // Frame drawing with textures made directly in the stand-in device (the texture loader
 // is not involved): binding, the stage left bound by an earlier polygon, and read-back.
+#include <utility>
+
 #include "render/textured_scene.h"
 #include "scene/number_hash_map.h"
 
@@ -14,6 +16,23 @@ class FrameDrawing : public kvtest::TexturedScene {
     return rows[static_cast<size_t>(kH / 2) * kW + kW / 2];
   }
 };
+
+// A frame needs pixels and a size of at least one by one; a host image of one pixel gets the
+// frame's top-left pixel, as the larger image does.
+TEST_F(FrameDrawing, AFrameNeedsPixelsAndASizeOfAtLeastOnePixel) {
+  solid("red", 0xFFFF0000u);
+  const uint32_t n = scene->makePolygon(true, kQuad);
+  const float uv[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+  ASSERT_EQ(scene->setupTextures(n, "red", 0, uv), 1);
+  uint32_t one = 0x12345678u;
+  EXPECT_EQ(kv::drawPaint(*scene, nullptr, kW, kH), E_FAIL);
+  for (const auto &[width, height] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{-1, 1}, std::pair{1, -1}})
+    EXPECT_EQ(kv::drawPaint(*scene, &one, width, height), E_FAIL) << width << " x " << height;
+  EXPECT_EQ(one, 0x12345678u);
+  ASSERT_EQ(kv::drawPaint(*scene, &one, 1, 1), S_OK);
+  const std::vector<uint32_t> whole = drawHostRows();  // bottom row first
+  EXPECT_EQ(one, whole[static_cast<size_t>(kH - 1) * kW]);
+}
 
 TEST_F(FrameDrawing, StageZeroTextureColoursThePolygon) {
   solid("red", 0xFFFF0000u);
