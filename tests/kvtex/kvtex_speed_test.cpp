@@ -1,15 +1,9 @@
 // What the quicker paths keep: info from headers alone (the pixels on --check), PNG files
 // written as RGB when every pixel is opaque, batches spread over processes in input order.
-#include <cstddef>
-#include <cstdio>
 #include <fstream>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
-#include <cstdlib>
-
 #include "kvtex_test_support.h"
+#include "texload_jpeg_png/jpeg_png_files.h"
 
 namespace {
 
@@ -26,31 +20,12 @@ int pngColourType(const std::string &file) {
 
 // A JPEG file made by libjpeg: grey (one component) or colour, baseline or progressive.
 std::vector<uint8_t> jpeg(uint32_t width, uint32_t height, bool grey, bool progressive) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr errors{};
-  c.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&c);
-  unsigned char *buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = grey ? 1 : 3;
-  c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&c);
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<uint8_t> row(size_t(width) * c.input_components);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 7 + y * 3);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&c, rows, 1);
-  }
-  jpeg_finish_compress(&c);
-  std::vector<uint8_t> bytes(buffer, buffer + size);
-  jpeg_destroy_compress(&c);
-  std::free(buffer);
-  return bytes;
+  kvtest::JpegLayout layout;
+  layout.width = int(width);
+  layout.height = int(height);
+  layout.components = grey ? 1 : 3;
+  layout.progressive = progressive;
+  return kvtest::encodeJpeg(layout, kvtest::testSamples(layout.width, layout.height, layout.components));
 }
 
 using KvtexSpeed = KvtexTest;

@@ -1,5 +1,4 @@
 #include "dds_builder.h"
-#include "texload/decode_budget.h"
 
 #include <gtest/gtest.h>
 
@@ -226,14 +225,13 @@ TEST(DdsReader, ThePixelLimitCountsEverySliceOfAVolume) {
   DdsLayout volume = uncompressed(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
   volume.headerFlags |= 0x800000;
   volume.width = volume.height = 16;
-  setDecodePixelLimit(16 * 16 * 4);
+  const PixelLimit limit(16 * 16 * 4);
   volume.depth = 4;
   ScopedImage fits;
   EXPECT_EQ(readDdsFile(fits, ddsFile(volume, 16 * 16 * 4 * 4)), S_OK);
   volume.depth = 5;
   ScopedImage tooMany;
   EXPECT_EQ(readDdsFile(tooMany, ddsFile(volume, 16 * 16 * 5 * 4)), E_FAIL);
-  setDecodePixelLimit(0);
 }
 
 }  // namespace

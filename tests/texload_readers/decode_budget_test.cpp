@@ -15,11 +15,6 @@ namespace {
 constexpr uint64_t MiB = uint64_t(1) << 20;
 
 // Sets the pixel limit for one test and puts the default back afterwards.
-struct PixelLimit {
-  explicit PixelLimit(uint64_t pixels) { setDecodePixelLimit(pixels); }
-  ~PixelLimit() { setDecodePixelLimit(0); }
-};
-
 DecodeCost cost(uint64_t pixels, uint64_t bytes, uint64_t fileBytes, uint64_t leastFileBytes) {
   DecodeCost c;
   c.pixels = pixels;

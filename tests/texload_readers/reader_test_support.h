@@ -2,6 +2,7 @@
 // record that releases itself, and little-endian byte builders for test files.
 #pragma once
 
+#include "texload/decode_budget.h"
 #include "texload/image_readers.h"
 
 #include <cstdint>
@@ -32,6 +33,14 @@ inline HRESULT runReader(Reader reader, ImageFileFormat format, ScopedImage &out
   out.image.fileFormat = format;
   return reader(out.image, data.data(), static_cast<uint32_t>(data.size()));
 }
+
+// A decode pixel limit for the life of a test, the default put back after it.
+struct PixelLimit {
+  explicit PixelLimit(uint64_t pixels) { setDecodePixelLimit(pixels); }
+  ~PixelLimit() { setDecodePixelLimit(0); }
+  PixelLimit(const PixelLimit &) = delete;
+  PixelLimit &operator=(const PixelLimit &) = delete;
+};
 
 inline void putLe16(Bytes &b, size_t at, uint32_t v) {
   b[at] = static_cast<uint8_t>(v);
