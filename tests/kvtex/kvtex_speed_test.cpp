@@ -1,5 +1,10 @@
 // What the quicker paths keep: info from headers alone (the pixels on --check), PNG files
 // written as RGB when every pixel is opaque, batches spread over processes in input order.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
 
 #include "kvtex_test_support.h"
@@ -122,5 +127,43 @@ TEST_F(KvtexSpeed, BatchesOverSeveralWorkersKeepTheInputOrder) {
     EXPECT_NE(four.errors.find("12 files: 10 done, 2 failed"), std::string::npos) << four.errors;
   }
 }
+
+#ifdef KVTEX_TEST_HAVE_SQUISH
+TEST_F(KvtexSpeed, ALongFileShowsItsStepsOnATerminalAndClearsThemBeforeItsLine) {
+  // Noise, so that every block costs the cluster fit its full search: about a second's work.
+  const std::string file = write("noise.bmp", bitmap(1024, 512, [](uint32_t x, uint32_t y) {
+    uint32_t h = x * 0x9E3779B1u ^ y * 0x85EBCA77u;
+    h ^= h >> 15;
+    return 0xFF000000u | (h * 0x2C1B3C6Du >> 8);
+  }));
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string terminal = ::ptsname(master);
+  // Held open here so that what kvtex wrote stays readable after it ends.
+  const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  const std::string command = "'" KVTEX_PATH "' convert '" + file + "' -o '" + path("n.dds") +
+                              "' --format DXT1 --quality high --mips >'" + terminal + "' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::string shown;
+  char chunk[4096];
+  for (pollfd ready{master, POLLIN, 0}; ::poll(&ready, 1, 100) > 0;) {
+    const ssize_t n = ::read(master, chunk, sizeof chunk);
+    if (n <= 0) break;
+    shown.append(chunk, size_t(n));
+  }
+  ::close(slave);
+  ::close(master);
+  EXPECT_NE(shown.find("] " + file + ": level 1 of 11, block rows "), std::string::npos) << shown;
+  // The JSON line starts a cleared line, and nothing follows it.
+  const size_t line = shown.find("{\"file\"");
+  ASSERT_NE(line, std::string::npos) << shown;
+  ASSERT_GE(line, 4u);
+  EXPECT_EQ(shown.substr(line - 4, 4), "\r\033[K");
+  EXPECT_EQ(shown.find('\n', line), shown.size() - 1);
+}
+#endif
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -21,6 +22,29 @@ std::string *gCapturedOut = nullptr;
 std::string *gCapturedErrors = nullptr;
 
 bool terminal() { return isatty(STDERR_FILENO) != 0; }
+
+// The progress line on a terminal: the file's "[i/n] name" and, within a long file, its step.
+struct ProgressLine {
+  bool on = false, shown = false;
+  std::string file;
+  std::chrono::steady_clock::time_point last;
+};
+ProgressLine gProgress;
+
+void showProgress(const std::string &text) {
+  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  std::fflush(stderr);
+  gProgress.shown = true;
+  gProgress.last = std::chrono::steady_clock::now();
+}
+
+// Any other output takes the line's place, so that no JSON line or message runs on from it.
+void clearProgress() {
+  if (!gProgress.shown) return;
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+  gProgress.shown = false;
+}
 
 struct FileResult {
   bool ok = false;
@@ -117,20 +141,19 @@ size_t runInWorkers(const std::vector<std::string> &files, size_t count,
     }
     workers[k] = Worker{pid, fds[0], {}};
   }
+  if (progress) showProgress("[0/" + std::to_string(files.size()) + "] " + files[0]);
   std::map<size_t, FileResult> results;
   size_t next = 0, failed = 0;
   const auto printReady = [&] {
     for (auto at = results.find(next); at != results.end(); at = results.find(next)) {
-      if (progress) std::fputs("\r\033[K", stderr);
+      clearProgress();
       std::fputs(at->second.errors.c_str(), stderr);
       std::cout << at->second.out << std::flush;
       if (!at->second.ok) ++failed;
       results.erase(at);
       ++next;
-      if (progress && next < files.size()) {
-        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", next, files.size(), files[next].c_str());
-        std::fflush(stderr);
-      }
+      if (progress && next < files.size())
+        showProgress("[" + std::to_string(next) + "/" + std::to_string(files.size()) + "] " + files[next]);
     }
   };
   for (;;) {
@@ -186,6 +209,7 @@ void emitOut(const std::string &text) {
   if (gCapturedOut) {
     *gCapturedOut += text;
   } else {
+    clearProgress();
     std::cout << text << std::flush;
   }
 }
@@ -194,14 +218,20 @@ void emitErrors(const std::string &text) {
   if (gCapturedErrors) {
     *gCapturedErrors += text;
   } else {
+    clearProgress();
     std::fputs(text.c_str(), stderr);
   }
 }
 
 void reportFile(const std::string &file, const std::string &message) {
-  // On a terminal the line replaces the progress line rather than running on from it.
-  emitErrors((terminal() && !gCapturedErrors ? "\r\033[K" : "") + std::string("kvtex: ") + file + ": " + message +
-             "\n");
+  emitErrors("kvtex: " + file + ": " + message + "\n");
+}
+
+void reportProgress(const std::string &step) {
+  if (!gProgress.on || gCapturedErrors) return;
+  // Ten changes a second are enough to read and cost nothing beside the work.
+  if (gProgress.shown && std::chrono::steady_clock::now() - gProgress.last < std::chrono::milliseconds(100)) return;
+  showProgress(gProgress.file + ": " + step);
 }
 
 size_t defaultJobs() {
@@ -216,15 +246,15 @@ int runBatch(const std::vector<std::string> &files, const std::function<bool(con
   if (jobs > 1 && files.size() > 1) {
     failed = runInWorkers(files, std::min(jobs, files.size()), work, progress);
   } else {
+    gProgress.on = progress;
     for (size_t i = 0; i < files.size(); ++i) {
-      if (progress) {
-        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", i, files.size(), files[i].c_str());
-        std::fflush(stderr);
-      }
+      gProgress.file = "[" + std::to_string(i) + "/" + std::to_string(files.size()) + "] " + files[i];
+      if (progress) showProgress(gProgress.file);
       if (!runOne(files[i], i, work).ok) ++failed;
     }
+    gProgress.on = false;
   }
-  if (progress) std::fprintf(stderr, "\r\033[K");
+  clearProgress();
   if (files.size() > 1) {
     std::fprintf(stderr, "kvtex: %zu files: %zu done, %zu failed\n", files.size(), files.size() - failed, failed);
   }

@@ -226,4 +226,8 @@ void emitErrors(const std::string &text);
 // Prints "kvtex: FILE: MESSAGE" on standard error (a failure, or a note about the file).
 void reportFile(const std::string &file, const std::string &message);
 
+// Within a long file, on a terminal: "[i/n] FILE: STEP" as the progress line, at most ten
+// times a second. Nothing when standard error is not a terminal or a worker runs the file.
+void reportProgress(const std::string &step);
+
 }  // namespace kvtex
