@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "d3d9/call_log.h"
 #include "d3d9/device.h"
 
 namespace kvd3d {
@@ -62,6 +63,7 @@ HRESULT Volume::GetDesc(D3DVOLUME_DESC *pDesc) {
 }
 
 HRESULT Volume::LockBox(D3DLOCKED_BOX *pLockedVolume, const D3DBOX *pBox, DWORD Flags) {
+  KVD3D_LOG("Volume::LockBox", pBox, Flags);
   if (!pLockedVolume || !lockable_) return D3DERR_INVALIDCALL;
   if ((Flags & D3DLOCK_DISCARD) && !(desc_.Usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
   HRESULT hr = storage_.lockBox(pLockedVolume, pBox, Flags);

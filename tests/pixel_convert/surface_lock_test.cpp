@@ -11,6 +11,7 @@
 #include "pixel/convert/filter_flags.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/load_pixels.h"
+#include "pixel/mipchain/surface_loads.h"
 #include "platform_d3d9/d3d9_test_support.h"
 
 namespace kv_test {
@@ -122,6 +123,21 @@ TEST_F(SurfaceLockTest, DxtRectanglesAreAlignedToWholeBlocks) {
   const uint32_t innerBox[6] = {1, 2, 3, 5, 0, 1}, innerBounds[6] = {0, 0, 4, 8, 0, 1};
   EXPECT_TRUE(std::equal(innerBox, innerBox + 6, lock.box().box)) << "relative to the locked (4, 4)-(8, 12)";
   EXPECT_TRUE(std::equal(innerBounds, innerBounds + 6, lock.box().bounds));
+  // A rectangle already on block edges locks just its blocks.
+  const RECT aligned{4, 4, 8, 8};
+  ASSERT_EQ(lock.lock(bigSurface.get(), nullptr, &aligned, 0, kv::kLockReadOnly), S_OK);
+  const uint32_t alignedBounds[6] = {0, 0, 4, 4, 0, 1};
+  EXPECT_TRUE(std::equal(alignedBounds, alignedBounds + 6, lock.box().bounds));
+  lock.finish();
+
+  // Every block format aligns, the last of them too.
+  for (const D3DFORMAT format : {D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
+    auto blocks = texture(8, 8, 1, 0, format, D3DPOOL_MANAGED);
+    kvtest::d3d9ClearCallLog();
+    ASSERT_EQ(lock.lock(level(blocks.get()).get(), nullptr, &rect, 0, 0), S_OK) << format;
+    EXPECT_TRUE(logged("Surface::LockRect(null, 2048)")) << format;
+    lock.finish();
+  }
 }
 
 TEST_F(SurfaceLockTest, PairFormatsLockWholePairs) {
@@ -207,6 +223,24 @@ TEST_F(SurfaceLockTest, DxtCopiesOfOddSizesAreALevelOfALargerTexture) {
   EXPECT_TRUE(logged("CreateTexture(12, 12, 2, 0, 827611204, 2)"));
   EXPECT_TRUE(logged("Texture::GetSurfaceLevel(1)"));
   EXPECT_EQ(lock.finish(), S_OK) << "a managed surface takes no UpdateSurface: the bits are copied";
+
+  // A copy to read holds every block of the surface, in both rows of blocks, whatever the size.
+  for (const UINT size : {6u, 8u}) {
+    auto blocks = texture(size, size, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
+    auto blockSurface = level(blocks.get());
+    D3DLOCKED_RECT direct{};
+    ASSERT_EQ(blockSurface->LockRect(&direct, nullptr, 0), D3D_OK);
+    for (UINT row = 0; row < 2; ++row)
+      for (UINT byte = 0; byte < 16; ++byte)
+        static_cast<BYTE *>(direct.pBits)[row * direct.Pitch + byte] = BYTE(row * 16 + byte + 1);
+    blockSurface->UnlockRect();
+    ASSERT_EQ(lock.lock(blockSurface.get(), nullptr, nullptr, 0, kv::kLockTemporaryCopy | kv::kLockReadOnly), S_OK)
+        << size;
+    for (UINT row = 0; row < 2; ++row)
+      for (UINT byte = 0; byte < 16; ++byte)
+        EXPECT_EQ(lock.box().data[row * lock.box().rowPitch + byte], row * 16 + byte + 1) << size << ": " << row;
+    lock.finish();
+  }
 }
 
 TEST_F(SurfaceLockTest, DynamicSurfacesWrittenWholeAreDiscarded) {
@@ -243,14 +277,63 @@ TEST_F(SurfaceLockTest, VolumeLocksCheckTheBoxAndThePool) {
   ASSERT_EQ(managed->GetVolumeLevel(0, volume.out()), D3D_OK);
   kv::VolumeLock lock;
   EXPECT_EQ(lock.lock(fixedVolume.get(), nullptr, nullptr, 0, 0), D3DERR_INVALIDCALL);
-  const D3DBOX outside{0, 0, 8, 8, 1, 3}, inverted{4, 0, 2, 8, 0, 1};
-  EXPECT_EQ(lock.lock(volume.get(), nullptr, &outside, 0, 0), D3DERR_INVALIDCALL);
-  EXPECT_EQ(lock.lock(volume.get(), nullptr, &inverted, 0, 0), D3DERR_INVALIDCALL);
+  kvtest::d3d9EnableCallLog(true);
+  for (const D3DBOX &bad : {D3DBOX{0, 0, 8, 8, 1, 3}, D3DBOX{4, 0, 2, 8, 0, 1}, D3DBOX{0, 0, 8, 9, 0, 1},
+                            D3DBOX{0, 0, 9, 8, 0, 1}, D3DBOX{0, 0, 8, 8, 1, 1}, D3DBOX{0, 4, 8, 4, 0, 1}})
+    EXPECT_EQ(lock.lock(volume.get(), nullptr, &bad, 0, 0), D3DERR_INVALIDCALL)
+        << bad.Left << " " << bad.Top << " " << bad.Right << " " << bad.Bottom << " " << bad.Front << " " << bad.Back;
+  EXPECT_FALSE(logged("Volume::LockBox")) << "refused before anything is locked";
   const D3DBOX inner{5, 1, 6, 3, 1, 2};
   ASSERT_EQ(lock.lock(volume.get(), nullptr, &inner, 0, 0), S_OK);
   const uint32_t box[6] = {1, 1, 2, 3, 0, 1}, bounds[6] = {0, 0, 4, 4, 0, 1};
   EXPECT_TRUE(std::equal(box, box + 6, lock.box().box)) << "relative to the locked (4, 0, 1)-(8, 4, 2)";
   EXPECT_TRUE(std::equal(bounds, bounds + 6, lock.box().bounds));
+  lock.finish();
+
+  // Dynamic volumes written whole are discarded as surfaces are: one level, or when allowed.
+  Ref<IDirect3DVolumeTexture9> single, chain;
+  ASSERT_EQ(device_->CreateVolumeTexture(4, 4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, single.out(),
+                                         nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateVolumeTexture(4, 4, 4, 3, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, chain.out(),
+                                         nullptr),
+            D3D_OK);
+  Ref<IDirect3DVolume9> one, top;
+  ASSERT_EQ(single->GetVolumeLevel(0, one.out()), D3D_OK);
+  ASSERT_EQ(chain->GetVolumeLevel(0, top.out()), D3D_OK);
+  const D3DBOX part{0, 0, 2, 2, 0, 1};
+  const struct {
+    IDirect3DVolume9 *volume;
+    const D3DBOX *box;
+    uint32_t options;
+    const char *call;
+  } cases[] = {{one.get(), nullptr, 0, "Volume::LockBox(null, 10240)"},
+               {top.get(), nullptr, 0, "Volume::LockBox(null, 2048)"},
+               {top.get(), nullptr, kv::kLockMayDiscard, "Volume::LockBox(null, 10240)"},
+               {one.get(), &part, 0, "Volume::LockBox(ptr, 2048)"},
+               {one.get(), nullptr, kv::kLockReadOnly, "Volume::LockBox(null, 2064)"}};
+  for (const auto &c : cases) {
+    kvtest::d3d9ClearCallLog();
+    ASSERT_EQ(lock.lock(c.volume, nullptr, c.box, 0, c.options), S_OK) << c.call;
+    lock.finish();
+    EXPECT_TRUE(logged(c.call)) << c.call;
+  }
+}
+
+TEST_F(SurfaceLockTest, AManagedSurfaceLoadsIntoOneOfItsSizeThroughItsLock) {
+  // The device cannot copy between managed surfaces: the pixels go through a lock, exactly.
+  auto from = texture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  auto to = texture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  std::vector<DWORD> pixels(16);
+  for (UINT i = 0; i < 16; ++i) pixels[i] = i == 5 ? 0x00000001u : 0x80000000u | i * 0x010203u;
+  const RECT whole{0, 0, 4, 4};
+  ASSERT_EQ(kv::loadSurfaceFromMemory(level(from.get()).get(), nullptr, nullptr, pixels.data(), D3DFMT_A8R8G8B8, 16,
+                                      nullptr, &whole, kv::FilterNone, 0),
+            S_OK);
+  ASSERT_EQ(kv::loadSurfaceFromSurface(level(to.get()).get(), nullptr, nullptr, level(from.get()).get(), nullptr,
+                                       nullptr, kv::FilterNone, 0),
+            S_OK);
+  EXPECT_EQ(read32(level(to.get()).get()), pixels);
 }
 
 TEST_F(SurfaceLockTest, LoadingAHostImageIntoEveryLevelWithTheLinearFilter) {
