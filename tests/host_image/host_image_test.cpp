@@ -4,6 +4,7 @@
 // call, or one read and one write call per 1024 pages), and the same answers come where a
 // kernel lacks the queries or the mapping call or a sandbox refuses the kernel's
 // cross-process copy calls.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/utsname.h>
@@ -43,6 +44,15 @@ ssize_t counted(pid_t pid, const iovec *l, unsigned long ln, const iovec *r, uns
 }
 constexpr kv::KernelCopy countedRead = &counted<&process_vm_readv, g_reads>;
 constexpr kv::KernelCopy countedWrite = &counted<&process_vm_writev, g_writes>;
+
+int openDescriptors() {
+  int count = 0;
+  if (DIR *folder = opendir("/proc/self/fd")) {
+    while (readdir(folder)) ++count;
+    closedir(folder);
+  }
+  return count;
+}
 
 // Pages mapped together, each then given its own protection; a repeating byte pattern in
 // every readable page shows whether probing changed anything.
@@ -108,10 +118,14 @@ TEST_P(HostPixelRange, AReadOnlyPageCanBeReadButNotWrittenAndNothingChanges) {
   for (size_t page = 0; page < 3; ++page) EXPECT_TRUE(pages.patternIntact(page)) << page;
 }
 
-TEST_P(HostPixelRange, WritableImagesPassAndKeepTheirPixels) {
+TEST_P(HostPixelRange, WritableImagesPassAndKeepTheirPixelsAndNoDescriptor) {
   Pages pages({PROT_READ | PROT_WRITE, PROT_READ | PROT_WRITE, PROT_READ | PROT_WRITE});
   EXPECT_TRUE(kv::hostPixelsReachable(pages.pixels(), 16, pages.rowsToLastPage(), PixelAccess::ReadWrite));
   for (size_t page = 0; page < 3; ++page) EXPECT_TRUE(pages.patternIntact(page)) << page;
+  // The mapping queries keep their two files open from the first check on; nothing more stays.
+  const int descriptors = openDescriptors();
+  EXPECT_TRUE(kv::hostPixelsReachable(pages.pixels(), 16, pages.rowsToLastPage(), PixelAccess::ReadWrite));
+  EXPECT_EQ(openDescriptors(), descriptors) << "the pipe of a refused copy is closed";
 }
 
 TEST_P(HostPixelRange, HostImagePointerChainsResolve) {
@@ -301,13 +315,15 @@ TEST_F(HostPixelMappings, AForkedChildIsAnsweredForItsOwnMappings) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    const int descriptors = openDescriptors();
     // A mapping the parent does not have, and one the child no longer has.
     void *own = mmap(nullptr, 64 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     const bool ownReachable = own != MAP_FAILED && kv::hostPixelsReachable(static_cast<const uint32_t *>(own), 1024, 64, PixelAccess::ReadWrite);
     void *gone = mmap(nullptr, 4 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     munmap(gone, 4 * kPage);
     const bool goneReachable = kv::hostPixelsReachable(static_cast<const uint32_t *>(gone), 1024, 4, PixelAccess::Read);
-    _exit(ownReachable && !goneReachable ? 0 : 1);
+    // The child's own query files took the place of the two it inherited.
+    _exit(ownReachable && !goneReachable && openDescriptors() == descriptors ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
