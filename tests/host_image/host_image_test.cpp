@@ -177,6 +177,11 @@ TEST_F(HostPixelCalls, WithPageMappingAFrameCostsOneCallAndNoCopies) {
   EXPECT_EQ(g_populates, 3);
   EXPECT_GE(g_reads, 1);
   kvhost_image_destroy(frame);
+  // An image that ends with its page, a hole after it: the call covers its pages, no more.
+  Pages hole({PROT_READ | PROT_WRITE, PROT_READ | PROT_WRITE, PROT_NONE});
+  g_reads = 0;
+  EXPECT_TRUE(kv::hostPixelsReachable(hole.pixels(), 16, static_cast<int>(kPage / 64 + 1), PixelAccess::ReadWrite));
+  EXPECT_EQ(g_reads, 0);
 }
 
 TEST_F(HostPixelCalls, AFrameCostsOneReadAndOneWritePerThousandPages) {
