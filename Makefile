@@ -8,7 +8,7 @@ BUILD_DIR    := build$(if $(filter default,$(PRESET)),,-$(PRESET))
 DEPS_KIND    := $(or $(filter i386,$(PRESET)),$(if $(filter clang,$(PRESET)),clang test,test))
 SEEDS        := $(wildcard ../shared/testdata)
 
-.PHONY: all deps configure build demo test test-asan windows clang fuzz bench clean
+.PHONY: all deps configure build demo test test-asan windows clang fuzz bench bench-kvtex clean
 
 all: build
 
@@ -66,6 +66,15 @@ bench:
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 	@for b in build/bench/kvbench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+# kvtex side by side with ImageMagick (and the nvidia texture tools when installed): one
+# table of times, peak memory and DXT1 PSNR; a few minutes, most of them ImageMagick's
+# cluster fit.
+bench-kvtex:
+	@scripts/install-deps.sh $(DEPS_KIND) bench
+	cmake --preset default >/dev/null
+	cmake --build --preset default -j $(JOBS) --target kvtex
+	bench/kvtex_vs_peers.py --kvtex build/tools/kvtex
 
 clean:
 	rm -rf build build-* out

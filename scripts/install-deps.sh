@@ -21,7 +21,7 @@ for kind in "${@:-test}"; do
     clang) packages+=("${library[@]}" libgtest-dev clang) ;;
     fuzz) packages+=("${library[@]}" clang libclang-rt-14-dev) ;;
     i386) packages+=("${library[@]}" "${tools[@]}" locales "${i386[@]}" libstb-dev "${windows[@]}") ;;
-    bench) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev libosmesa6-dev) ;;  # Mesa's renderer is the frames' peer
+    bench) packages+=("${library[@]}" "${tools[@]}" libgtest-dev libbenchmark-dev libstb-dev libosmesa6-dev imagemagick) ;;  # Mesa's renderer and ImageMagick are the peers
     *) echo "error: unknown kind of build: $kind" >&2; exit 2 ;;
   esac
 done

@@ -62,6 +62,22 @@ bool jpegHeader(const std::vector<uint8_t> &data, uint32_t &width, uint32_t &hei
 // A file read whole; nullopt when it cannot be read or is too large for the library.
 std::optional<std::vector<uint8_t>> readFile(const std::string &path);
 
+// A whole file mapped read-only: a header read touches only the pages it looks at. Empty
+// (bytes() null) when the file cannot be mapped: empty, a folder, over 4 GiB, no mapping.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string &path);
+  ~MappedFile();
+  MappedFile(const MappedFile &) = delete;
+  MappedFile &operator=(const MappedFile &) = delete;
+  const uint8_t *bytes() const { return bytes_; }
+  uint32_t size() const { return size_; }
+
+ private:
+  const uint8_t *bytes_ = nullptr;
+  uint32_t size_ = 0;
+};
+
 // A region of pixels in any format the engine knows, turned into A8R8G8B8 words (top row
 // first) by the library's conversion engine. palette: 256 entries of red, green, blue,
 // alpha, or null.

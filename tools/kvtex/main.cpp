@@ -94,7 +94,14 @@ bool infoOne(const std::string &file, bool check) {
     }
   }
   Decoded decoded;
-  if (!decodeReported(file, decoded, check)) return false;
+  bool described = false;
+  if (!check) {
+    // The header from the mapped file; a refusal is read again below to say why.
+    const MappedFile mapped(file);
+    described = mapped.bytes() &&
+                SUCCEEDED(kv::decodeImage(decoded.image, mapped.bytes(), mapped.size(), &decoded.info, FALSE));
+  }
+  if (!described && !decodeReported(file, decoded, check)) return false;
   const kv::ImageInfo &info = decoded.info;
   Json line{{"file", jsonText(file)},
             {"width", info.width},

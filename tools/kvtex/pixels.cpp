@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <png.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -25,6 +29,25 @@ kv::PixelBox wholeBox(const uint8_t *data, uint32_t format, uint32_t rowPitch, u
 }
 
 }  // namespace
+
+MappedFile::MappedFile(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
+      static_cast<uint64_t>(status.st_size) <= 0xFFFFFFFFu) {
+    void *mapped = ::mmap(nullptr, static_cast<size_t>(status.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+      bytes_ = static_cast<const uint8_t *>(mapped);
+      size_ = static_cast<uint32_t>(status.st_size);
+    }
+  }
+  ::close(fd);
+}
+
+MappedFile::~MappedFile() {
+  if (bytes_) ::munmap(const_cast<uint8_t *>(bytes_), size_);
+}
 
 std::optional<std::vector<uint8_t>> readFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
