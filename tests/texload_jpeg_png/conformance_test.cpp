@@ -136,8 +136,9 @@ TEST_P(PngFiles, DecodeAsThePlainLibraryDecodeShownOnAScreenOfGamma22) {
         << "against " << renderingName;
     return;
   }
-  // libpng rounds the exponent to five decimals before it builds its tables: one step.
-  EXPECT_LE(worstAgainstShown(ours, plain), corrected(plain) ? 1 : 0);
+  // A palette's colours are corrected exactly; libpng rounds the exponent to five
+  // decimals before it builds its tables for the samples: one step.
+  EXPECT_LE(worstAgainstShown(ours, plain), corrected(plain) && !plain.palette ? 1 : 0);
 }
 INSTANTIATE_TEST_SUITE_P(Public, PngFiles, ::testing::ValuesIn(filesOf("png")), testName);
 
