@@ -1,5 +1,6 @@
 // Public files decoded by a second, unrelated decoder (stb_image, Debian's libstb-dev) and
-// by our readers, compared pixel by pixel: one test per reader over its folder. Where the
+// by our readers, compared pixel by pixel: one test per reader over its folder (the float
+// maps, which stb does not read, against the pixmap of the same picture). Where the
 // two decoders are known to part ways, the table below says how, and the test holds the
 // file to that; every other file must decode alike or be refused by both. Skipped when the
 // public files or the second decoder are absent.
@@ -427,6 +428,39 @@ TEST_P(HdrFiles, DecodeAsTheSecondDecoderDoes) {
 }
 INSTANTIATE_TEST_SUITE_P(Public, HdrFiles, ::testing::ValuesIn(filesOf("hdr", {".hdr"})), testName);
 
+// Pillow's float maps hold its hopper picture as luminance, (299 R + 587 G + 114 B) / 1000
+// (its conversion to grey), rounded to a whole number: each pixel must be within half a
+// step of that worked out from the picture's pixmap as stb decodes it.
+const std::map<std::string, std::string> kFloatMapSources = {
+    {"pfm/pillow/hopper.pfm", "ppm/pillow/hopper.ppm"},
+    {"pfm/pillow/hopper_be.pfm", "ppm/pillow/hopper.ppm"},
+};
+
+using PfmFiles = SecondDecoder;
+TEST_P(PfmFiles, DecodeToTheLuminanceOfTheirPixmap) {
+  const std::string &name = GetParam();
+  const auto source = kFloatMapSources.find(name);
+  ASSERT_NE(source, kFloatMapSources.end()) << "no pixmap stated for it";
+  ScopedImage ours;
+  ASSERT_EQ(runReader(readPfm, ImageFileFormat::Pfm, ours, readFile(kTestData / name)), S_OK);
+  Rgba8 picture;
+  ASSERT_TRUE(secondDecode(readFile(kTestData / source->second), picture)) << stbi_failure_reason();
+  ASSERT_EQ(ours->width, uint32_t(picture.width));
+  ASSERT_EQ(ours->height, uint32_t(picture.height));
+  int differing = 0;
+  for (uint32_t y = 0; y < ours->height; ++y) {
+    for (uint32_t x = 0; x < ours->width; ++x) {
+      const uint8_t *rgb = &picture.samples[(size_t(y) * ours->width + x) * 4];
+      const double luminance = (299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2]) / 1000.0;
+      bool alike = floatAt(ours.image, x, y, 3) == 1.0f;
+      for (uint32_t c = 0; c < 3; ++c) alike = alike && std::abs(floatAt(ours.image, x, y, c) - luminance) <= 0.5;
+      if (!alike && differing++ == 0) ADD_FAILURE() << "first at " << x << ", " << y;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+INSTANTIATE_TEST_SUITE_P(Public, PfmFiles, ::testing::ValuesIn(filesOf("pfm", {".pfm"})), testName);
+
 }  // namespace
 }  // namespace kv::test
 
@@ -436,6 +470,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DibFiles);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TgaFiles);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PpmFiles);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(HdrFiles);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PfmFiles);
 
 #else  // no stb_image, as in the Windows cross-build
 
