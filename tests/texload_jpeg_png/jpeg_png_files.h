@@ -4,7 +4,6 @@
 
 #include <png.h>
 
-#include <cmath>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
@@ -163,7 +162,9 @@ inline std::vector<uint8_t> encodePng(const PngLayout &layout, const std::vector
 struct PlainPng {
   int width = 0, height = 0;
   int bitDepth = 0;               // 8 or 16
-  std::vector<uint16_t> rgba;     // four samples a pixel, top row first
+  std::vector<uint16_t> rgba;     // four samples a pixel, top row first, as stored
+  bool palette = false;
+  double gamma = 0;               // the gAMA chunk's file gamma; 0 without one or with sRGB
 };
 
 struct PngSource {
@@ -180,8 +181,8 @@ inline void readSource(png_structp png, png_bytep out, size_t length) {
 }
 inline void ignoreWarning(png_structp, png_const_charp) {}
 
-// The library expanding everything to RGBA, with the readers' gamma rule (sRGB: none;
-// else a gAMA chunk corrected for a 2.2 screen); false when it raises an error.
+// The library expanding everything to RGBA at 8 or 16 bits, with no gamma handling: the
+// samples as the file stores them. False when the library raises an error.
 inline bool plainPngDecode(const uint8_t *data, size_t size, PlainPng &out) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
   png_infop info = png_create_info_struct(png);
@@ -195,10 +196,8 @@ inline bool plainPngDecode(const uint8_t *data, size_t size, PlainPng &out) {
   png_set_read_fn(png, &source, readSource);
   png_read_info(png, info);
   int intent = 0;
-  double gamma = 0;
-  const bool palette = png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE;
-  if (png_get_sRGB(png, info, &intent) || !png_get_gAMA(png, info, &gamma)) gamma = 0;
-  if (gamma > 0 && !palette) png_set_gamma(png, 2.2, gamma);
+  out.palette = png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE;
+  if (png_get_sRGB(png, info, &intent) || !png_get_gAMA(png, info, &out.gamma)) out.gamma = 0;
   png_set_expand(png);
   png_set_gray_to_rgb(png);
   png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
@@ -216,11 +215,6 @@ inline bool plainPngDecode(const uint8_t *data, size_t size, PlainPng &out) {
   out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
   for (size_t i = 0; i < out.rgba.size(); ++i)
     out.rgba[i] = out.bitDepth == 16 ? static_cast<uint16_t>(pixels[2 * i] << 8 | pixels[2 * i + 1]) : pixels[i];
-  // A palette's colours go through the reader's own correction table, whether or not the
-  // library would find the gamma significant enough to correct samples.
-  if (palette && gamma > 0.000001)
-    for (size_t i = 0; i < out.rgba.size(); ++i)
-      if (i % 4 != 3) out.rgba[i] = static_cast<uint16_t>(std::pow(out.rgba[i] / 255.0, 1 / (2.2 * gamma)) * 255 + 0.5);
   return true;
 }
 
