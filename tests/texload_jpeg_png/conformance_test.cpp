@@ -149,8 +149,8 @@ const std::map<std::string, const char *> kJpegRefused = {
     {"jpeg/jpeg-decoder/reftest/images/mozilla/jpg-cmyk-2.jpg", "four components"},
     {"jpeg/magnum-plugins/cmyk.jpg", "four components"},
     {"jpeg/pillow/pil_sample_cmyk.jpg", "four components"},
-    // When the library asks for more data, the reader hands it the data again from its
-    // start; the library's own memory source ends it with an end-of-image marker instead.
+    // When the library asks for more data, the reader ends the decode with the library's
+    // premature-end error; the library's own memory source makes up an end-of-image marker.
     {"jpeg/pillow/truncated_jpeg.jpg", "data that ends inside the scan"},
 };
 
