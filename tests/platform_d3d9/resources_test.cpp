@@ -162,6 +162,8 @@ TEST_F(ResourcesTest, SizesAreCheckedAgainstCapsExceptInScratch) {
   kvtest::d3d9SetCaps(caps);
   ASSERT_EQ(createTexture(16, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
   EXPECT_EQ(texture->GetLevelCount(), 1u) << "without mipmap support a full chain is one level";
+  EXPECT_EQ(createTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
+  EXPECT_EQ(createTexture(16, 16, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3DERR_INVALIDCALL);
 }
 
 TEST_F(ResourcesTest, CubeTextureHasSixFacesOfSquareLevels) {
