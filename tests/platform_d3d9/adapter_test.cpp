@@ -72,6 +72,9 @@ TEST_F(AdapterTest, ReportsOneAdapterWithAThirtyTwoBitDisplayMode) {
   EXPECT_GT(mode.Width, 0u);
   EXPECT_EQ(d3d_->GetAdapterDisplayMode(1, &mode), D3DERR_INVALIDCALL);
   EXPECT_EQ(d3d_->GetAdapterDisplayMode(0, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d_->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 1u);
+  EXPECT_EQ(d3d_->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u) << "the one mode is 32-bit";
+  EXPECT_EQ(d3d_->GetAdapterModeCount(1, D3DFMT_X8R8G8B8), 0u);
 
   // The device answers with the adapter's mode, for its one swap chain only.
   makeDevice();

@@ -240,6 +240,8 @@ TEST_F(DrawingTest, DrawnTriangleReachesTheBackBuffer) {
   EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, outOfRange, D3DFMT_INDEX16, quad,
                                             sizeof(ScreenVertex)),
             D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad, 0),
+            D3DERR_INVALIDCALL);
   ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad,
                                             sizeof(ScreenVertex)),
             D3D_OK);
@@ -353,6 +355,10 @@ TEST_F(DrawingTest, StateSettersRejectOutOfRangeSlots) {
   EXPECT_EQ(device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(14), 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetTransform(D3DTRANSFORMSTATETYPE(1), &identity), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+  Ref<IDirect3DBaseTexture9> bound;
+  EXPECT_EQ(device_->GetTexture(15, bound.out()), D3D_OK);
+  EXPECT_EQ(device_->GetTexture(16, bound.out()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTexture(16, nullptr), D3DERR_INVALIDCALL);
   DWORD value = 0;
   EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, &value), D3D_OK);
@@ -367,6 +373,24 @@ TEST_F(DrawingTest, StateSettersRejectOutOfRangeSlots) {
   device_->GetTransform(D3DTS_WORLD, &result);
   EXPECT_EQ(result._11, 2.f);
   EXPECT_EQ(result._41, 5.f);
+
+  // Every entry is a row of the new matrix times a column of the current one. Small integers
+  // keep every product exact.
+  D3DMATRIX left{}, right{};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      left.m[r][c] = float(r * 4 + c + 1);
+      right.m[r][c] = float((r + 2 * c) % 5) - 2.f;
+    }
+  device_->SetTransform(D3DTS_VIEW, &right);
+  ASSERT_EQ(device_->MultiplyTransform(D3DTS_VIEW, &left), D3D_OK);
+  device_->GetTransform(D3DTS_VIEW, &result);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      double expected = 0;
+      for (int k = 0; k < 4; ++k) expected += double(left.m[r][k]) * right.m[k][c];
+      EXPECT_EQ(result.m[r][c], float(expected)) << r << "," << c;
+    }
 }
 
 }  // namespace
