@@ -306,6 +306,27 @@ TEST(ParallelDrawing, AClearWithNoMemoryToQueueItIsMadeAtOnceAfterTheQueue) {
   EXPECT_EQ(canvas.count(0xFF0000FFu), static_cast<int>(kW * kH));
 }
 
+TEST(ParallelDrawing, HelpersTakePartInEveryRun) {
+  // The caller's share waits until a helper has joined: without helpers it gives up after
+  // seconds and the run counts as unhelped.
+  kvd3d::raster::WorkerPool pool(2);
+  ASSERT_GE(pool.helperCount(), 1);
+  for (int round = 0; round < 3; ++round) {
+    std::atomic<bool> helped{false};
+    pool.run(
+        [&](int who) {
+          if (who != 0) {
+            helped = true;
+            return;
+          }
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+          while (!helped && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        },
+        pool.helperCount());
+    EXPECT_TRUE(helped) << "round " << round;
+  }
+}
+
 TEST(ParallelDrawing, PoolSharesEveryPartOutExactlyOnce) {
   kvd3d::raster::WorkerPool pool(3);
   ASSERT_GE(pool.helperCount(), 1);

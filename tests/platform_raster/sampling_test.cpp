@@ -53,6 +53,7 @@ TEST(RasterSampling, AddressModesMapOutOfRangeTexels) {
       {D3DTADDRESS_CLAMP, 1.3f, 4},   {D3DTADDRESS_CLAMP, -0.3f, 0},  {D3DTADDRESS_MIRROR, 1.3f, 3},
       {D3DTADDRESS_MIRROR, -0.3f, 1}, {D3DTADDRESS_MIRROR, 2.1f, 0},  {D3DTADDRESS_BORDER, 1.3f, -1},
       {D3DTADDRESS_BORDER, -0.3f, -1}, {D3DTADDRESS_BORDER, 0.9f, 4}, {D3DTADDRESS_MIRRORONCE, -0.3f, 1},
+      {D3DTADDRESS_MIRRORONCE, 1.1f, 4}, {D3DTADDRESS_MIRRORONCE, -1.1f, 4},  // beyond one mirror: clamped
   };
   for (const Case &c : cases) {
     DrawState s = textureState(1, 1, five);
