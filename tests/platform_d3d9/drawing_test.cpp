@@ -298,6 +298,44 @@ TEST_F(DrawingTest, RenderTargetDataNeedsARenderTargetAndAMatchingSystemMemorySu
   EXPECT_EQ(device_->GetRenderTargetData(back.get(), level.get()), D3D_OK);
 }
 
+// A surface some other implementation made: every call fails.
+struct ForeignSurface : IDirect3DSurface9 {
+  STDMETHOD(QueryInterface)(REFIID, void **) override { return E_NOINTERFACE; }
+  STDMETHOD_(ULONG, AddRef)() override { return 1; }
+  STDMETHOD_(ULONG, Release)() override { return 1; }
+  STDMETHOD(GetDevice)(IDirect3DDevice9 **) override { return E_NOTIMPL; }
+  STDMETHOD(SetPrivateData)(REFGUID, const void *, DWORD, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(GetPrivateData)(REFGUID, void *, DWORD *) override { return E_NOTIMPL; }
+  STDMETHOD(FreePrivateData)(REFGUID) override { return E_NOTIMPL; }
+  STDMETHOD_(DWORD, SetPriority)(DWORD) override { return 0; }
+  STDMETHOD_(DWORD, GetPriority)() override { return 0; }
+  STDMETHOD_(void, PreLoad)() override {}
+  STDMETHOD_(D3DRESOURCETYPE, GetType)() override { return D3DRTYPE_SURFACE; }
+  STDMETHOD(GetContainer)(REFIID, void **) override { return E_NOTIMPL; }
+  STDMETHOD(GetDesc)(D3DSURFACE_DESC *) override { return E_NOTIMPL; }
+  STDMETHOD(LockRect)(D3DLOCKED_RECT *, const RECT *, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(UnlockRect)() override { return E_NOTIMPL; }
+  STDMETHOD(GetDC)(HDC *) override { return E_NOTIMPL; }
+  STDMETHOD(ReleaseDC)(HDC) override { return E_NOTIMPL; }
+};
+
+TEST_F(DrawingTest, SurfacesFromElsewhereAreRefusedNotRead) {
+  ForeignSurface foreign;
+  Ref<IDirect3DSurface9> back, copy, target;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateRenderTarget(32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, target.out(), nullptr),
+            D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), &foreign), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(&foreign, copy.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(copy.get(), nullptr, &foreign, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(&foreign, nullptr, target.get(), nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(&foreign, nullptr, target.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(target.get(), nullptr, &foreign, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->ColorFill(&foreign, nullptr, 0), D3DERR_INVALIDCALL);
+}
+
 TEST_F(DrawingTest, ViewportMustLieInsideTheTarget) {
   D3DVIEWPORT9 viewport{0, 0, 32, 16, 0.f, 1.f};
   EXPECT_EQ(device_->SetViewport(&viewport), D3D_OK);
