@@ -72,6 +72,18 @@ TEST_F(AdapterTest, ReportsOneAdapterWithAThirtyTwoBitDisplayMode) {
   EXPECT_GT(mode.Width, 0u);
   EXPECT_EQ(d3d_->GetAdapterDisplayMode(1, &mode), D3DERR_INVALIDCALL);
   EXPECT_EQ(d3d_->GetAdapterDisplayMode(0, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d_->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 1u);
+  EXPECT_EQ(d3d_->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u) << "the one mode is 32-bit";
+  EXPECT_EQ(d3d_->GetAdapterModeCount(1, D3DFMT_X8R8G8B8), 0u);
+
+  // The device answers with the adapter's mode, for its one swap chain only.
+  makeDevice();
+  D3DDISPLAYMODE deviceMode{};
+  ASSERT_EQ(device_->GetDisplayMode(0, &deviceMode), D3D_OK);
+  EXPECT_EQ(deviceMode.Format, mode.Format);
+  EXPECT_EQ(deviceMode.Width, mode.Width);
+  EXPECT_EQ(device_->GetDisplayMode(1, &deviceMode), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetDisplayMode(0, nullptr), D3DERR_INVALIDCALL);
 }
 
 TEST_F(AdapterTest, DeviceTypeCheckFollowsDisplayAndBackBufferRules) {
@@ -165,6 +177,8 @@ TEST_F(AdapterTest, DefaultCapsDescribeAFixedFunctionSoftwareDevice) {
   EXPECT_EQ(caps.MaxSimultaneousTextures, 8u);
   EXPECT_EQ(caps.MaxTextureBlendStages, 8u);
   EXPECT_EQ(caps.VertexShaderVersion, 0u);
+  EXPECT_EQ(caps.MaxVertexShaderConst, 0u);
+  EXPECT_EQ(caps.DeclTypes, 0u) << "no declaration types beyond what a flexible vertex format holds";
   EXPECT_EQ(caps.PixelShaderVersion, 0u);
   EXPECT_FALSE(caps.DevCaps & D3DDEVCAPS_TEXTURESYSTEMMEMORY);
   EXPECT_TRUE(caps.TextureOpCaps & D3DTEXOPCAPS_MODULATE);

@@ -56,7 +56,10 @@ TEST_F(CallLogTest, RecordsCallsWithTheirArgumentsOnlyWhileOn) {
   D3DLOCKED_RECT locked{};
   texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
   texture->UnlockRect(0);
-  const std::vector<std::string> lockLines = {"Texture::LockRect(0, null, 16)", "Texture::UnlockRect(0)"};
+  copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+  copy->UnlockRect();
+  const std::vector<std::string> lockLines = {"Texture::LockRect(0, null, 16)", "Texture::UnlockRect(0)",
+                                              "Surface::LockRect(null, 16)", "Surface::UnlockRect()"};
   EXPECT_EQ(kvtest::d3d9CallLog(), lockLines);
 
   kvtest::d3d9ClearCallLog();

@@ -164,6 +164,15 @@ TEST_F(CopiesTest, StretchRectFollowsThePoolKindAndFilterRules) {
   fill32(rt.get(), [](UINT x, UINT y) { return (y * 10) << 8 | x * 10; });
   EXPECT_EQ(device_->StretchRect(rt.get(), nullptr, small.get(), nullptr, D3DTEXF_LINEAR), D3D_OK);
   EXPECT_EQ(pixel32(small.get(), 1, 2), DWORD(45 << 8 | 25)) << "mean of columns 2..3 and rows 4..5";
+  // Stretched in height only: rows 0 and 1 (green 0 and 10) over eight rows, blended between.
+  const RECT twoRows{0, 0, 8, 2};
+  auto tall = renderTarget(8, 8, TRUE);
+  EXPECT_EQ(device_->StretchRect(rt.get(), &twoRows, tall.get(), nullptr, D3DTEXF_LINEAR), D3D_OK);
+  for (UINT y = 3; y <= 4; ++y) {
+    const DWORD green = (pixel32(tall.get(), 5, y) >> 8) & 0xFF;
+    EXPECT_TRUE(green > 0 && green < 10) << "row " << y << " green " << green;
+    EXPECT_EQ(pixel32(tall.get(), 5, y) & 0xFF, 50u) << "columns unscaled";
+  }
   fill32(rt.get(), coordinates);
 
   EXPECT_EQ(device_->StretchRect(plainSys.get(), nullptr, rt.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);

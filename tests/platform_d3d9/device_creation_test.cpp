@@ -65,6 +65,10 @@ TEST_F(DeviceCreationTest, RefusesBadArgumentsWithoutMakingADevice) {
   Ref<IDirect3DDevice9> ok;
   EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, mixed, &withWindow, ok.out()), D3D_OK);
   ok.reset();
+  D3DPRESENT_PARAMETERS threeBuffers = pp;
+  threeBuffers.BackBufferCount = 3;  // the most there may be
+  EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, testWindow(), mixed, &threeBuffers, ok.out()), D3D_OK);
+  ok.reset();
 
   auto tryParameters = [&](void (*change)(D3DPRESENT_PARAMETERS &)) {
     D3DPRESENT_PARAMETERS bad = libraryParameters();

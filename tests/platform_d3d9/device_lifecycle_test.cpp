@@ -99,6 +99,7 @@ TEST_F(DeviceLifecycleTest, ResetRestoresEveryDefaultState) {
   device_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   device_->SetTransform(D3DTS_WORLD, &scaled);
+  device_->SetTransform(D3DTS_TEXTURE2, &scaled);
   device_->SetFVF(D3DFVF_XYZ | D3DFVF_TEX2);
   device_->SetTexture(0, texture.get());
 
@@ -132,6 +133,13 @@ TEST_F(DeviceLifecycleTest, ResetRestoresEveryDefaultState) {
   D3DMATRIX world{};
   device_->GetTransform(D3DTS_WORLD, &world);
   EXPECT_EQ(world._11, 1.f);
+  // Every texture transform is back to the identity, each of its sixteen entries.
+  const D3DMATRIX identity{{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+  for (DWORD stage = 0; stage < 8; ++stage) {
+    D3DMATRIX texture{};
+    ASSERT_EQ(device_->GetTransform(D3DTRANSFORMSTATETYPE(D3DTS_TEXTURE0 + stage), &texture), D3D_OK);
+    EXPECT_EQ(std::memcmp(&texture, &identity, sizeof identity), 0) << "stage " << stage;
+  }
   Ref<IDirect3DBaseTexture9> bound;
   ASSERT_EQ(device_->GetTexture(0, bound.out()), D3D_OK);
   EXPECT_FALSE(bound);

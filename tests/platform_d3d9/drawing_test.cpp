@@ -240,6 +240,8 @@ TEST_F(DrawingTest, DrawnTriangleReachesTheBackBuffer) {
   EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, outOfRange, D3DFMT_INDEX16, quad,
                                             sizeof(ScreenVertex)),
             D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad, 0),
+            D3DERR_INVALIDCALL);
   ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad,
                                             sizeof(ScreenVertex)),
             D3D_OK);
@@ -294,6 +296,44 @@ TEST_F(DrawingTest, RenderTargetDataNeedsARenderTargetAndAMatchingSystemMemorySu
   ASSERT_EQ(device_->CreateTexture(32, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, texture.out(), nullptr), D3D_OK);
   ASSERT_EQ(texture->GetSurfaceLevel(0, level.out()), D3D_OK);
   EXPECT_EQ(device_->GetRenderTargetData(back.get(), level.get()), D3D_OK);
+}
+
+// A surface some other implementation made: every call fails.
+struct ForeignSurface : IDirect3DSurface9 {
+  STDMETHOD(QueryInterface)(REFIID, void **) override { return E_NOINTERFACE; }
+  STDMETHOD_(ULONG, AddRef)() override { return 1; }
+  STDMETHOD_(ULONG, Release)() override { return 1; }
+  STDMETHOD(GetDevice)(IDirect3DDevice9 **) override { return E_NOTIMPL; }
+  STDMETHOD(SetPrivateData)(REFGUID, const void *, DWORD, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(GetPrivateData)(REFGUID, void *, DWORD *) override { return E_NOTIMPL; }
+  STDMETHOD(FreePrivateData)(REFGUID) override { return E_NOTIMPL; }
+  STDMETHOD_(DWORD, SetPriority)(DWORD) override { return 0; }
+  STDMETHOD_(DWORD, GetPriority)() override { return 0; }
+  STDMETHOD_(void, PreLoad)() override {}
+  STDMETHOD_(D3DRESOURCETYPE, GetType)() override { return D3DRTYPE_SURFACE; }
+  STDMETHOD(GetContainer)(REFIID, void **) override { return E_NOTIMPL; }
+  STDMETHOD(GetDesc)(D3DSURFACE_DESC *) override { return E_NOTIMPL; }
+  STDMETHOD(LockRect)(D3DLOCKED_RECT *, const RECT *, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(UnlockRect)() override { return E_NOTIMPL; }
+  STDMETHOD(GetDC)(HDC *) override { return E_NOTIMPL; }
+  STDMETHOD(ReleaseDC)(HDC) override { return E_NOTIMPL; }
+};
+
+TEST_F(DrawingTest, SurfacesFromElsewhereAreRefusedNotRead) {
+  ForeignSurface foreign;
+  Ref<IDirect3DSurface9> back, copy, target;
+  ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.out()), D3D_OK);
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(32, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, copy.out(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(device_->CreateRenderTarget(32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, target.out(), nullptr),
+            D3D_OK);
+  EXPECT_EQ(device_->GetRenderTargetData(back.get(), &foreign), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->GetRenderTargetData(&foreign, copy.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(copy.get(), nullptr, &foreign, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->UpdateSurface(&foreign, nullptr, target.get(), nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(&foreign, nullptr, target.get(), nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->StretchRect(target.get(), nullptr, &foreign, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->ColorFill(&foreign, nullptr, 0), D3DERR_INVALIDCALL);
 }
 
 TEST_F(DrawingTest, ViewportMustLieInsideTheTarget) {
@@ -353,6 +393,10 @@ TEST_F(DrawingTest, StateSettersRejectOutOfRangeSlots) {
   EXPECT_EQ(device_->SetSamplerState(0, D3DSAMPLERSTATETYPE(14), 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetTransform(D3DTRANSFORMSTATETYPE(1), &identity), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+  Ref<IDirect3DBaseTexture9> bound;
+  EXPECT_EQ(device_->GetTexture(15, bound.out()), D3D_OK);
+  EXPECT_EQ(device_->GetTexture(16, bound.out()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTexture(16, nullptr), D3DERR_INVALIDCALL);
   DWORD value = 0;
   EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->GetRenderState(D3DRS_ZENABLE, &value), D3D_OK);
@@ -367,6 +411,24 @@ TEST_F(DrawingTest, StateSettersRejectOutOfRangeSlots) {
   device_->GetTransform(D3DTS_WORLD, &result);
   EXPECT_EQ(result._11, 2.f);
   EXPECT_EQ(result._41, 5.f);
+
+  // Every entry is a row of the new matrix times a column of the current one. Small integers
+  // keep every product exact.
+  D3DMATRIX left{}, right{};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      left.m[r][c] = float(r * 4 + c + 1);
+      right.m[r][c] = float((r + 2 * c) % 5) - 2.f;
+    }
+  device_->SetTransform(D3DTS_VIEW, &right);
+  ASSERT_EQ(device_->MultiplyTransform(D3DTS_VIEW, &left), D3D_OK);
+  device_->GetTransform(D3DTS_VIEW, &result);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      double expected = 0;
+      for (int k = 0; k < 4; ++k) expected += double(left.m[r][k]) * right.m[k][c];
+      EXPECT_EQ(result.m[r][c], float(expected)) << r << "," << c;
+    }
 }
 
 }  // namespace

@@ -162,6 +162,8 @@ TEST_F(ResourcesTest, SizesAreCheckedAgainstCapsExceptInScratch) {
   kvtest::d3d9SetCaps(caps);
   ASSERT_EQ(createTexture(16, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
   EXPECT_EQ(texture->GetLevelCount(), 1u) << "without mipmap support a full chain is one level";
+  EXPECT_EQ(createTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
+  EXPECT_EQ(createTexture(16, 16, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3DERR_INVALIDCALL);
 }
 
 TEST_F(ResourcesTest, CubeTextureHasSixFacesOfSquareLevels) {
@@ -242,6 +244,14 @@ TEST_F(ResourcesTest, StandAloneSurfacesFollowTheirOwnLockRules) {
   ASSERT_EQ(device_->CreateDepthStencilSurface(16, 8, D3DFMT_D16_LOCKABLE, D3DMULTISAMPLE_NONE, 0, FALSE,
                                                lockableDepth.out(), nullptr),
             D3D_OK);
+  // No multisampling, so no quality level above 0 either.
+  Ref<IDirect3DSurface9> refused;
+  EXPECT_EQ(device_->CreateRenderTarget(16, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 1, FALSE, refused.out(), nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->CreateDepthStencilSurface(16, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 1, FALSE, refused.out(),
+                                               nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_FALSE(refused);
   D3DLOCKED_RECT locked{};
   for (IDirect3DSurface9 *surface : {plain.get(), lockableTarget.get(), lockableDepth.get()}) {
     EXPECT_EQ(surface->LockRect(&locked, nullptr, 0), D3D_OK);
@@ -304,6 +314,18 @@ TEST_F(ResourcesTest, PrivateDataRoundTripsAndReportsSizes) {
   EXPECT_EQ(read, value);
   EXPECT_EQ(texture->FreePrivateData(key), D3D_OK);
   EXPECT_EQ(texture->GetPrivateData(key, &read, &size), D3DERR_NOTFOUND);
+
+  // An object kept as private data holds a reference until its holder goes, which also
+  // drops plain entries still there.
+  Ref<IDirect3DTexture9> object;
+  ASSERT_EQ(createTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, object), D3D_OK);
+  const GUID objectKey = {2, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+  IUnknown *unknown = object.get();
+  ASSERT_EQ(texture->SetPrivateData(objectKey, &unknown, sizeof unknown, D3DSPD_IUNKNOWN), D3D_OK);
+  ASSERT_EQ(texture->SetPrivateData(key, &value, sizeof value, 0), D3D_OK);
+  EXPECT_EQ(refCount(object.get()), 2u);
+  texture.reset();
+  EXPECT_EQ(refCount(object.get()), 1u);
 }
 
 }  // namespace

@@ -54,6 +54,28 @@ TEST(RasterClipping, TriangleCrossingTheNearPlaneKeepsOnlyItsVisiblePart) {
   EXPECT_EQ(f.canvas.at(24, 8), 0xDEADBEEFu);   // above the horizon
 }
 
+TEST(RasterClipping, ClippedVerticesTakeTheColourWhereThePlaneCutsTheEdge) {
+  // With identity transforms w is 1 everywhere, so red and z both grow linearly from the left
+  // edge (red 0, z -1) to the right (red 255, z 1). The near plane z = 0 cuts the square at
+  // x = 0, the middle of the 8-pixel row: pixel centre sx keeps red 255 * sx / 8.
+  Canvas canvas(8, 2);
+  canvas.fill(0xDEADBEEF);
+  Rasterizer r;
+  DrawState s = plainState(8, 2, kColorFvf);
+  useDiffuseOnly(s);
+  s.renderState[D3DRS_ZENABLE] = D3DZB_FALSE;
+  const DWORD left = 0xFF000000, right = 0xFFFF0000;
+  const std::vector<ColorVertex> v = {{-1, -1, -1, left}, {1, -1, 1, right}, {1, 1, 1, right},
+                                      {-1, -1, -1, left}, {1, 1, 1, right},  {-1, 1, -1, left}};
+  ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, v.data(), sizeof(ColorVertex)), D3D_OK);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(canvas.at(x, y), 0xDEADBEEFu) << x << "," << y << " lies behind";
+    for (int x = 5; x < 8; ++x)
+      EXPECT_LE(channelDifference(canvas.at(x, y), 0xFF000000u | uint32_t(255.0 * x / 8 + 0.5) << 16), 1)
+          << x << "," << y << std::hex << " got " << canvas.at(x, y);
+  }
+}
+
 TEST(RasterClipping, GeometryBehindTheEyeOrBeyondFarDrawsNothing) {
   Framed f;
   ASSERT_EQ(f.draw({{-5, -5, -2, 0xFF00FF00}, {5, -5, -2, 0xFF00FF00}, {0, 5, -3, 0xFF00FF00}}), D3D_OK);

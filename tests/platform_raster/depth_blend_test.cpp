@@ -104,6 +104,11 @@ TEST(RasterBlend, FactorsOperationsAndWriteMask) {
        [](uint32_t s, uint32_t d, uint32_t, uint32_t a) { return mix(s, a, d, 255 - a); }},
       {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xF,
        [](uint32_t s, uint32_t d, uint32_t, uint32_t) { return mix(s, d, 0, 0); }},
+      // The obsolete pair sets both factors from the source alpha, the destination blend aside.
+      {D3DBLEND_BOTHSRCALPHA, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0xF,
+       [](uint32_t s, uint32_t d, uint32_t a, uint32_t) { return mix(s, a, d, 255 - a); }},
+      {D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ONE, D3DBLENDOP_ADD, 0xF,
+       [](uint32_t s, uint32_t d, uint32_t a, uint32_t) { return mix(s, 255 - a, d, a); }},
       {D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_SUBTRACT, 0xF,
        [](uint32_t s, uint32_t d, uint32_t, uint32_t) { return s > d ? s - d : 0u; }},
       {D3DBLEND_ONE, D3DBLEND_ONE, D3DBLENDOP_REVSUBTRACT, 0xF,
@@ -130,6 +135,24 @@ TEST(RasterBlend, FactorsOperationsAndWriteMask) {
       EXPECT_NEAR(static_cast<int>(channel(canvas.at(0, 0), i)),
                   static_cast<int>(c.expect(channel(src, i), channel(dst, i), sa, da)), 1)
           << "blend " << c.srcBlend << "/" << c.destBlend << " op " << c.op << " channel " << i;
+  }
+
+  // The same pair as the separate alpha blend sets the alpha factors only:
+  // alpha = 0x60 * (1 - 0x60/255) + 0xA0 * 0x60/255 = 120.09.
+  {
+    Canvas canvas(2, 2);
+    canvas.fill(dst);
+    Rasterizer r;
+    DrawState s = plainState(2, 2);
+    useDiffuseOnly(s);
+    s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
+    s.renderState[D3DRS_SEPARATEALPHABLENDENABLE] = TRUE;
+    s.renderState[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    s.renderState[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    s.renderState[D3DRS_SRCBLENDALPHA] = D3DBLEND_BOTHINVSRCALPHA;
+    s.renderState[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    drawList(r, s, canvas, tlRect(-0.5f, -0.5f, 1.5f, 1.5f, 0, src));
+    EXPECT_EQ(canvas.at(0, 0), 0x78C04020u);
   }
 
   // Only green and alpha written.

@@ -10,6 +10,7 @@
 
 #include "d3d9/raster/worker_pool.h"
 #include "raster_fixture.h"
+#include "scene/failing_allocator.h"
 
 namespace kvtest {
 namespace {
@@ -282,6 +283,47 @@ TEST(ParallelDrawing, QueuedWorkWaitsForFinishAndIsDroppedWithTheRasterizer) {
     const uint32_t first = canvas.at(0, static_cast<int>(y));
     EXPECT_TRUE(first == 0xFFFFFFFFu || first == 0xFF000000u);
     EXPECT_EQ(canvas.at(static_cast<int>(kW) - 1, static_cast<int>(y)), first) << "row " << y;  // whole rows
+  }
+}
+
+TEST(ParallelDrawing, AClearWithNoMemoryToQueueItIsMadeAtOnceAfterTheQueue) {
+  Canvas canvas(kW, kH);
+  Rasterizer r;
+  r.setThreads(2);
+  DrawState s = plainState(kW, kH);
+  useDiffuseOnly(s);
+  const std::vector<TlVertex> left = tlRect(0, 0, kW / 2, kH, 0.5f, 0xFFFF0000u);
+  ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, left.data(), sizeof(TlVertex)), D3D_OK);
+  int refused = 0;
+  {
+    FailAllocations none;
+    r.clear(canvas.target(), s.viewport, 0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    refused = FailAllocations::refused();
+  }
+  EXPECT_GT(refused, 0) << "the clear found room in the queue after all";
+  EXPECT_EQ(canvas.count(0xFF0000FFu), static_cast<int>(kW * kH)) << "the queued draw first, then the clear";
+  r.finish();
+  EXPECT_EQ(canvas.count(0xFF0000FFu), static_cast<int>(kW * kH));
+}
+
+TEST(ParallelDrawing, HelpersTakePartInEveryRun) {
+  // The caller's share waits until a helper has joined: without helpers it gives up after
+  // seconds and the run counts as unhelped.
+  kvd3d::raster::WorkerPool pool(2);
+  ASSERT_GE(pool.helperCount(), 1);
+  for (int round = 0; round < 3; ++round) {
+    std::atomic<bool> helped{false};
+    pool.run(
+        [&](int who) {
+          if (who != 0) {
+            helped = true;
+            return;
+          }
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+          while (!helped && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        },
+        pool.helperCount());
+    EXPECT_TRUE(helped) << "round " << round;
   }
 }
 

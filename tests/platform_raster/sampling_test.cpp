@@ -53,6 +53,7 @@ TEST(RasterSampling, AddressModesMapOutOfRangeTexels) {
       {D3DTADDRESS_CLAMP, 1.3f, 4},   {D3DTADDRESS_CLAMP, -0.3f, 0},  {D3DTADDRESS_MIRROR, 1.3f, 3},
       {D3DTADDRESS_MIRROR, -0.3f, 1}, {D3DTADDRESS_MIRROR, 2.1f, 0},  {D3DTADDRESS_BORDER, 1.3f, -1},
       {D3DTADDRESS_BORDER, -0.3f, -1}, {D3DTADDRESS_BORDER, 0.9f, 4}, {D3DTADDRESS_MIRRORONCE, -0.3f, 1},
+      {D3DTADDRESS_MIRRORONCE, 1.1f, 4}, {D3DTADDRESS_MIRRORONCE, -1.1f, 4},  // beyond one mirror: clamped
   };
   for (const Case &c : cases) {
     DrawState s = textureState(1, 1, five);
@@ -64,6 +65,13 @@ TEST(RasterSampling, AddressModesMapOutOfRangeTexels) {
     else
       EXPECT_EQ(texelPicked(got), c.texel) << "mode " << c.mode << " u " << c.u;
   }
+  // Wrapping needs no power of two: a 4x3 texture at (1.3, 1.5) wraps to (0.3, 0.5), texel (1, 1).
+  Texture grid(D3DFMT_A8R8G8B8, 4, 3, 16);
+  for (UINT y = 0; y < 3; ++y)
+    for (UINT x = 0; x < 4; ++x) grid.setArgb(x, y, 0xFF000000u | (x * 10 + 5) << 16 | (y * 10 + 5) << 8);
+  EXPECT_EQ(sampleAt(textureState(1, 1, grid), 1.3f, 1.5f), 0xFF0F0F00u);
+  EXPECT_EQ(sampleAt(textureState(1, 1, grid), -0.2f, -0.1f), 0xFF231900u);  // (0.8, 0.9): texel (3, 2)
+
   // Coordinates no float can index sensibly still land inside the texture.
   for (float u : {1e30f, -1e30f, INFINITY, -INFINITY, NAN}) {
     const int t = texelPicked(sampleAt(textureState(1, 1, five), u, 0));
@@ -107,6 +115,71 @@ TEST(RasterSampling, BilinearFilterWeighsNeighbours) {
   s.samplerState[0][D3DSAMP_ADDRESSU] = D3DTADDRESS_CLAMP;
   EXPECT_EQ(sampleAt(s, 0.5f, 0.5f), 0xFF646464u);  // halfway between texel centres
   EXPECT_EQ(sampleAt(s, 0.25f, 0.5f), 0xFF000000u);  // on texel 0's centre
+}
+
+// Where a vertex format puts the colour and each coordinate set follows from the sizes before
+// it: blend weights after the position (skipped, vertex blending being off) and coordinate
+// sets of one to four floats.
+TEST(RasterSampling, VertexFormatsPlaceColourAndCoordinatesAfterWhatPrecedesThem) {
+  // Untransformed positions with 0 to 5 weights: a full-viewport square in clip space.
+  const DWORD positions[] = {D3DFVF_XYZ, D3DFVF_XYZB1, D3DFVF_XYZB2, D3DFVF_XYZB3, D3DFVF_XYZB4, D3DFVF_XYZB5};
+  std::vector<BYTE> bytes;
+  auto put = [&bytes](const void *p, size_t n) {
+    const BYTE *b = static_cast<const BYTE *>(p);
+    bytes.insert(bytes.end(), b, b + n);
+  };
+  for (int weights = 0; weights <= 5; ++weights) {
+    bytes.clear();
+    const float corners[6][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, -1}, {1, 1}, {-1, 1}};
+    const float z = 0.5f, weight = 0.25f;
+    const DWORD green = 0xFF00FF00;
+    for (const auto &c : corners) {
+      put(c, sizeof c);
+      put(&z, 4);
+      for (int i = 0; i < weights; ++i) put(&weight, 4);
+      put(&green, 4);
+    }
+    Canvas canvas(2, 2);
+    Rasterizer r;
+    DrawState s = plainState(2, 2, positions[weights] | D3DFVF_DIFFUSE);
+    useDiffuseOnly(s);
+    ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, bytes.data(),
+                                static_cast<UINT>(bytes.size() / 6)),
+              D3D_OK);
+    EXPECT_EQ(canvas.count(0xFF00FF00), 4) << weights << " weights";
+  }
+
+  // Pre-transformed: set 0 of 1..4 floats, then a two-float set 1, read by stage 0 in turn. A
+  // 2x2 texture tells the texel apart; a one-float set reads v as 0.
+  Texture grid(D3DFMT_A8R8G8B8, 2, 2, 8);
+  const uint32_t texel[2][2] = {{0xFF000010, 0xFF000020}, {0xFF000030, 0xFF000040}};  // [y][x]
+  for (UINT y = 0; y < 2; ++y)
+    for (UINT x = 0; x < 2; ++x) grid.setArgb(x, y, texel[y][x]);
+  const DWORD sizes[] = {D3DFVF_TEXCOORDSIZE1(0), D3DFVF_TEXCOORDSIZE2(0), D3DFVF_TEXCOORDSIZE3(0),
+                         D3DFVF_TEXCOORDSIZE4(0)};
+  for (int floats = 1; floats <= 4; ++floats) {
+    const float set0[4] = {0.75f, 0.75f, 0.5f, 1.0f}, set1[2] = {0.25f, 0.75f}, zw[2] = {0, 1};
+    bytes.clear();
+    const float corners[6][2] = {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f},
+                                 {-0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}};
+    for (const auto &c : corners) {
+      put(c, sizeof c);
+      put(zw, sizeof zw);
+      put(set0, static_cast<size_t>(floats) * 4);
+      put(set1, sizeof set1);
+    }
+    const UINT stride = static_cast<UINT>(bytes.size() / 6);
+    for (DWORD set : {0u, 1u}) {
+      DrawState s = textureState(1, 1, grid);
+      s.fvf = D3DFVF_XYZRHW | D3DFVF_TEX2 | sizes[floats - 1];
+      s.stageState[0][D3DTSS_TEXCOORDINDEX] = set;
+      Canvas canvas(1, 1);
+      Rasterizer r;
+      ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLELIST, 2, bytes.data(), stride), D3D_OK);
+      const uint32_t want = set == 1 ? texel[1][0] : floats == 1 ? texel[0][1] : texel[1][1];
+      EXPECT_EQ(canvas.at(0, 0), want) << "set 0 of " << floats << " floats, reading set " << set;
+    }
+  }
 }
 
 struct FormatCase {
@@ -155,7 +228,7 @@ TEST(RasterSampling, EverySampleableFormatDecodesAKnownTexel) {
       {D3DFMT_A16B16G16R16, le16({0xFFFF, 0x8080, 0x0000, 0xFFFF}), 0xFFFF8000},
       {D3DFMT_R16F, le16({0x3800}), 0xFF80FFFF},  // 0.5, missing channels read 1
       {D3DFMT_G16R16F, le16({0x3C00, 0x0000}), 0xFFFF00FF},
-      {D3DFMT_A16B16G16R16F, le16({0x0000, 0x3C00, 0x3800, 0x3C00}), 0xFF00FF80},
+      {D3DFMT_A16B16G16R16F, le16({0x0000, 0x3C00, 0x3800, 0x3400}), 0x4000FF80},  // alpha 0.25
       {D3DFMT_R32F, le32f({0.25f}), 0xFF40FFFF},
       {D3DFMT_G32R32F, le32f({0.0f, 1.0f}), 0xFF00FFFF},
       {D3DFMT_A32B32G32R32F, le32f({1.0f, 0.0f, 0.5f, 0.0f}), 0x00FF0080},

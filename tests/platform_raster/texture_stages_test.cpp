@@ -91,6 +91,39 @@ TEST(RasterStages, ArgumentsAndModifiers) {
   EXPECT_EQ(p.draw(), (((0x40 * 0xC0 + 127) / 255) << 24) | (kDiffuse & 0xFFFFFF));
 }
 
+TEST(RasterStages, DotProductSumsEveryChannelAsSignedValues) {
+  // 4 * sum of (a - 0.5)(b - 0.5) over red, green and blue, saturated, in every colour channel.
+  const uint32_t factor = 0xFFE0C080, diffuse = 0xFFC0A080;
+  double dot = 0;
+  for (int shift = 0; shift < 24; shift += 8)
+    dot += (((factor >> shift) & 0xFF) / 255.0 - 0.5) * (((diffuse >> shift) & 0xFF) / 255.0 - 0.5);
+  const uint32_t v = static_cast<uint32_t>(std::min(1.0, std::max(0.0, 4 * dot)) * 255 + 0.5);
+  ASSERT_EQ(v, 131u);  // 0.512 of full scale: neither channel alone nor saturated
+  Pixel p;
+  p.state.renderState[D3DRS_TEXTUREFACTOR] = factor;
+  p.stage(0, D3DTOP_DOTPRODUCT3, D3DTA_TFACTOR, D3DTA_DIFFUSE);
+  EXPECT_LE(channelDifference(p.draw(diffuse) & 0xFFFFFF, v << 16 | v << 8 | v), 1);
+}
+
+TEST(RasterStages, SpecularIsAddedAfterTheCascadeOnlyWhenEnabled) {
+  struct Vertex {
+    float x, y, z, rhw;
+    DWORD diffuse, specular;
+  };
+  const DWORD diffuse = 0x80402010, specular = 0x55F01010;  // specular alpha is not added
+  const Vertex quad[] = {{-0.5f, -0.5f, 0, 1, diffuse, specular}, {0.5f, -0.5f, 0, 1, diffuse, specular},
+                         {-0.5f, 0.5f, 0, 1, diffuse, specular}, {0.5f, 0.5f, 0, 1, diffuse, specular}};
+  DrawState s = plainState(1, 1, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+  useDiffuseOnly(s);
+  for (DWORD enabled : {FALSE, TRUE}) {
+    s.renderState[D3DRS_SPECULARENABLE] = enabled;
+    Canvas canvas(1, 1);
+    Rasterizer r;
+    ASSERT_EQ(r.drawPrimitiveUP(s, canvas.target(), D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(canvas.at(0, 0), enabled ? 0x80FF3020u : diffuse) << "specular " << enabled;  // red saturates
+  }
+}
+
 TEST(RasterStages, CascadeCarriesCurrentAndStopsAtFirstDisabledStage) {
   Pixel p;
   // Stage 0 CURRENT is the diffuse colour.

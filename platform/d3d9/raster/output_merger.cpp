@@ -57,9 +57,13 @@ void prepareOutput(const DrawState &state, D3DFORMAT targetFormat, OutputSetup &
   o.srcColor = rs[D3DRS_SRCBLEND];
   o.destColor = rs[D3DRS_DESTBLEND];
   o.opColor = rs[D3DRS_BLENDOP];
+  // The obsolete pair, as the source blend, sets the destination's factor too, whatever the
+  // destination blend says.
+  auto bothFactors = [](DWORD blend) { return blend == D3DBLEND_BOTHSRCALPHA || blend == D3DBLEND_BOTHINVSRCALPHA; };
+  if (bothFactors(o.srcColor)) o.destColor = o.srcColor;
   if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
     o.srcAlpha = rs[D3DRS_SRCBLENDALPHA];
-    o.destAlpha = rs[D3DRS_DESTBLENDALPHA];
+    o.destAlpha = bothFactors(o.srcAlpha) ? o.srcAlpha : rs[D3DRS_DESTBLENDALPHA];
     o.opAlpha = rs[D3DRS_BLENDOPALPHA];
   } else {
     o.srcAlpha = o.srcColor;
