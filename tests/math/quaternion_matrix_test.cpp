@@ -445,8 +445,10 @@ TEST_P(MatrixOperations, VertexBlendingAndTrianglePatch) {
   const Vector3 corners[3] = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}};
   const Vector3 normals[3] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
   const Vector2 uv[4] = {{1, 0}, {0, 1}, {0, 0}, {0.25f, 0.5f}};
-  Vector3 points[4];
+  Vector3 points[5];
+  points[4] = {9, 9, 9};
   EXPECT_EQ(kv::evaluateTrianglePatch(corners, normals, uv, 4, points), points);
+  EXPECT_TRUE(near(points[4], Vector3{9, 9, 9}, 0.0f));  // nothing past the count
   EXPECT_TRUE(near(points[0], corners[0], 1e-6f));
   EXPECT_TRUE(near(points[1], corners[1], 1e-6f));
   EXPECT_TRUE(near(points[2], corners[2], 1e-6f));
