@@ -149,6 +149,18 @@ TEST_P(QuaternionOperations, ConversionsFromMatricesAnglesAndAxes) {
   kv::matrixRotationZ(&m, kPi);  // trace -1: the second branch
   EXPECT_EQ(kv::quaternionFromMatrix(&q, &m), &q);
   EXPECT_TRUE(sameRotation(q, Quaternion{0, 0, 1, 0}, 1e-6f));
+  // Half turns about x and y: a different diagonal term picks the root each time.
+  kv::matrixRotationX(&m, kPi);
+  kv::quaternionFromMatrix(&q, &m);
+  EXPECT_TRUE(sameRotation(q, Quaternion{1, 0, 0, 0}, 1e-6f));
+  kv::matrixRotationY(&m, kPi);
+  kv::quaternionFromMatrix(&q, &m);
+  EXPECT_TRUE(sameRotation(q, Quaternion{0, 1, 0, 0}, 1e-6f));
+  // A trace of exactly 0 (x to z, y to x, z to y) still takes the second branch, whose
+  // root is the x component: +1/2 there, so w comes out as -1/2.
+  const Matrix cycle{{{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 1}}};
+  kv::quaternionFromMatrix(&q, &cycle);
+  EXPECT_TRUE(near(q, Quaternion{0.5f, 0.5f, 0.5f, -0.5f}, 1e-6f));
   for (const Vector3 &axis : {Vector3{1, 2, 3}, Vector3{-1, 0.5f, 0}, Vector3{0, 0, -1}}) {
     for (float angle : {0.3f, 2.0f, 3.1f, -2.5f}) {
       kv::matrixRotationAxis(&m, &axis, angle);
@@ -244,6 +256,20 @@ TEST_P(QuaternionOperations, BarycentricAndSquadInterpolation) {
   const Quaternion minusK2{-k2.x, -k2.y, -k2.z, -k2.w};
   kv::quaternionSquadSetup(&a, &b, &c, &k0, &k1, &minusK2, &k3);
   EXPECT_TRUE(near(c, k2, 0.0f));
+  // Here the y components alone put the neighbour on the far side.
+  const Quaternion tilted{0, 0.6f, 0, 0.8f}, minusY{0, -1, 0, 0};
+  kv::quaternionSquadSetup(&a, &b, &c, &tilted, &tilted, &minusY, &minusY);
+  EXPECT_TRUE(near(c, Quaternion{0, 1, 0, 0}, 0.0f));
+  // Neighbours at right angles are as near as their negatives: none is turned round.
+  // Worked by hand with X = (1, 0, 0, 0), Y = (0, 1, 0, 0) and 1 = (0, 0, 0, 1):
+  // a = exp(-(pi/8, pi/8, 0, 0)), b = Y exp((0, pi/4, 0, 0)) = (0, cos pi/4, 0, -sin pi/4).
+  const Quaternion unitX{1, 0, 0, 0}, unitY{0, 1, 0, 0}, one{0, 0, 0, 1};
+  kv::quaternionSquadSetup(&a, &b, &c, &unitX, &one, &unitY, &one);
+  const double theta = std::sqrt(2.0) * kPi / 8, half = std::sqrt(0.5);
+  const float ax = static_cast<float>(-std::sin(theta) * half);
+  EXPECT_TRUE(near(a, Quaternion{ax, ax, 0, static_cast<float>(std::cos(theta))}, 1e-6f));
+  EXPECT_TRUE(near(b, Quaternion{0, static_cast<float>(half), 0, static_cast<float>(-half)}, 1e-6f));
+  EXPECT_TRUE(near(c, unitY, 0.0f));
 }
 
 class MatrixOperations : public EachSetsEntries {};
@@ -440,6 +466,18 @@ TEST_P(MatrixOperations, VertexBlendingAndTrianglePatch) {
   out[0].x = 99.0f;
   EXPECT_EQ(kv::blendVertices(palette, nullptr, in, out, 2, sizeof(Vertex), &tooWide, nullptr, nullptr), nullptr);
   EXPECT_EQ(out[0].x, 99.0f);
+  // The widest position: three weights, four matrices, the last taking 1 - 0.1 - 0.2 - 0.3.
+  Matrix four[4];
+  kv::matrixTranslation(&four[0], 1, 0, 0);
+  kv::matrixTranslation(&four[1], 0, 1, 0);
+  kv::matrixTranslation(&four[2], 0, 0, 1);
+  kv::matrixTranslation(&four[3], 10, 10, 10);
+  const float weighted[6] = {0, 0, 0, 0.1f, 0.2f, 0.3f};
+  float blended[6];
+  const kv::VertexElement threeWeights{0, 6};
+  EXPECT_EQ(kv::blendVertices(four, nullptr, weighted, blended, 1, sizeof weighted, &threeWeights, nullptr, nullptr),
+            blended);
+  EXPECT_TRUE(near(Vector3{blended[0], blended[1], blended[2]}, Vector3{4.1f, 4.2f, 4.3f}, 2e-6f));
 
   // A flat triangle with the plane's normal at every corner is the triangle itself.
   const Vector3 corners[3] = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}};
