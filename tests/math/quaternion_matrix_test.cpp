@@ -81,6 +81,14 @@ TEST_P(QuaternionOperations, InverseNormalisationAndAxisAngle) {
   const Quaternion tiny{1e-10f, 1e-10f, 1e-10f, 1e-10f};
   kv::quaternionInverse(&out, &tiny);
   EXPECT_TRUE(near(out, Quaternion{0, 0, 0, 0}, 0.0f));
+  // The bound itself: a squared length of exactly 2^-63 still gives zeros, 1.5 times it
+  // the conjugate divided by it, -2^32/3 in each of x, y and z.
+  const Quaternion atBound{0x1p-32f, 0x1p-32f, 0, 0}, aboveBound{0x1p-32f, 0x1p-32f, 0x1p-32f, 0};
+  kv::quaternionInverse(&out, &atBound);
+  EXPECT_TRUE(near(out, Quaternion{0, 0, 0, 0}, 0.0f));
+  kv::quaternionInverse(&out, &aboveBound);
+  const float third = -0x1p32f / 3;
+  EXPECT_TRUE(near(out, Quaternion{third, third, third, 0}, 1e-6f * -third));
   const Quaternion q{0.1f, -0.7f, 0.3f, 0.6f};
   Quaternion inverse, product;
   kv::quaternionInverse(&inverse, &q);
@@ -222,6 +230,15 @@ TEST_P(QuaternionOperations, SlerpAtItsEndsAndBetweenOppositeQuaternions) {
   const Quaternion minusQ1{-q1.x, -q1.y, -q1.z, -q1.w};
   kv::quaternionSlerp(&out, &q1, &minusQ1, 0.5f);
   EXPECT_TRUE(near(out, q1, 4 * kNearly));
+  // At right angles (a dot product of exactly 0) q2 keeps its sign.
+  const Quaternion one{0, 0, 0, 1}, halfTurnX{1, 0, 0, 0};
+  kv::quaternionSlerp(&out, &one, &halfTurnX, 0.5f);
+  EXPECT_TRUE(near(out, Quaternion{0.70710678f, 0, 0, 0.70710678f}, 1e-6f));
+  // A dot product 2^-23 below 1 is still "parallel": the weights are exactly 1 - t and t,
+  // and x shows the first one. (Through the sines it would come out an ulp lower here.)
+  const Quaternion p1{1, 0, 0, 1}, p2{0, 0, 0, 1 - 0x1p-23f};
+  kv::quaternionSlerp(&out, &p1, &p2, 0x1p-20f);
+  EXPECT_EQ(out.x, 1 - 0x1p-20f);
   // Halfway about one axis is half the angle.
   const Quaternion a = axisAngle({0, 1, 0}, 0.2f), b = axisAngle({0, 1, 0}, 1.0f);
   kv::quaternionSlerp(&out, &a, &b, 0.5f);
@@ -361,10 +378,42 @@ TEST_P(MatrixOperations, DecompositionIntoScaleRotationAndTranslation) {
   EXPECT_TRUE(near(scale, Vector3{-1, 1, 1}, 0.0f));
   EXPECT_TRUE(sameRotation(rotation, Quaternion{0, 0, 0, 1}, 1e-6f));
 
-  // A flat matrix still has a rotation.
-  kv::matrixScaling(&m, 2, 0, 3);
-  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), S_OK);
-  EXPECT_FALSE(std::isnan(rotation.w));
+  // Coplanar axes: refused, with the scale already stored.
+  m = Matrix{{{1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 0, 0}, {0, 0, 0, 1}}};
+  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), D3DERR_INVALIDCALL);
+  EXPECT_TRUE(near(scale, Vector3{1, 1, 1.41421356f}, 1e-6f));
+}
+
+// Axes shorter than 0.0001 are rebuilt in the order of the scales: the largest becomes
+// its unit axis if it vanishes, the middle one L x e_k (e_k along the smallest component
+// of L), the smallest one L x Md; a mirror goes to the largest scale. Worked by hand.
+TEST_P(MatrixOperations, DecompositionRebuildsVanishingAxesInScaleOrder) {
+  const Quaternion none{0, 0, 0, 1}, quarterX{0.70710678f, 0, 0, 0.70710678f};
+  struct Case {
+    Vector3 rows[3];
+    Vector3 scale;
+    Quaternion rotation;
+  };
+  const Case cases[] = {
+      {{{2, 0, 0}, {0, 0, 0}, {0, 0, 3}}, {2, 0, 3}, none},        // y = z x x
+      {{{2, 0, 0}, {0, 0, 0}, {0, 0, 0}}, {2, 0, 0}, quarterX},    // y = x x e_y, z = x x y
+      {{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, {0, 0, 0}, quarterX},    // x = e_x, then as above
+      // x = y x e_x = (0, 0, -1), z = y x x = (-1, 0, 0): a mirror, carried by y.
+      {{{0, 0, 0}, {0, 3, 0}, {0, 0, 0}}, {0, -3, 0}, {0.70710678f, 0, -0.70710678f, 0}},
+      {{{0, 0.0001f, 0}, {0, 0, 0}, {0, 0, 0}}, {0.0001f, 0, 0}, {0.5f, 0.5f, -0.5f, -0.5f}},  // 0.0001 is kept
+      {{{2, 0, 0}, {0, -0.0001f, 0}, {0, 0, 0}}, {2, 0.0001f, 0}, {1, 0, 0, 0}},
+      {{{2, 0, 0}, {0, 3, 0}, {0, 0, 0.0001f}}, {2, 3, 0.0001f}, none},
+      {{{2, 0, 0}, {0, -3, 0}, {0, 0, 1}}, {2, -3, 1}, none},  // the mirror on y, the largest
+  };
+  for (const Case &c : cases) {
+    Matrix m = kv::identityMatrix();
+    for (int r = 0; r < 3; ++r) m.m[r][0] = c.rows[r].x, m.m[r][1] = c.rows[r].y, m.m[r][2] = c.rows[r].z;
+    Vector3 scale, translation;
+    Quaternion rotation;
+    EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), S_OK) << c.scale.x << " " << c.scale.y;
+    EXPECT_TRUE(near(scale, c.scale, 0.0f)) << c.scale.x << " " << c.scale.y;
+    EXPECT_TRUE(sameRotation(rotation, c.rotation, 1e-6f)) << c.scale.x << " " << c.scale.y;
+  }
 }
 
 TEST_P(MatrixOperations, ShadowAndReflection) {
