@@ -128,7 +128,7 @@ TEST_F(Direct3DSettings, WithoutALoadedRuntimeMuteOnlyStoresAndLooksAgainLater) 
 }
 
 TEST_F(Direct3DSettings, DoNotMuteKeepsTheRuntimeUntouchedAndIsReadOnce) {
-  setSetting("KvDoNotMute", 3);
+  setSetting("KvDoNotMute", 1);
   EXPECT_EQ(kv::setDebugMute(1), 0u);
   EXPECT_EQ(kv::setDebugMute(0), 1u);
   EXPECT_TRUE(kvtest::debugSetMuteCalls().empty());
@@ -140,7 +140,7 @@ TEST_F(Direct3DSettings, DoNotMuteKeepsTheRuntimeUntouchedAndIsReadOnce) {
   kv::test_hooks::resetDebugMuteState();
   kvtest::registryRemoveKey(HKEY_LOCAL_MACHINE, kDirect3DKey);
   kv::setDebugMute(1);
-  setSetting("KvDoNotMute", 1);
+  setSetting("KvDoNotMute", 3);
   kv::setDebugMute(0);
   EXPECT_EQ(kvtest::debugSetMuteCalls().size(), 2u);
 }
