@@ -40,8 +40,10 @@ std::vector<std::string> debugOutput();
 void clearDebugOutput();
 void setDebugOutputEcho(bool echo);
 
-// Processor features reported by IsProcessorFeaturePresent; by default the real processor's.
+// Processor features reported by IsProcessorFeaturePresent, and the processor level that
+// GetSystemInfo reports on x86; by default the real processor's. The reset undoes both.
 void setProcessorFeature(DWORD feature, bool present);
+void setProcessorLevel(WORD level);
 void resetProcessorFeatures();
 
 // The window GetForegroundWindow returns (a fixed non-null handle by default; may be null).

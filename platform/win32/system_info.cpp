@@ -51,6 +51,8 @@ std::map<DWORD, bool> &overrides() {
   return o;
 }
 
+WORD g_levelOverride = 0;  // 0: the real processor's family
+
 }  // namespace
 
 extern "C" BOOL WINAPI IsProcessorFeaturePresent(DWORD ProcessorFeature) {
@@ -70,7 +72,7 @@ extern "C" void WINAPI GetSystemInfo(LPSYSTEM_INFO info) {
   const unsigned signature = cpuid(1).eax;
   unsigned family = (signature >> 8) & 0xF;
   if (family == 0xF) family += (signature >> 20) & 0xFF;
-  info->wProcessorLevel = static_cast<WORD>(family);
+  info->wProcessorLevel = g_levelOverride ? g_levelOverride : static_cast<WORD>(family);
   info->wProcessorRevision = static_cast<WORD>(signature & 0xFFFF);
   info->dwProcessorType = 586;
 #elif defined(__aarch64__)
@@ -83,6 +85,10 @@ extern "C" void WINAPI GetSystemInfo(LPSYSTEM_INFO info) {
 namespace kvtest {
 
 void setProcessorFeature(DWORD feature, bool present) { overrides()[feature] = present; }
-void resetProcessorFeatures() { overrides().clear(); }
+void setProcessorLevel(WORD level) { g_levelOverride = level; }
+void resetProcessorFeatures() {
+  overrides().clear();
+  g_levelOverride = 0;
+}
 
 }  // namespace kvtest

@@ -74,6 +74,18 @@ TEST_F(Direct3DSettings, MmxIsNotUsedWithoutItOrWithoutTheInstruction) {
   EXPECT_EQ(kv::isMmxUsable(), 0);
 }
 
+TEST_F(Direct3DSettings, MmxNeedsProcessorLevelFive) {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  if (info.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL) GTEST_SKIP() << "not an x86 processor";
+  useProcessor(kMmxBit);
+  kvtest::setProcessorLevel(5);
+  EXPECT_EQ(kv::isMmxUsable(), 1);
+  kv::test_hooks::resetMmxState();
+  kvtest::setProcessorLevel(4);
+  EXPECT_EQ(kv::isMmxUsable(), 0);
+}
+
 TEST_F(Direct3DSettings, MuteReturnsThePreviousValueAndReachesTheRuntime) {
   EXPECT_EQ(kv::setDebugMute(1), 0u);
   EXPECT_EQ(kv::setDebugMute(0), 1u);
@@ -96,6 +108,15 @@ TEST_F(Direct3DSettings, BothRuntimesAreMutedRetailFirst) {
   EXPECT_EQ(calls[1].module, "d3d9d.dll");
 }
 
+TEST_F(Direct3DSettings, OnceOneRuntimeIsFoundTheOtherIsNotLookedForAgain) {
+  kv::setDebugMute(1);  // only d3d9.dll is loaded
+  kvtest::setModuleLoaded("d3d9d.dll", true);
+  kv::setDebugMute(0);
+  const auto calls = kvtest::debugSetMuteCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].module, "d3d9.dll");
+}
+
 TEST_F(Direct3DSettings, WithoutALoadedRuntimeMuteOnlyStoresAndLooksAgainLater) {
   kvtest::setModuleLoaded("d3d9.dll", false);
   EXPECT_EQ(kv::setDebugMute(1), 0u);
@@ -107,13 +128,21 @@ TEST_F(Direct3DSettings, WithoutALoadedRuntimeMuteOnlyStoresAndLooksAgainLater) 
 }
 
 TEST_F(Direct3DSettings, DoNotMuteKeepsTheRuntimeUntouchedAndIsReadOnce) {
-  setSetting("KvDoNotMute", 3);
+  setSetting("KvDoNotMute", 1);
   EXPECT_EQ(kv::setDebugMute(1), 0u);
   EXPECT_EQ(kv::setDebugMute(0), 1u);
   EXPECT_TRUE(kvtest::debugSetMuteCalls().empty());
   setSetting("KvDoNotMute", 0);  // read once per process: still in force
   kv::setDebugMute(1);
   EXPECT_TRUE(kvtest::debugSetMuteCalls().empty());
+
+  // The other way round: absent at the first call, so set later it changes nothing.
+  kv::test_hooks::resetDebugMuteState();
+  kvtest::registryRemoveKey(HKEY_LOCAL_MACHINE, kDirect3DKey);
+  kv::setDebugMute(1);
+  setSetting("KvDoNotMute", 3);
+  kv::setDebugMute(0);
+  EXPECT_EQ(kvtest::debugSetMuteCalls().size(), 2u);
 }
 
 // Allocation pairs for the memory-operator check.

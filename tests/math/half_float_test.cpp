@@ -74,6 +74,13 @@ TEST_P(HalfFloatSets, FloatsRoundToNearestEvenAndSaturate) {
   EXPECT_EQ(toHalf(1.0f + std::ldexp(1.0f, -11)), 0x3C00);  // tie in the normal range: even
   EXPECT_EQ(toHalf(1.0f + 3 * std::ldexp(1.0f, -11)), 0x3C02);
   EXPECT_EQ(toHalf(floatOf(0x387FFFFFu)), 0x0400);  // the largest denormal rounds up into the normals
+  // The same ties in a whole group of eight: k + 1/2 units of 2^-24 go to the even neighbour.
+  float ties[8];
+  for (int k = 0; k < 8; ++k) ties[k] = std::ldexp(k + 0.5f, -24);
+  uint16_t halves[8];
+  table_.float32To16Array(halves, ties, 8);
+  const uint16_t even[8] = {0, 2, 2, 4, 4, 6, 6, 8};
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(halves[k], even[k]) << k;
 }
 
 TEST_P(HalfFloatSets, ValueJustAboveADenormalTieRoundsUp) {

@@ -81,6 +81,14 @@ TEST_P(QuaternionOperations, InverseNormalisationAndAxisAngle) {
   const Quaternion tiny{1e-10f, 1e-10f, 1e-10f, 1e-10f};
   kv::quaternionInverse(&out, &tiny);
   EXPECT_TRUE(near(out, Quaternion{0, 0, 0, 0}, 0.0f));
+  // The bound itself: a squared length of exactly 2^-63 still gives zeros, 1.5 times it
+  // the conjugate divided by it, -2^32/3 in each of x, y and z.
+  const Quaternion atBound{0x1p-32f, 0x1p-32f, 0, 0}, aboveBound{0x1p-32f, 0x1p-32f, 0x1p-32f, 0};
+  kv::quaternionInverse(&out, &atBound);
+  EXPECT_TRUE(near(out, Quaternion{0, 0, 0, 0}, 0.0f));
+  kv::quaternionInverse(&out, &aboveBound);
+  const float third = -0x1p32f / 3;
+  EXPECT_TRUE(near(out, Quaternion{third, third, third, 0}, 1e-6f * -third));
   const Quaternion q{0.1f, -0.7f, 0.3f, 0.6f};
   Quaternion inverse, product;
   kv::quaternionInverse(&inverse, &q);
@@ -149,6 +157,18 @@ TEST_P(QuaternionOperations, ConversionsFromMatricesAnglesAndAxes) {
   kv::matrixRotationZ(&m, kPi);  // trace -1: the second branch
   EXPECT_EQ(kv::quaternionFromMatrix(&q, &m), &q);
   EXPECT_TRUE(sameRotation(q, Quaternion{0, 0, 1, 0}, 1e-6f));
+  // Half turns about x and y: a different diagonal term picks the root each time.
+  kv::matrixRotationX(&m, kPi);
+  kv::quaternionFromMatrix(&q, &m);
+  EXPECT_TRUE(sameRotation(q, Quaternion{1, 0, 0, 0}, 1e-6f));
+  kv::matrixRotationY(&m, kPi);
+  kv::quaternionFromMatrix(&q, &m);
+  EXPECT_TRUE(sameRotation(q, Quaternion{0, 1, 0, 0}, 1e-6f));
+  // A trace of exactly 0 (x to z, y to x, z to y) still takes the second branch, whose
+  // root is the x component: +1/2 there, so w comes out as -1/2.
+  const Matrix cycle{{{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 1}}};
+  kv::quaternionFromMatrix(&q, &cycle);
+  EXPECT_TRUE(near(q, Quaternion{0.5f, 0.5f, 0.5f, -0.5f}, 1e-6f));
   for (const Vector3 &axis : {Vector3{1, 2, 3}, Vector3{-1, 0.5f, 0}, Vector3{0, 0, -1}}) {
     for (float angle : {0.3f, 2.0f, 3.1f, -2.5f}) {
       kv::matrixRotationAxis(&m, &axis, angle);
@@ -210,6 +230,15 @@ TEST_P(QuaternionOperations, SlerpAtItsEndsAndBetweenOppositeQuaternions) {
   const Quaternion minusQ1{-q1.x, -q1.y, -q1.z, -q1.w};
   kv::quaternionSlerp(&out, &q1, &minusQ1, 0.5f);
   EXPECT_TRUE(near(out, q1, 4 * kNearly));
+  // At right angles (a dot product of exactly 0) q2 keeps its sign.
+  const Quaternion one{0, 0, 0, 1}, halfTurnX{1, 0, 0, 0};
+  kv::quaternionSlerp(&out, &one, &halfTurnX, 0.5f);
+  EXPECT_TRUE(near(out, Quaternion{0.70710678f, 0, 0, 0.70710678f}, 1e-6f));
+  // A dot product 2^-23 below 1 is still "parallel": the weights are exactly 1 - t and t,
+  // and x shows the first one. (Through the sines it would come out an ulp lower here.)
+  const Quaternion p1{1, 0, 0, 1}, p2{0, 0, 0, 1 - 0x1p-23f};
+  kv::quaternionSlerp(&out, &p1, &p2, 0x1p-20f);
+  EXPECT_EQ(out.x, 1 - 0x1p-20f);
   // Halfway about one axis is half the angle.
   const Quaternion a = axisAngle({0, 1, 0}, 0.2f), b = axisAngle({0, 1, 0}, 1.0f);
   kv::quaternionSlerp(&out, &a, &b, 0.5f);
@@ -244,6 +273,20 @@ TEST_P(QuaternionOperations, BarycentricAndSquadInterpolation) {
   const Quaternion minusK2{-k2.x, -k2.y, -k2.z, -k2.w};
   kv::quaternionSquadSetup(&a, &b, &c, &k0, &k1, &minusK2, &k3);
   EXPECT_TRUE(near(c, k2, 0.0f));
+  // Here the y components alone put the neighbour on the far side.
+  const Quaternion tilted{0, 0.6f, 0, 0.8f}, minusY{0, -1, 0, 0};
+  kv::quaternionSquadSetup(&a, &b, &c, &tilted, &tilted, &minusY, &minusY);
+  EXPECT_TRUE(near(c, Quaternion{0, 1, 0, 0}, 0.0f));
+  // Neighbours at right angles are as near as their negatives: none is turned round.
+  // Worked by hand with X = (1, 0, 0, 0), Y = (0, 1, 0, 0) and 1 = (0, 0, 0, 1):
+  // a = exp(-(pi/8, pi/8, 0, 0)), b = Y exp((0, pi/4, 0, 0)) = (0, cos pi/4, 0, -sin pi/4).
+  const Quaternion unitX{1, 0, 0, 0}, unitY{0, 1, 0, 0}, one{0, 0, 0, 1};
+  kv::quaternionSquadSetup(&a, &b, &c, &unitX, &one, &unitY, &one);
+  const double theta = std::sqrt(2.0) * kPi / 8, half = std::sqrt(0.5);
+  const float ax = static_cast<float>(-std::sin(theta) * half);
+  EXPECT_TRUE(near(a, Quaternion{ax, ax, 0, static_cast<float>(std::cos(theta))}, 1e-6f));
+  EXPECT_TRUE(near(b, Quaternion{0, static_cast<float>(half), 0, static_cast<float>(-half)}, 1e-6f));
+  EXPECT_TRUE(near(c, unitY, 0.0f));
 }
 
 class MatrixOperations : public EachSetsEntries {};
@@ -335,10 +378,42 @@ TEST_P(MatrixOperations, DecompositionIntoScaleRotationAndTranslation) {
   EXPECT_TRUE(near(scale, Vector3{-1, 1, 1}, 0.0f));
   EXPECT_TRUE(sameRotation(rotation, Quaternion{0, 0, 0, 1}, 1e-6f));
 
-  // A flat matrix still has a rotation.
-  kv::matrixScaling(&m, 2, 0, 3);
-  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), S_OK);
-  EXPECT_FALSE(std::isnan(rotation.w));
+  // Coplanar axes: refused, with the scale already stored.
+  m = Matrix{{{1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 0, 0}, {0, 0, 0, 1}}};
+  EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), D3DERR_INVALIDCALL);
+  EXPECT_TRUE(near(scale, Vector3{1, 1, 1.41421356f}, 1e-6f));
+}
+
+// Axes shorter than 0.0001 are rebuilt in the order of the scales: the largest becomes
+// its unit axis if it vanishes, the middle one L x e_k (e_k along the smallest component
+// of L), the smallest one L x Md; a mirror goes to the largest scale. Worked by hand.
+TEST_P(MatrixOperations, DecompositionRebuildsVanishingAxesInScaleOrder) {
+  const Quaternion none{0, 0, 0, 1}, quarterX{0.70710678f, 0, 0, 0.70710678f};
+  struct Case {
+    Vector3 rows[3];
+    Vector3 scale;
+    Quaternion rotation;
+  };
+  const Case cases[] = {
+      {{{2, 0, 0}, {0, 0, 0}, {0, 0, 3}}, {2, 0, 3}, none},        // y = z x x
+      {{{2, 0, 0}, {0, 0, 0}, {0, 0, 0}}, {2, 0, 0}, quarterX},    // y = x x e_y, z = x x y
+      {{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, {0, 0, 0}, quarterX},    // x = e_x, then as above
+      // x = y x e_x = (0, 0, -1), z = y x x = (-1, 0, 0): a mirror, carried by y.
+      {{{0, 0, 0}, {0, 3, 0}, {0, 0, 0}}, {0, -3, 0}, {0.70710678f, 0, -0.70710678f, 0}},
+      {{{0, 0.0001f, 0}, {0, 0, 0}, {0, 0, 0}}, {0.0001f, 0, 0}, {0.5f, 0.5f, -0.5f, -0.5f}},  // 0.0001 is kept
+      {{{2, 0, 0}, {0, -0.0001f, 0}, {0, 0, 0}}, {2, 0.0001f, 0}, {1, 0, 0, 0}},
+      {{{2, 0, 0}, {0, 3, 0}, {0, 0, 0.0001f}}, {2, 3, 0.0001f}, none},
+      {{{2, 0, 0}, {0, -3, 0}, {0, 0, 1}}, {2, -3, 1}, none},  // the mirror on y, the largest
+  };
+  for (const Case &c : cases) {
+    Matrix m = kv::identityMatrix();
+    for (int r = 0; r < 3; ++r) m.m[r][0] = c.rows[r].x, m.m[r][1] = c.rows[r].y, m.m[r][2] = c.rows[r].z;
+    Vector3 scale, translation;
+    Quaternion rotation;
+    EXPECT_EQ(kv::matrixDecompose(&scale, &rotation, &translation, &m), S_OK) << c.scale.x << " " << c.scale.y;
+    EXPECT_TRUE(near(scale, c.scale, 0.0f)) << c.scale.x << " " << c.scale.y;
+    EXPECT_TRUE(sameRotation(rotation, c.rotation, 1e-6f)) << c.scale.x << " " << c.scale.y;
+  }
 }
 
 TEST_P(MatrixOperations, ShadowAndReflection) {
@@ -440,13 +515,27 @@ TEST_P(MatrixOperations, VertexBlendingAndTrianglePatch) {
   out[0].x = 99.0f;
   EXPECT_EQ(kv::blendVertices(palette, nullptr, in, out, 2, sizeof(Vertex), &tooWide, nullptr, nullptr), nullptr);
   EXPECT_EQ(out[0].x, 99.0f);
+  // The widest position: three weights, four matrices, the last taking 1 - 0.1 - 0.2 - 0.3.
+  Matrix four[4];
+  kv::matrixTranslation(&four[0], 1, 0, 0);
+  kv::matrixTranslation(&four[1], 0, 1, 0);
+  kv::matrixTranslation(&four[2], 0, 0, 1);
+  kv::matrixTranslation(&four[3], 10, 10, 10);
+  const float weighted[6] = {0, 0, 0, 0.1f, 0.2f, 0.3f};
+  float blended[6];
+  const kv::VertexElement threeWeights{0, 6};
+  EXPECT_EQ(kv::blendVertices(four, nullptr, weighted, blended, 1, sizeof weighted, &threeWeights, nullptr, nullptr),
+            blended);
+  EXPECT_TRUE(near(Vector3{blended[0], blended[1], blended[2]}, Vector3{4.1f, 4.2f, 4.3f}, 2e-6f));
 
   // A flat triangle with the plane's normal at every corner is the triangle itself.
   const Vector3 corners[3] = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}};
   const Vector3 normals[3] = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
   const Vector2 uv[4] = {{1, 0}, {0, 1}, {0, 0}, {0.25f, 0.5f}};
-  Vector3 points[4];
+  Vector3 points[5];
+  points[4] = {9, 9, 9};
   EXPECT_EQ(kv::evaluateTrianglePatch(corners, normals, uv, 4, points), points);
+  EXPECT_TRUE(near(points[4], Vector3{9, 9, 9}, 0.0f));  // nothing past the count
   EXPECT_TRUE(near(points[0], corners[0], 1e-6f));
   EXPECT_TRUE(near(points[1], corners[1], 1e-6f));
   EXPECT_TRUE(near(points[2], corners[2], 1e-6f));

@@ -162,6 +162,22 @@ TEST_P(EachRoutineSet, NormalisationKeepsTheSetsOwnRules) {
   else
     EXPECT_EQ(out.x, 0.0f);
 
+  // The bounds themselves, with exact squares: q = 2^-126 is zero for the 3DNow! set (its
+  // bound is inclusive) and a unit vector for the baseline; q = 2^-46 is kept by the SSE
+  // sets (their bound is exclusive), q one ulp below it is not.
+  struct Edge {
+    float x;
+    bool zeroFor3DNow, zeroForSse;
+  };
+  for (const Edge &e : {Edge{0x1p-63f, true, true}, Edge{0x1.000002p-63f, false, true},
+                        Edge{0x1p-23f, false, false}, Edge{0x1.fffffep-24f, false, true}}) {
+    const Vector3 in{0.0f, e.x, 0.0f};
+    out = {5.0f, 5.0f, 5.0f};
+    table_.vec3Normalize(&out, &in);
+    const bool zero = set_ == RoutineSet::ThreeDNow ? e.zeroFor3DNow : set_ != RoutineSet::Baseline && e.zeroForSse;
+    expectNear(out, {0, zero ? 0.0f : 1.0f, 0}, 2e-6f);
+  }
+
   // Not a number: zero in the SSE sets.
   const Vector3 nan{std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f};
   out = {5.0f, 5.0f, 5.0f};
