@@ -34,6 +34,23 @@ TEST_F(FrameDrawing, AFrameNeedsPixelsAndASizeOfAtLeastOnePixel) {
   EXPECT_EQ(one, whole[static_cast<size_t>(kH - 1) * kW]);
 }
 
+// A frame takes the polygons the host disposed of out of the store, and draws through any
+// viewport of at least one pixel, one row or one column too.
+TEST_F(FrameDrawing, AFrameForgetsDisposedPolygonsAndDrawsThroughThinViewports) {
+  const uint32_t kept = scene->makePolygon(true, kQuad), gone = scene->makePolygon(true, kQuad);
+  scene->disposePolygon(gone);
+  ASSERT_EQ(scene->polygons().size(), 2u) << "disposed, not yet forgotten";
+  drawHostRows();
+  EXPECT_EQ(scene->polygons().size(), 1u);
+  EXPECT_NE(scene->findPolygon(kept), nullptr);
+  std::vector<uint32_t> host(static_cast<size_t>(kW) * kH);
+  const D3DVIEWPORT9 row{0, kH / 2, kW, 1, 0.0f, 1.0f}, column{kW / 2, 0, 1, kH, 0.0f, 1.0f};
+  for (const D3DVIEWPORT9 &thin : {row, column}) {
+    ASSERT_EQ(scene->device()->SetViewport(&thin), D3D_OK);
+    EXPECT_EQ(kv::drawPaint(*scene, host.data(), kW, kH), S_OK) << thin.Width << " x " << thin.Height;
+  }
+}
+
 TEST_F(FrameDrawing, StageZeroTextureColoursThePolygon) {
   solid("red", 0xFFFF0000u);
   const uint32_t n = scene->makePolygon(true, kQuad);
