@@ -169,6 +169,15 @@ TEST(HdrReader, RunLengthScanlines) {
     EXPECT_EQ(floatAt(wideOut.image, x, 0, 2), 30.5f) << x;
   }
 
+  // A length's high byte is below 128: a scanline 32768 wide that starts 2, 2, 128 is flat.
+  Bytes flat = {2, 2, 128, 136};
+  for (int i = 1; i < 32768; ++i) flat.insert(flat.end(), {1, 0, 0, 136});
+  ScopedImage flatOut;
+  ASSERT_EQ(readHdrFile(flatOut, hdrFile(kHeader, "-Y 1 +X 32768", flat)), S_OK);
+  EXPECT_EQ(floatAt(flatOut.image, 0, 0, 0), 2.5f);
+  EXPECT_EQ(floatAt(flatOut.image, 0, 0, 2), 128.5f);
+  EXPECT_EQ(floatAt(flatOut.image, 32767, 0, 0), 1.5f);
+
   const Bytes rejected[] = {
       {2, 2, 0, 5, 132, 10, 4, 1, 2, 3, 4, 130, 7, 130, 9, 132, 136},  // length is not the width
       {2, 2, 0, 4, 133, 10, 4, 1, 2, 3, 4, 130, 7, 130, 9, 132, 136},  // run past the scanline
