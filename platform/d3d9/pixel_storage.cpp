@@ -60,6 +60,7 @@ bool PixelStorage::lendTo(PixelStorage &reader) {
 void PixelStorage::endLoan() const {
   const PixelStorage &reader = borrower_ ? *borrower_ : *this;
   PixelStorage &lender = borrower_ ? const_cast<PixelStorage &>(*this) : *lender_;
+  kvd3d::raster::notePixelWrite();
   std::memcpy(lender.bits_.get(), reader.bits_.get(), size_t(byteSize()));
   lender.borrower_ = nullptr;
   reader.lender_ = nullptr;
@@ -94,6 +95,7 @@ void PixelStorage::dropSetAsideFrame() {
 }
 
 void PixelStorage::zeroNow() const {
+  kvd3d::raster::notePixelWrite();
   zeroPending_ = false;
   std::memset(bits_.get(), 0, size_t(byteSize()));
 }
@@ -124,6 +126,9 @@ HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, 
     bits_ = std::move(reused);
   else
     bits_.reset(new (std::nothrow) BYTE[size_t(slice * depth)]());
+  // New memory may lie where pixels the rasterizer knew of lay (memory taken back from
+  // the recycler is unchanged until zeroNow).
+  if (!reused) kvd3d::raster::notePixelWrite();
   if (!bits_) return E_OUTOFMEMORY;
   info_ = &info;
   width_ = width;
@@ -143,7 +148,12 @@ bool PixelStorage::regionAligned(UINT left, UINT top, UINT right, UINT bottom) c
   return true;
 }
 
-BYTE *PixelStorage::address(UINT left, UINT top, UINT front) const { return addressIn(bits(), left, top, front); }
+// Locks and the device's copies: they may write what they are given.
+BYTE *PixelStorage::address(UINT left, UINT top, UINT front) const {
+  BYTE *base = bits();
+  kvd3d::raster::notePixelWrite();
+  return addressIn(base, left, top, front);
+}
 
 BYTE *PixelStorage::addressIn(BYTE *base, UINT left, UINT top, UINT front) const {
   const size_t offset = size_t(front) * slicePitch_ + size_t(top / info_->blockHeight) * pitch_ +
@@ -201,12 +211,15 @@ void PixelStorage::discardContents() {
   releaseLoan();
   dropSetAsideFrame();
   zeroPending_ = false;
+  kvd3d::raster::notePixelWrite();
   std::memset(bits_.get(), kDiscardedByte, size_t(byteSize()));
 }
 
 HRESULT PixelStorage::unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
+  // Written through the lock, unless it read a lent frame where it lies (see lockRect).
+  if (!lender_) kvd3d::raster::notePixelWrite();
   return D3D_OK;
 }
 
