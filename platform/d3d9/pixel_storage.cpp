@@ -128,7 +128,7 @@ HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, 
     bits_.reset(new (std::nothrow) BYTE[size_t(slice * depth)]());
   // New memory may lie where pixels the rasterizer knew of lay (memory taken back from
   // the recycler is unchanged until zeroNow).
-  if (!reused) kvd3d::raster::notePixelWrite();
+  if (!zeroPending_) kvd3d::raster::notePixelWrite();
   if (!bits_) return E_OUTOFMEMORY;
   info_ = &info;
   width_ = width;

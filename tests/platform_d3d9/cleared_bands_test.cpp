@@ -155,6 +155,23 @@ TEST_P(ClearedBandsTest, WritesFromOutsideDoNotOutliveAClear) {
   clear(both, kRed, 1.f);
   EXPECT_EQ(wrongPixels(), 0);
 
+  // Written through a lock taken before a clear and kept after it. One thread only: with
+  // two, the clear is queued and lands when the queue is drawn, after the writes.
+  if (GetParam() == 1) {
+    D3DLOCKED_RECT locked{};
+    Ref<IDirect3DSurface9> back = backBuffer();
+    ASSERT_EQ(back->LockRect(&locked, nullptr, 0), D3D_OK);
+    clear(both, kRed, 1.f);
+    for (int y = 160; y < 170; ++y)
+      for (int x = 0; x < kW; ++x)
+        reinterpret_cast<DWORD *>(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch)[x] = kWhite;
+    ASSERT_EQ(back->UnlockRect(), D3D_OK);
+    for (size_t i = size_t(160) * kW; i < size_t(170) * kW; ++i) colour_[i] = kWhite;
+  }
+  EXPECT_EQ(wrongPixels(), 0);
+  clear(both, kRed, 1.f);
+  EXPECT_EQ(wrongPixels(), 0);
+
   // The read-back surface written through its lock, then freed.
   {
     Ref<IDirect3DSurface9> copy;
