@@ -34,8 +34,7 @@ bool pollFor(Done &&done) {
 
 }  // namespace
 
-WorkerPool::WorkerPool(int helpers)
-    : owner_(getpid()), poll_(std::thread::hardware_concurrency() > static_cast<unsigned>(helpers) + 1) {
+WorkerPool::WorkerPool(int helpers) : owner_(getpid()) {
   // Helpers inherit a full signal mask: signals stay with the host's threads, and a helper
   // parked in a wait never runs a handler.
   sigset_t all, previous;
@@ -83,7 +82,7 @@ void WorkerPool::finish() {
     std::lock_guard<std::mutex> lock(mutex_);
     open_ = false;  // from here on no helper joins
   }
-  if (poll_) pollFor([this] { return running_ == 0; });
+  pollFor([this] { return running_ == 0; });
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [this] { return running_ == 0; });
   job_ = nullptr;
@@ -93,7 +92,7 @@ void WorkerPool::helperLoop() {
   unsigned long seen = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    if (poll_ && !stop_ && generation_ == seen) {
+    if (!stop_ && generation_ == seen) {
       lock.unlock();
       pollFor([&] { return stop_ || generation_ != seen; });
       lock.lock();

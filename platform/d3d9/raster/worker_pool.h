@@ -7,9 +7,7 @@
 // signal blocked (they only ever wait or draw) and are joined when the pool is destroyed.
 // Frames come back to back, and waking a sleeping thread can cost more than a small
 // frame's whole share: after a run, helpers and the caller poll for a fraction of a
-// millisecond before they sleep, but only while a processor is left over: when the caller
-// and the helpers take every processor, a thread that polls takes its time from the others,
-// the host's thread included (docs/rasterizer.md has the figures).
+// millisecond before they sleep.
 #include <sys/types.h>
 
 #include <atomic>
@@ -52,7 +50,6 @@ class WorkerPool {
   std::atomic<unsigned long> generation_{0};
   std::atomic<int> running_{0};
   std::atomic<bool> stop_{false};
-  const bool poll_;  // whether waits poll before they sleep (a processor is left over)
   bool open_ = false;  // helpers may still join the current run
   int allowed_ = 0;    // how many may join it
   int joined_ = 0;
