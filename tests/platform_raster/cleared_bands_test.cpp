@@ -113,6 +113,23 @@ TEST_P(ClearedBandsTest, AWriteFromOutsideIsClearedAway) {
   EXPECT_EQ(std::count(c.depth.begin(), c.depth.end(), uint16_t(0xFFFF)), long(kW * kH));
 }
 
+// What is known of one buffer says nothing of another: a clear of a second target to the
+// same value writes all of it.
+TEST_P(ClearedBandsTest, AnotherTargetIsClearedWhole) {
+  Canvas a(kW, kH), b(kW, kH);
+  b.fill(0xffffffffu);
+  std::fill(b.depth.begin(), b.depth.end(), uint16_t(0));
+  notePixelWrite();
+  Rasterizer r;
+  r.setThreads(GetParam());
+  const D3DVIEWPORT9 whole{0, 0, kW, kH, 0.f, 1.f};
+  r.clear(a.target(), whole, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xffff0000u, 1.f, 0);
+  r.clear(b.target(), whole, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xffff0000u, 1.f, 0);
+  r.finish();
+  EXPECT_EQ(b.count(0xffff0000u), int(kW * kH));
+  EXPECT_EQ(std::count(b.depth.begin(), b.depth.end(), uint16_t(0xFFFF)), long(kW * kH));
+}
+
 INSTANTIATE_TEST_SUITE_P(Threads, ClearedBandsTest, ::testing::Values(1, 2),
                          [](const ::testing::TestParamInfo<int> &info) {
                            return std::to_string(info.param) + "threads";
