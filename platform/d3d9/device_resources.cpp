@@ -144,11 +144,13 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9 *pRenderTarget, IDirect3DS
     rasterizer_.finish();
     if (source->storage().lendTo(dest->storage())) return D3D_OK;
     // Otherwise the drawing threads copy the rows they drew while those are in their caches.
+    raster::notePixelWrite();
     rasterizer_.finishAndCopy(renderTarget(), dest->storage().bits(), dest->storage().pitch());
     return D3D_OK;
   }
   rasterizer_.finish();
   // Same format and size give the same pitch and the same number of bytes.
+  raster::notePixelWrite();
   std::memcpy(dest->storage().bits(), source->storage().bits(), size_t(source->storage().byteSize()));
   return D3D_OK;
 }

@@ -50,11 +50,13 @@ class PixelStorage {
   // frame comes back here when the reader's memory is freed. Whichever of the two is
   // touched first otherwise (this level in any way, the reader by anything but a read-only
   // lock) has the frame copied into this level's memory, and the two part ways.
-  // When the reader is recycled instead, the frame is set aside here and this level keeps
-  // the reader's memory: the host has just read every byte of the frame, and the next frame
-  // is drawn faster in memory the host has not touched since the frame before. The frame
-  // comes back (a swap) at the next access to this level, unless that access replaces every
-  // byte (dropSetAsideFrame), and then its memory goes to the recycler for the next reader.
+  // When the reader is recycled instead, a frame of at most 2 MB is set aside here and this
+  // level keeps the reader's memory: the host has just read every byte of the frame, and
+  // the next frame is drawn faster in memory the host has not touched since the frame
+  // before (a bigger frame comes home at once: two of them no longer stay in the caches).
+  // The frame comes back (a swap) at the next access to this level, unless that access
+  // replaces every byte (dropSetAsideFrame), and then its memory goes to the recycler for
+  // the next reader.
   // False, with nothing done, when the sizes differ or either is locked or already lent.
   bool lendTo(PixelStorage &reader);
   // Before a write that replaces every byte of the level before anything reads it (a clear

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cleared_bands.h"
 #include "depth_bounds.h"
 #include "draw_context.h"
 #include "output_merger.h"
@@ -47,9 +48,31 @@ void fillRows(BYTE *base, INT pitch, const ClearBox &b, int top, int bottom, T v
 void runClear(const ClearJob &job, int y0, int y1) {
   const int top = std::max(y0, job.box.top), bottom = std::min(y1, job.box.bottom);
   if (top >= bottom) return;
-  if (job.color) fillRows(job.target.color, job.target.colorPitch, job.box, top, bottom, job.colorValue);
+  // Band by band: a band that still holds the value from the last clear is written only
+  // where it has been drawn on since.
+  for (int y = top, end; y < bottom; y = end) {
+    end = std::min(bottom, (y / kBandRows + 1) * kBandRows);
+    auto fill = [&](BYTE *base, INT pitch, auto value) {
+      return [&, base, pitch, value](int x0, int x1) {
+        fillRows(base, pitch, ClearBox{x0, y, x1, end}, y, end, value);
+      };
+    };
+    if (job.color) {
+      const auto colour = fill(job.target.color, job.target.colorPitch, job.colorValue);
+      if (job.colorBands)
+        job.colorBands->clear(job.target.color, y, end, job.box.left, job.box.right, job.colorValue, colour);
+      else
+        colour(job.box.left, job.box.right);
+    }
+    if (job.depth) {
+      const auto depth = fill(job.target.depth, job.target.depthPitch, job.depthValue);
+      if (job.depthBands)
+        job.depthBands->clear(job.target.depth, y, end, job.box.left, job.box.right, job.depthValue, depth);
+      else
+        depth(job.box.left, job.box.right);
+    }
+  }
   if (job.depth) {
-    fillRows(job.target.depth, job.target.depthPitch, job.box, top, bottom, job.depthValue);
     if (job.bounds)
       for (int y = top; y < bottom; ++y) job.bounds->cleared(y, job.box.left, job.box.right, job.depthValue);
   }
@@ -95,6 +118,7 @@ void Rasterizer::clear(const RenderTarget &target, const D3DVIEWPORT9 &viewport,
   job.depthValue = static_cast<uint16_t>(quantizeDepth(z));
   const Box area = viewportArea(target.width, target.height, viewport);
   if (job.depth) job.bounds = depthBoundsFor(target, clearCovers(target.width, target.height, area, rectCount, rects));
+  trackClearedBands(job);
   const DWORD boxes = rects ? rectCount : 0;
   for (DWORD i = 0; i < (boxes ? boxes : 1); ++i) {
     Box b = area;

@@ -16,6 +16,7 @@ struct DirectTexture {
 };
 
 class DepthBounds;
+class ClearedBands;
 
 struct DrawContext {
   RenderTarget target;
@@ -44,6 +45,7 @@ struct ClearJob {
   uint16_t depthValue;
   ClearBox box;
   DepthBounds *bounds;  // kept up to date by a depth clear; may be null
+  ClearedBands *colorBands, *depthBands;  // what the buffers' bands hold; may be null
 };
 // Fills the box's part of rows [y0, y1).
 void runClear(const ClearJob &job, int y0, int y1);

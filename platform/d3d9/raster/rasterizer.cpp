@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "cleared_bands.h"
 #include "clipper.h"
 #include "depth_bounds.h"
 #include "draw_context.h"
@@ -28,7 +29,6 @@ namespace kvd3d::raster {
 
 namespace {
 
-constexpr int kBandRows = 32;                  // threads take bands of rows, one at a time
 // A queue this long is drawn at once: 4096 set-up triangles (under 2 MB) are still in the
 // caches when the bands read them; a frame of 30,000 small quads queued whole (28 MB of
 // them) cost about a third more per quad than one of 1,000.
@@ -82,6 +82,7 @@ struct Rasterizer::Impl {
   ScissorRect scissor{};
   DepthBounds bounds;
   bool boundsEnabled = true;
+  ClearedBands colorBands, depthBands;
 
   // Deferred drawing (threads > 1). queueMutex guards the queue: finishPendingDrawing may
   // come from another thread.
@@ -121,6 +122,13 @@ struct Rasterizer::Impl {
     return boundsEnabled ? bounds.prepare(target, [this] { flushLocked(nullptr); }) : nullptr;
   }
 
+  // Rows [y0, y1) of a triangle, the bands they cover marked as drawn on first.
+  void drawRows(SpanRoutine r, const DrawContext &c, const TriangleSetup &tri, int y0, int y1) {
+    colorBands.touched(y0, y1, tri.clipLeft, tri.clipRight);
+    if (c.depthWrite) depthBands.touched(y0, y1, tri.clipLeft, tri.clipRight);
+    shadeRows(r, c, tri, y0, y1);
+  }
+
   void drawTriangle(const ScreenVertex &a, const ScreenVertex &b, const ScreenVertex &c, const float *raw[3]) {
     TriangleSetup tri;
     if (!setupTriangle(a, b, c, raw, vertexSetup.attrCount, cullMode, scissor, tri)) return;
@@ -131,14 +139,14 @@ struct Rasterizer::Impl {
         // No room to queue it: draw what is queued, this draw's triangles so far included,
         // then this one at once.
         flushDrawSoFar();
-        shadeRows(routine, ctx, tri, tri.yStart, tri.yEnd);
+        drawRows(routine, ctx, tri, tri.yStart, tri.yEnd);
         return;
       }
       queuedPixels += uint64_t(tri.yEnd - tri.yStart) * uint64_t(tri.clipRight - tri.clipLeft);
       if (triangles.size() >= kMaxQueuedTriangles) flushDrawSoFar();  // bounds the queue's memory
       return;
     }
-    shadeRows(routine, ctx, tri, tri.yStart, tri.yEnd);
+    drawRows(routine, ctx, tri, tri.yStart, tri.yEnd);
   }
 
   void flushDrawSoFar() {
@@ -199,7 +207,7 @@ struct Rasterizer::Impl {
 
   // Runs the whole queue for rows [y0, y1) only, then copies those rows. Distinct bands
   // touch distinct pixels, and inside a band the calls keep their order.
-  void runBand(int y0, int y1, const CopyRequest *copy) const {
+  void runBand(int y0, int y1, const CopyRequest *copy) {
     for (const Command &c : commands) {
       if (c.clear) {
         runClear(clears[c.index], y0, y1);
@@ -209,8 +217,7 @@ struct Rasterizer::Impl {
       for (size_t t = d.firstTriangle; t < d.endTriangle; ++t) {
         const TriangleSetup &tri = triangles[t];
         const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
-        if (top < bottom)
-          shadeRows(d.routine, d.ctx, tri, top, bottom);
+        if (top < bottom) drawRows(d.routine, d.ctx, tri, top, bottom);
       }
     }
     if (copy) copyRows(*copy, y0, y1);
@@ -276,7 +283,7 @@ struct Rasterizer::Impl {
   std::vector<uint32_t> binNext;  // while binning: where each band's next item goes
 
   // runBand for band b from its own items.
-  void runBinnedBand(int b) const {
+  void runBinnedBand(int b) {
     const int y0 = b * kBandRows, y1 = y0 + kBandRows;
     for (uint32_t i = binStart[size_t(b)]; i < binStart[size_t(b) + 1]; ++i) {
       const BandItem &item = binItems[i];
@@ -288,7 +295,7 @@ struct Rasterizer::Impl {
       const QueuedDraw &d = draws[c.index];
       const TriangleSetup &tri = triangles[item.triangle];
       const int top = std::max(y0, tri.yStart), bottom = std::min(y1, tri.yEnd);
-      if (top < bottom) shadeRows(d.routine, d.ctx, tri, top, bottom);
+      if (top < bottom) drawRows(d.routine, d.ctx, tri, top, bottom);
     }
   }
 
@@ -597,6 +604,16 @@ DepthBounds *Rasterizer::depthBoundsFor(const RenderTarget &target, bool startsF
   DepthBounds *bounds = m.boundsFor(target);
   if (bounds && startsFrame) bounds->frameStarts();
   return bounds;
+}
+
+void Rasterizer::trackClearedBands(ClearJob &job) {
+  Impl &m = *impl_;
+  std::unique_lock<std::mutex> lock(m.queueMutex, std::defer_lock);
+  if (m.deferring()) lock.lock();
+  m.joinLocked(nullptr);  // no band is being drawn while the tables are bound
+  const RenderTarget &t = job.target;
+  job.colorBands = job.color && m.colorBands.bind(t.color, t.colorPitch, t.width, t.height) ? &m.colorBands : nullptr;
+  job.depthBands = job.depth && m.depthBands.bind(t.depth, t.depthPitch, t.width, t.height) ? &m.depthBands : nullptr;
 }
 
 void Rasterizer::submitClear(const ClearJob &job) {

@@ -103,6 +103,8 @@ class Rasterizer {
 
  private:
   void submitClear(const ClearJob &job);
+  // Points the job at what is known of its buffers' bands (see cleared_bands.h).
+  void trackClearedBands(ClearJob &job);
   // startsFrame: a clear of the whole depth buffer is about to be queued.
   DepthBounds *depthBoundsFor(const RenderTarget &target, bool startsFrame);
   struct Impl;
@@ -111,6 +113,11 @@ class Rasterizer {
 // Finishes the queued work of every rasterizer; called before pixel memory is locked,
 // discarded or freed. Cheap when nothing is queued.
 void finishPendingDrawing();
+
+// Pixel memory is about to be written, or made, by anything but a rasterizer: a lock, a
+// device copy, zeroing, new memory. A clear then writes every pixel again instead of
+// trusting what it left in a band (cleared_bands.h).
+void notePixelWrite();
 
 // The thread count a new device uses: KVPOLYGON_D3D9_THREADS when it is a number from 1 to
 // 64 (1 = draw on the caller's thread only), else the processor count.
