@@ -13,6 +13,7 @@
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
 #include "texload/decoded_image.h"
+#include "texload/image_info.h"
 
 namespace kvtex {
 
@@ -245,5 +246,76 @@ void reportFile(const std::string &file, const std::string &message);
 // Within a long file, on a terminal: "[i/n] FILE: STEP" as the progress line, at most ten
 // times a second. Nothing when standard error is not a terminal or a worker runs the file.
 void reportProgress(const std::string &step);
+
+// ---- decoded files (decoded_file.cpp)
+
+// A decoded file that releases its records on every path.
+struct Decoded {
+  std::vector<uint8_t> file;  // DDS and some other records point into it
+  kv::DecodedImage image;
+  kv::ImageInfo info;
+  Decoded() { kv::clearDecodedImage(image); }
+  ~Decoded() { kv::releaseDecodedImage(image); }
+  Decoded(const Decoded &) = delete;
+  Decoded &operator=(const Decoded &) = delete;
+};
+
+// A library failure in words: for data no reader takes, what the tool can tell of why.
+std::string libraryReason(HRESULT code, const std::vector<uint8_t> &data);
+
+// Reads and decodes the file, pixels included unless only the header is wanted; false when
+// it cannot, said on standard error and as a JSON line.
+bool decodeReported(const std::string &file, Decoded &decoded, bool pixels = true);
+
+// ---- info, decode, sheet and compare (image_commands.cpp)
+
+struct DecodeOptions {
+  std::string output;
+  uint32_t face = 0, level = 0, slice = 0;
+};
+
+// One JSON line of the file's header; with `check` the pixels are decoded too.
+bool infoOne(const std::string &file, bool check);
+// One surface of the file as an 8-bit RGBA PNG.
+bool decodeOne(const std::string &file, const std::string &out, const DecodeOptions &options);
+// Every level, face and slice of the file on one labelled PNG.
+bool sheetOne(const std::string &file, const std::string &out);
+// PSNR per channel of image B against image A; the exit status.
+int compareImages(const std::vector<std::string> &files, const std::string &output, const DecodeOptions &options);
+
+// ---- texture, convert, cube and volume (texture_commands.cpp)
+
+struct TextureOptions {
+  std::string output;
+  std::string width = "image", height = "image", levels = "0", format = "A8R8G8B8";
+  std::string filter = "linear", mipFilter = "linear", key, caps = "default";
+  bool dither = false;
+  std::string quality = "normal";
+  bool opaque = false;
+};
+
+// The options as the texture loader takes them.
+struct LoaderArguments {
+  UINT width, height, levels;
+  D3DFORMAT format;
+  DWORD filter, mipFilter;
+  D3DCOLOR key;
+  bool highQuality = false, opaque = false;
+};
+
+// Settles the arguments and opens the device; exit status 2 (said) when either fails.
+int prepareTextureCommand(const TextureOptions &options, LoaderArguments &args, StandInDevice &device);
+// The texture the loader makes of the file, every level written as PREFIX-LEVEL.png.
+bool textureOne(const std::string &file, const std::string &prefix, IDirect3DDevice9 *device,
+                const LoaderArguments &args);
+// The file as a DDS file at its own size, faces and slices kept.
+bool convertOne(const std::string &file, const std::string &out, IDirect3DDevice9 *device,
+                const LoaderArguments &args);
+// A cube map from six images or a volume from its slices; the exit status.
+int assembleCommand(const std::vector<std::string> &files, const std::string &output, D3DRESOURCETYPE type,
+                    const LoaderArguments &args, IDirect3DDevice9 *device);
+// Plans every output before anything is written; exit status 2 (said) when two collide.
+int planOrRefuse(const std::string &output, const std::vector<std::string> &files, const std::string &extension,
+                 std::vector<std::string> &paths);
 
 }  // namespace kvtex
