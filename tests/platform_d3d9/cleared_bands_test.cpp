@@ -11,11 +11,6 @@
 namespace kvd3d_test {
 namespace {
 
-struct ScreenVertex {
-  float x, y, z, rhw;
-  D3DCOLOR diffuse;
-};
-constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 // Big enough that two threads share the work out, and that a frame read back comes home at
 // once (over 2 MB), so that the back buffer clears the same memory frame after frame.
 constexpr int kW = 1024, kH = 520;

@@ -60,6 +60,13 @@ inline D3DPRESENT_PARAMETERS libraryParameters(UINT width = 544, UINT height = 4
   return pp;
 }
 
+// A pre-transformed vertex with a colour, as the drawing tests place them in pixels.
+struct ScreenVertex {
+  float x, y, z, rhw;
+  D3DCOLOR diffuse;
+};
+constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
 // How many of the pixels hold colour.
 inline int countOf(const std::vector<DWORD> &pixels, DWORD colour) {
   return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));

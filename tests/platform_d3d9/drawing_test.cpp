@@ -8,12 +8,6 @@
 namespace kvd3d_test {
 namespace {
 
-struct ScreenVertex {
-  float x, y, z, rhw;
-  D3DCOLOR diffuse;
-};
-constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
-
 class DrawingTest : public D3D9Test {
  protected:
   void SetUp() override {

@@ -9,12 +9,6 @@
 namespace kvd3d_test {
 namespace {
 
-struct ScreenVertex {
-  float x, y, z, rhw;
-  D3DCOLOR diffuse;
-};
-constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
-
 struct FrameCase {
   UINT width, height;
   int threads;

@@ -52,30 +52,20 @@ void runClear(const ClearJob &job, int y0, int y1) {
   // where it has been drawn on since.
   for (int y = top, end; y < bottom; y = end) {
     end = std::min(bottom, (y / kBandRows + 1) * kBandRows);
-    auto fill = [&](BYTE *base, INT pitch, auto value) {
-      return [&, base, pitch, value](int x0, int x1) {
+    auto clearBuffer = [&](BYTE *base, INT pitch, auto value, ClearedBands *bands) {
+      auto fill = [&, base, pitch, value](int x0, int x1) {
         fillRows(base, pitch, ClearBox{x0, y, x1, end}, y, end, value);
       };
+      if (bands)
+        bands->clear(base, y, end, job.box.left, job.box.right, value, fill);
+      else
+        fill(job.box.left, job.box.right);
     };
-    if (job.color) {
-      const auto colour = fill(job.target.color, job.target.colorPitch, job.colorValue);
-      if (job.colorBands)
-        job.colorBands->clear(job.target.color, y, end, job.box.left, job.box.right, job.colorValue, colour);
-      else
-        colour(job.box.left, job.box.right);
-    }
-    if (job.depth) {
-      const auto depth = fill(job.target.depth, job.target.depthPitch, job.depthValue);
-      if (job.depthBands)
-        job.depthBands->clear(job.target.depth, y, end, job.box.left, job.box.right, job.depthValue, depth);
-      else
-        depth(job.box.left, job.box.right);
-    }
+    if (job.color) clearBuffer(job.target.color, job.target.colorPitch, job.colorValue, job.colorBands);
+    if (job.depth) clearBuffer(job.target.depth, job.target.depthPitch, job.depthValue, job.depthBands);
   }
-  if (job.depth) {
-    if (job.bounds)
-      for (int y = top; y < bottom; ++y) job.bounds->cleared(y, job.box.left, job.box.right, job.depthValue);
-  }
+  if (job.depth && job.bounds)
+    for (int y = top; y < bottom; ++y) job.bounds->cleared(y, job.box.left, job.box.right, job.depthValue);
 }
 
 namespace {
