@@ -62,11 +62,21 @@ class NumberHashMap {
     return true;
   }
 
-  // Calls f(number, value) in iteration order.
+  // Calls f(number, value) in iteration order. The values lie wherever they were allocated
+  // and hash order visits them at random, so a big map would wait on memory at every
+  // value: the value kLookAhead entries on is asked for while f runs.
   template <typename F>
   void forEach(F &&f) const {
+    Cursor lead(buckets_);
+    for (size_t i = 0; i < kLookAhead && lead.valid(); ++i, lead.next()) prefetch(lead.entry());
     for (const auto &bucket : buckets_)
-      for (const auto &e : bucket) f(e.number, e.value.get());
+      for (const auto &e : bucket) {
+        if (lead.valid()) {
+          prefetch(lead.entry());
+          lead.next();
+        }
+        f(e.number, e.value.get());
+      }
   }
 
   // Erases, in iteration order, every entry for which pred(number, value) holds.
@@ -91,6 +101,37 @@ class NumberHashMap {
   }
 
  private:
+  static constexpr size_t kLookAhead = 4;
+
+  // Walks the entries in iteration order.
+  class Cursor {
+   public:
+    explicit Cursor(const std::vector<std::vector<Entry>> &buckets) : buckets_(buckets) { skipEmpty(); }
+    bool valid() const { return bucket_ < buckets_.size(); }
+    const Entry &entry() const { return buckets_[bucket_][index_]; }
+    void next() {
+      ++index_;
+      skipEmpty();
+    }
+
+   private:
+    void skipEmpty() {
+      while (bucket_ < buckets_.size() && index_ == buckets_[bucket_].size()) {
+        ++bucket_;
+        index_ = 0;
+      }
+    }
+    const std::vector<std::vector<Entry>> &buckets_;
+    size_t bucket_ = 0, index_ = 0;
+  };
+
+  // Asks for every cache line of the entry's value.
+  static void prefetch(const Entry &e) {
+    const auto *bytes = reinterpret_cast<const char *>(e.value.get());
+    if (!bytes) return;
+    for (size_t offset = 0; offset < sizeof(T); offset += 64) __builtin_prefetch(bytes + offset);
+  }
+
   size_t indexOf(uint32_t number) const { return numberHash(number) & (buckets_.size() - 1); }
 
   static auto lowerBound(const std::vector<Entry> &bucket, uint32_t number) {
