@@ -7,6 +7,7 @@
 #include "d3d9/default_caps.h"
 #include "d3d9/device.h"
 #include "d3d9/direct3d9.h"
+#include "d3d9/pixel_memory.h"
 #include "d3d9/present_parameters.h"
 #include "d3d9/surface.h"
 #include "d3d9/texture_base.h"
@@ -49,6 +50,7 @@ Device::~Device() {
   auto &live = control().liveDevices;
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
   direct3d_->Release();
+  releaseKeptPixelMemory();
 }
 
 void Device::track(TrackedResource *resource) { resources_.push_back(resource); }

@@ -18,17 +18,17 @@ constexpr size_t kRecycledEntries = 4;
 constexpr uint64_t kSetAsideBytes = uint64_t(2) << 20;
 }  // namespace
 
-std::unique_ptr<BYTE[]> StorageRecycler::take(uint64_t bytes) {
+PixelMemory StorageRecycler::take(uint64_t bytes) {
   for (auto it = entries_.begin(); it != entries_.end(); ++it)
     if (it->bytes == bytes) {
-      std::unique_ptr<BYTE[]> bits = std::move(it->bits);
+      PixelMemory bits = std::move(it->bits);
       entries_.erase(it);
       return bits;
     }
   return nullptr;
 }
 
-void StorageRecycler::give(std::unique_ptr<BYTE[]> bits, uint64_t bytes) {
+void StorageRecycler::give(PixelMemory bits, uint64_t bytes) {
   if (!bits) return;
   try {
     if (entries_.size() == kRecycledEntries) entries_.erase(entries_.begin());  // the oldest goes
@@ -120,14 +120,12 @@ HRESULT PixelStorage::allocate(const FormatInfo &info, UINT width, UINT height, 
   releaseLoan();
   asideFrame_.reset();
   asideRecycler_ = nullptr;
-  std::unique_ptr<BYTE[]> reused = recycler ? recycler->take(slice * depth) : nullptr;
-  zeroPending_ = reused != nullptr;
-  if (reused)
-    bits_ = std::move(reused);
-  else
-    bits_.reset(new (std::nothrow) BYTE[size_t(slice * depth)]());
+  PixelMemory reused = recycler ? recycler->take(slice * depth) : nullptr;
+  bool dirty = reused != nullptr;
+  bits_ = reused ? std::move(reused) : allocatePixelMemory(size_t(slice * depth), dirty);
+  zeroPending_ = dirty;
   // New memory may lie where pixels the rasterizer knew of lay (memory taken back from
-  // the recycler is unchanged until zeroNow).
+  // the recycler or kept from a released level is unchanged until zeroNow).
   if (!zeroPending_) kvd3d::raster::notePixelWrite();
   if (!bits_) return E_OUTOFMEMORY;
   info_ = &info;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "d3d9/format_table.h"
+#include "d3d9/pixel_memory.h"
 
 namespace kvd3d {
 
@@ -19,13 +20,13 @@ constexpr uint64_t kMaxLevelBytes = uint64_t(512) << 20;
 // a frame read back every frame then reuses warm pages instead of mapping fresh ones.
 class StorageRecycler {
  public:
-  std::unique_ptr<BYTE[]> take(uint64_t bytes);
-  void give(std::unique_ptr<BYTE[]> bits, uint64_t bytes);
+  PixelMemory take(uint64_t bytes);
+  void give(PixelMemory bits, uint64_t bytes);
 
  private:
   struct Entry {
     uint64_t bytes;
-    std::unique_ptr<BYTE[]> bits;
+    PixelMemory bits;
   };
   std::vector<Entry> entries_;
 };
@@ -108,12 +109,12 @@ class PixelStorage {
   const FormatInfo *info_ = nullptr;
   UINT width_ = 0, height_ = 0, depth_ = 0;
   UINT pitch_ = 0, slicePitch_ = 0;
-  std::unique_ptr<BYTE[]> bits_;
+  PixelMemory bits_;
   bool locked_ = false;
   mutable bool zeroPending_ = false;
   mutable PixelStorage *borrower_ = nullptr;  // holds this level's frame (see lendTo)
   mutable PixelStorage *lender_ = nullptr;    // whose frame this memory holds
-  std::unique_ptr<BYTE[]> asideFrame_;         // this level's contents while set aside
+  PixelMemory asideFrame_;         // this level's contents while set aside
   StorageRecycler *asideRecycler_ = nullptr;   // where the memory not kept goes
 };
 

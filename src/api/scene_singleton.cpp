@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "gfx/pixel_block.h"
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
 #define KV_LEAK_CHECKER 1
@@ -43,6 +45,9 @@ KvPolygonSet *ensureScene() {
   return g_scene;
 }
 
-void disposeScene() { delete std::exchange(g_scene, nullptr); }
+void disposeScene() {
+  delete std::exchange(g_scene, nullptr);
+  releaseKeptPixelBlocks();  // a disposed scene keeps no image memory
+}
 
 }  // namespace kv

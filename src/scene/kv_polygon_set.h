@@ -8,6 +8,7 @@
 
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
+#include "gfx/pixel_block.h"
 #include "scene/kv_polygon.h"
 #include "scene/number_hash_map.h"
 #include "scene/texture_entries.h"
@@ -60,7 +61,7 @@ class KvPolygonSet {
   ComRef<IDirect3DSurface9> &backBuffer() { return backBuffer_; }
   ComRef<IDirect3DSurface9> &copySurface() { return copySurface_; }
   // The BMP file image loadTexture builds, held only while the texture entry is made.
-  std::unique_ptr<uint8_t[]> &imageBuffer() { return imageBuffer_; }
+  PixelBlock &imageBuffer() { return imageBuffer_; }
 
  private:
   void fillPresentParameters();
@@ -73,7 +74,7 @@ class KvPolygonSet {
   ComRef<IDirect3DSurface9> backBuffer_;
   ComRef<IDirect3DSurface9> copySurface_;
   HWND window_ = nullptr;
-  std::unique_ptr<uint8_t[]> imageBuffer_;
+  PixelBlock imageBuffer_;
   NumberHashMap<KvPolygon> polygons_;
   TextureEntries textures_;
   uint32_t polygonCounter_ = 0;

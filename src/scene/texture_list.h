@@ -7,6 +7,7 @@
 
 #include "gfx/com_ref.h"
 #include "gfx/platform.h"
+#include "gfx/pixel_block.h"
 #include "scene/kv_polygon.h"
 
 namespace kv {
@@ -24,7 +25,7 @@ class TextureList {
   int32_t height = 0;
   char name[kNameSize] = {};
   ComRef<IDirect3DTexture9> texture;
-  std::unique_ptr<uint8_t[]> image;  // width * height * 4 + 54 bytes
+  PixelBlock image;  // width * height * 4 + 54 bytes
   TextureEntryId id = 0;             // unique for the life of the process, never reused
 };
 

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "pixel/convert/row_halves.h"
+
 namespace kv {
 
 namespace {
@@ -26,12 +28,12 @@ TextureEntryId nextEntryId() {
 
 }  // namespace
 
-std::unique_ptr<uint8_t[]> buildBmpImage(const uint32_t *pixels, int width, int height, size_t *size) {
+PixelBlock buildBmpImage(const uint32_t *pixels, int width, int height, size_t *size) {
   if (!pixels || width <= 0 || height <= 0) return nullptr;
   const uint64_t pixelBytes = uint64_t(width) * uint64_t(height) * 4u;
   if (pixelBytes > kMaxImageBytes) return nullptr;
   const size_t total = static_cast<size_t>(pixelBytes) + kBmpHeaderSize;
-  std::unique_ptr<uint8_t[]> image(new (std::nothrow) uint8_t[total]);
+  PixelBlock image(allocatePixelBlock(total, BlockContents::Unset));  // every byte is written below
   if (!image) return nullptr;
   uint8_t *h = image.get();
   std::memset(h, 0, kBmpHeaderSize);
@@ -47,7 +49,12 @@ std::unique_ptr<uint8_t[]> buildBmpImage(const uint32_t *pixels, int width, int 
   put32(h + 34, static_cast<uint32_t>(pixelBytes));
   put32(h + 38, 2834);  // 72 dots per inch
   put32(h + 42, 2834);
-  std::memcpy(h + kBmpHeaderSize, pixels, static_cast<size_t>(pixelBytes));
+  // A big image is copied in two halves at once.
+  const size_t rowBytes = size_t(width) * 4;
+  runRowHalves(uint32_t(height), uint64_t(width) * uint64_t(height), true, [&](uint32_t first, uint32_t last) {
+    std::memcpy(h + kBmpHeaderSize + first * rowBytes, pixels + size_t(first) * size_t(width), (last - first) * rowBytes);
+    return true;
+  });
   *size = total;
   return image;
 }

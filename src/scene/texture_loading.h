@@ -13,7 +13,7 @@ constexpr size_t kBmpHeaderSize = 54;
 
 // The in-memory BMP file image of width x height 32-bit pixels (bottom row first):
 // width * height * 4 + 54 bytes; null for a bad size or when memory runs out.
-std::unique_ptr<uint8_t[]> buildBmpImage(const uint32_t *pixels, int width, int height, size_t *size);
+PixelBlock buildBmpImage(const uint32_t *pixels, int width, int height, size_t *size);
 
 // Wraps the pixels in a BMP file image, keeps a copy in a new texture-list entry, makes its
 // texture and lists it. 1 on success; 0 (and the list unchanged) otherwise.

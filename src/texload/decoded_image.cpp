@@ -1,7 +1,8 @@
 #include "texload/decoded_image.h"
 
-#include <cstdlib>
 #include <new>
+
+#include "gfx/pixel_block.h"
 
 namespace kv {
 
@@ -47,11 +48,9 @@ uint32_t decodedLevelCount(const DecodedImage &image) {
   return count;
 }
 
-uint8_t *allocateImageBuffer(size_t bytes) {
-  return static_cast<uint8_t *>(std::calloc(bytes ? bytes : 1, 1));
-}
+uint8_t *allocateImageBuffer(size_t bytes) { return allocatePixelBlock(bytes, BlockContents::Zeroed); }
 
-void freeImageBuffer(uint8_t *buffer) { std::free(buffer); }
+void freeImageBuffer(uint8_t *buffer) { freePixelBlock(buffer); }
 
 DecodedImage *newLinkedImage() { return new (std::nothrow) DecodedImage(); }
 

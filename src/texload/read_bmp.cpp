@@ -3,6 +3,7 @@
 // top row first, either pointing into the caller's data or in a buffer of its own.
 #include <cstring>
 
+#include "pixel/convert/row_halves.h"
 #include "texload/bmp_run_length.h"
 #include "texload/decode_budget.h"
 #include "texload/image_readers.h"
@@ -314,24 +315,28 @@ class MaskUnpacker {
   MaskedChannel channels_[4];
 };
 
-// Stored rows in file order, each to its place counted from the top.
+// Stored rows in file order, each to its place counted from the top; a big image in two
+// halves at once.
 HRESULT decodeRows(uint8_t *buffer, const uint8_t *pixels, const DibHeader &header,
                    const DibLayout &layout) {
   const MaskUnpacker unpacker(header.masks, header.bitCount);
-  for (uint32_t row = 0; row < layout.height; ++row) {
-    const uint32_t outRow = layout.topDown ? row : layout.height - 1 - row;
-    uint8_t *out = buffer + uint64_t(outRow) * layout.rowPitch;
-    const uint8_t *source = pixels + row * layout.sourcePitch;
-    if (header.bitCount == 1) {
-      unpackBits1(out, source, layout.width);
-    } else if (header.bitCount == 4) {
-      unpackBits4(out, source, layout.width);
-    } else if (isUnpackedByMasks(layout)) {
-      unpacker.unpackRow(out, source, layout.width);
-    } else {
-      std::memcpy(out, source, layout.rowBytes);
+  runRowHalves(layout.height, uint64_t(layout.width) * layout.height, true, [&](uint32_t first, uint32_t last) {
+    for (uint32_t row = first; row < last; ++row) {
+      const uint32_t outRow = layout.topDown ? row : layout.height - 1 - row;
+      uint8_t *out = buffer + uint64_t(outRow) * layout.rowPitch;
+      const uint8_t *source = pixels + size_t(row) * layout.sourcePitch;
+      if (header.bitCount == 1) {
+        unpackBits1(out, source, layout.width);
+      } else if (header.bitCount == 4) {
+        unpackBits4(out, source, layout.width);
+      } else if (isUnpackedByMasks(layout)) {
+        unpacker.unpackRow(out, source, layout.width);
+      } else {
+        std::memcpy(out, source, layout.rowBytes);
+      }
     }
-  }
+    return true;
+  });
   return S_OK;
 }
 

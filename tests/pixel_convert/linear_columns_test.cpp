@@ -68,6 +68,25 @@ TEST(LinearColumns, ColourKeyAppliesToTheReadColumns) {
   expectSameAsWholeRows(source, 0xFF102030u, 47, 19, MirrorU | MirrorV);
 }
 
+// Reductions big enough to be filtered by two threads, each half its own rows, straight from
+// the words (two pixels at a time where the processor can): the bytes of one whole-row pass.
+TEST(LinearColumns, BigReductionsMatchWholeRowReads) {
+  const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t> sizes[] = {{1030, 1030, 515, 515}, {1031, 1029, 600, 450}};
+  for (const auto &[sw, sh, dw, dh] : sizes) {
+    Image source = argbImage(sw, sh);
+    source.randomize(sw);
+    expectSameAsWholeRows(source, 0, dw, dh, 0);
+  }
+}
+
+// An identical copy big enough for two threads: the same bytes.
+TEST(LinearColumns, BigIdenticalCopyKeepsEveryByte) {
+  Image source = argbImage(701, 403), copy = argbImage(701, 403);
+  source.randomize(3);
+  ASSERT_EQ(convert(copy, source, FilterNone), S_OK);
+  EXPECT_EQ(copy.bytes, source.bytes);
+}
+
 TEST(LinearColumns, ReductionOfAnInnerBoxReadsThatBox) {
   Image source = argbImage(120, 90);
   source.randomize(11);

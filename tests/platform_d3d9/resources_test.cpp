@@ -1,5 +1,7 @@
 // Textures, cube and volume textures and stand-alone surfaces: pools, usages, level sizes,
 // pitches and the lock rules.
+#include <cstring>
+
 #include "d3d9_test_support.h"
 
 namespace kvd3d_test {
@@ -39,6 +41,24 @@ TEST_F(ResourcesTest, FullChainOfAnOddSizedTextureHalvesEachSideDownToOne) {
   EXPECT_EQ(texture->GetType(), D3DRTYPE_TEXTURE);
   Ref<IDirect3DTexture9> tooMany;
   EXPECT_EQ(createTexture(13, 5, 5, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tooMany), D3DERR_INVALIDCALL);
+}
+
+// Memory of a released big level is kept for the next level of its size: that level must
+// still start zeroed.
+TEST_F(ResourcesTest, ABigLevelMadeWhereAReleasedOneWasStartsZeroed) {
+  constexpr UINT kSide = 1024;  // 4 MB, big enough to be kept
+  for (int round = 0; round < 3; ++round) {
+    Ref<IDirect3DTexture9> texture;
+    ASSERT_EQ(createTexture(kSide, kSide, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    ASSERT_EQ(locked.Pitch, INT(kSide * 4));
+    const auto *bytes = static_cast<const unsigned char *>(locked.pBits);
+    const size_t size = size_t(kSide) * kSide * 4;
+    EXPECT_EQ(std::count(bytes, bytes + size, 0), std::ptrdiff_t(size)) << "round " << round;
+    std::memset(locked.pBits, 0xAB, size);  // what the next texture must not see
+    texture->UnlockRect(0);
+  }
 }
 
 TEST_F(ResourcesTest, DxtLevelsPitchWholeBlocksDownToOneByOne) {

@@ -73,6 +73,30 @@ TEST(ReadBmp, LibraryTextureIsCopiedTopRowFirstAndReportsAlphaOnlyWhenAFourthByt
   }
 }
 
+// Big enough that the bitmap image and the decoded rows are written by two threads, each
+// half its own rows: every pixel must land where one thread would put it.
+TEST(ReadBmp, BigLibraryTextureKeepsEveryPixelInPlace) {
+  constexpr uint32_t kWidth = 701, kHeight = 403;  // odd, so the halves differ
+  std::vector<uint32_t> source(size_t(kWidth) * kHeight);
+  for (uint32_t y = 0; y < kHeight; ++y)  // host order: bottom row first
+    for (uint32_t x = 0; x < kWidth; ++x) source[size_t(y) * kWidth + x] = 0x80000000u | y << 12 | x;
+  size_t size = 0;
+  auto file = kv::buildBmpImage(source.data(), int(kWidth), int(kHeight), &size);
+  ASSERT_TRUE(file);
+  ASSERT_EQ(size, 54 + source.size() * 4);
+  ASSERT_EQ(std::memcmp(file.get() + 54, source.data(), source.size() * 4), 0);
+  DecodedRecord record;
+  ASSERT_EQ(kv::readBmp(record.image, file.get(), uint32_t(size)), S_OK);
+  ASSERT_EQ(record.image.rowPitch, kWidth * 4);
+  for (uint32_t y = 0; y < kHeight; ++y) {
+    const uint32_t stored = kHeight - 1 - y;  // the decoded image runs top row first
+    ASSERT_EQ(std::memcmp(record.image.pixels + size_t(y) * kWidth * 4, source.data() + size_t(stored) * kWidth,
+                          kWidth * 4),
+              0)
+        << "row " << y;
+  }
+}
+
 TEST(ReadBmp, TopRowFirstFileIsUsedInPlaceAndAHeaderOnlyReadStillSeesAlpha) {
   BitmapLayout layout;
   layout.width = 2;

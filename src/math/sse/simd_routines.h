@@ -17,9 +17,11 @@
 #if defined(__GNUC__)
 #define KV_TARGET_SSE __attribute__((target("sse")))
 #define KV_TARGET_SSE2 __attribute__((target("sse2")))
+#define KV_TARGET_AVX2 __attribute__((target("avx2")))
 #else
 #define KV_TARGET_SSE
 #define KV_TARGET_SSE2
+#define KV_TARGET_AVX2
 #endif
 
 namespace kv {

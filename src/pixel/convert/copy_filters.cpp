@@ -6,6 +6,7 @@
 #include "pixel/blocks/block_compression.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/raw_pixels.h"
+#include "pixel/convert/row_halves.h"
 
 namespace kv {
 namespace {
@@ -54,8 +55,15 @@ HRESULT copyIdentical(ConversionJob &job) {
   const size_t rowBytes = size_t(src.width()) * bytesPerPixel;
   if (from.rowPitch == rowBytes && to.rowPitch == rowBytes &&
       (src.depth() == 1 || (from.slicePitch == to.slicePitch && from.slicePitch == rowBytes * src.height()))) {
-    // Rows (and slices) follow each other without gaps on both sides: one block.
-    std::memcpy(to.row(0, 0), from.row(0, 0), rowBytes * src.height() * src.depth());
+    // Rows (and slices) follow each other without gaps on both sides: one block, in two
+    // halves at once when it is big.
+    const uint32_t rows = src.height() * src.depth();
+    uint8_t *const out = to.row(0, 0);
+    const uint8_t *const in = from.row(0, 0);
+    runRowHalves(rows, uint64_t(src.width()) * rows, true, [&](uint32_t first, uint32_t last) {
+      std::memcpy(out + first * rowBytes, in + first * rowBytes, (last - first) * rowBytes);
+      return true;
+    });
     return S_OK;
   }
   for (uint32_t z = 0; z < src.depth(); ++z)

@@ -13,6 +13,7 @@
 #include "math/sse/simd_routines.h"
 #include "pixel/convert/conversion_job.h"
 #include "pixel/convert/raw_pixels.h"
+#include "pixel/formats/packed_simd.h"
 
 #if KV_MATH_HAS_SIMD
 #include <immintrin.h>
@@ -385,8 +386,6 @@ KV_TARGET_SSE2 uint32_t convertScaled16Sse2(const Kernel &k, const uint8_t *from
   return x;
 }
 
-#define KV_TARGET_AVX2 __attribute__((target("avx2")))
-
 KV_TARGET_AVX2 inline __m256i laneFieldsAvx2(__m256i bytes, __m256i scale, __m256i place) {
   const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(bytes, scale), _mm256_set1_epi16(128));
   return _mm256_mullo_epi16(_mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8), place);
@@ -418,10 +417,6 @@ KV_TARGET_AVX2 uint32_t convertScaled16Avx2(const Kernel &k, const uint8_t *from
   return x;
 }
 
-bool processorHasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
 #endif
 
 // One row: the vector kernel for as many pixels as it takes, the tables for the rest.

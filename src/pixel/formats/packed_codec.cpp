@@ -158,6 +158,8 @@ class PackedCodec final : public PixelCodec {
 
   void prepareColorKey() override { prepareColorKeyThroughRows(); }
 
+  bool writesRowsApart() const override { return !diffusionRow_ && !scratch_; }
+
  private:
   const PackedLayout &layout_;
   const FastPackedKind fast_;

@@ -354,6 +354,15 @@ void setPixelCodecSimdEnabled(bool enabled) { gSimdEnabled = enabled; }
 
 bool packedSimdActive() { return gSimdEnabled && pixelCodecSimdAvailable(); }
 
+bool processorHasAvx2() {
+#if KV_PIXEL_HAS_SSE2 && defined(__GNUC__)
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
+
 FastPackedKind fastPackedKindOf(const PackedLayout &layout) {
   if (layout.format == D3DFMT_A8R8G8B8) return FastPackedKind::A8R8G8B8;
   if (layout.format == D3DFMT_X8R8G8B8) return FastPackedKind::X8R8G8B8;

@@ -17,6 +17,10 @@ FastPackedKind fastPackedKindOf(const PackedLayout &layout);
 // Whether the vector routines run here: the processor has SSE2 and they are switched on.
 bool packedSimdActive();
 
+// Whether the processor has AVX2 (asked once), for the wider forms of the vector routines;
+// they are only taken where packedSimdActive() holds as well.
+bool processorHasAvx2();
+
 // False when the vector routines cannot run here (or are switched off); the caller then
 // takes the reference loop.
 bool fastUnpackRow(FastPackedKind kind, const PackedLayout &layout, const uint8_t *in, uint32_t width, float *row);

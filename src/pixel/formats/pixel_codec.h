@@ -69,6 +69,11 @@ class PixelCodec {
   // destination of a conversion.
   virtual void writeRow(uint32_t y, uint32_t z, float *row) = 0;
 
+  // Whether writeRow may run for different rows at once, on different threads: nothing
+  // carried from row to row (error diffusion, a pending pair or block row) and no shared
+  // scratch row.
+  virtual bool writesRowsApart() const { return false; }
+
   // Replaces the floating colour key by the nearest value this format can hold, so that
   // readRow compares at the format's precision. createPixelCodec already calls it.
   virtual void prepareColorKey() = 0;

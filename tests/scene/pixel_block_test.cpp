@@ -1,0 +1,47 @@
+// The big buffers of a texture load: zeroed when asked for, even when the memory is a block
+// kept from an earlier load; kept blocks never handed out twice.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "gfx/pixel_block.h"
+
+namespace {
+
+bool allZero(const uint8_t *p, size_t n) { return std::all_of(p, p + n, [](uint8_t b) { return b == 0; }); }
+
+TEST(PixelBlock, ZeroedBlocksAreZeroAfterDirtyBlocksOfTheirSizeWereFreed) {
+  for (const size_t bytes : {size_t(100), size_t(3) << 20}) {  // from the heap; mapped and kept
+    for (int round = 0; round < 3; ++round) {
+      uint8_t *block = kv::allocatePixelBlock(bytes, kv::BlockContents::Zeroed);
+      ASSERT_NE(block, nullptr);
+      EXPECT_TRUE(allZero(block, bytes)) << bytes << " bytes, round " << round;
+      std::memset(block, 0xCD, bytes);
+      kv::freePixelBlock(block);
+    }
+  }
+  kv::releaseKeptPixelBlocks();
+}
+
+TEST(PixelBlock, BlocksLiveAtOnceNeverShareMemory) {
+  constexpr size_t kBytes = size_t(5) << 20;
+  kv::PixelBlock a(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
+  kv::PixelBlock b(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
+  ASSERT_TRUE(a && b);
+  a.reset();  // kept
+  b.reset();  // kept
+  kv::PixelBlock c(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
+  kv::PixelBlock d(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
+  kv::PixelBlock e(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
+  ASSERT_TRUE(c && d && e);
+  std::memset(c.get(), 1, kBytes);
+  std::memset(d.get(), 2, kBytes);
+  std::memset(e.get(), 3, kBytes);
+  EXPECT_EQ(c[kBytes - 1] + d[kBytes - 1] + e[kBytes - 1], 6);
+  EXPECT_TRUE(c.get() != d.get() && d.get() != e.get() && c.get() != e.get());
+  kv::freePixelBlock(nullptr);  // ignored
+  EXPECT_EQ(kv::allocatePixelBlock(SIZE_MAX - 8, kv::BlockContents::Zeroed), nullptr);
+}
+
+}  // namespace
