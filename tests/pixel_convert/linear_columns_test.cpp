@@ -79,6 +79,19 @@ TEST(LinearColumns, BigReductionsMatchWholeRowReads) {
   }
 }
 
+// Error diffusion carries each row's error into the next: a big reduction into a diffusing
+// destination must stay on one thread and give the bytes of the whole-row path.
+TEST(LinearColumns, BigReductionIntoADiffusingDestinationMatchesWholeRowReads) {
+  Image source = argbImage(1030, 1030);
+  source.randomize(17);
+  Image floats = floatImage(1030, 1030);
+  ASSERT_EQ(convert(floats, source, FilterNone), S_OK);
+  Image expected(D3DFMT_R5G6B5, 2, 515, 515), actual(D3DFMT_R5G6B5, 2, 515, 515);
+  ASSERT_EQ(convert(expected, floats, FilterLinear | DitherDiffusion), S_OK);
+  ASSERT_EQ(convert(actual, source, FilterLinear | DitherDiffusion), S_OK);
+  EXPECT_EQ(actual.bytes, expected.bytes);
+}
+
 // An identical copy big enough for two threads: the same pixels (rows without padding, so
 // that the copy is one block split in two).
 TEST(LinearColumns, BigIdenticalCopyKeepsEveryPixel) {

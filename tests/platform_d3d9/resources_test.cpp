@@ -59,6 +59,13 @@ TEST_F(ResourcesTest, ABigLevelMadeWhereAReleasedOneWasStartsZeroed) {
     std::memset(locked.pBits, 0xAB, size);  // what the next texture must not see
     texture->UnlockRect(0);
   }
+  // A bigger level never gets the smaller level's memory: all of it can be written.
+  Ref<IDirect3DTexture9> bigger;
+  ASSERT_EQ(createTexture(2 * kSide, kSide, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, bigger), D3D_OK);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(bigger->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  std::memset(locked.pBits, 0xCD, size_t(kSide) * kSide * 8);
+  bigger->UnlockRect(0);
 }
 
 TEST_F(ResourcesTest, DxtLevelsPitchWholeBlocksDownToOneByOne) {

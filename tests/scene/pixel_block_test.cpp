@@ -24,6 +24,27 @@ TEST(PixelBlock, ZeroedBlocksAreZeroAfterDirtyBlocksOfTheirSizeWereFreed) {
   kv::releaseKeptPixelBlocks();
 }
 
+// A freed big block's memory goes to the next block of its size, never to one of another
+// size, and every byte asked for is there (sizes one byte either side of a whole page).
+TEST(PixelBlock, FreedBigBlocksServeTheNextOfTheirSizeOnly) {
+  constexpr size_t kMiB = size_t(1) << 20;
+  uint8_t *first = kv::allocatePixelBlock(3 * kMiB, kv::BlockContents::Unset);
+  ASSERT_NE(first, nullptr);
+  kv::freePixelBlock(first);
+  for (const size_t bytes : {7 * kMiB, 4 * kMiB - 64 + 1, 4 * kMiB - 64, 6 * kMiB - 63}) {
+    uint8_t *other = kv::allocatePixelBlock(bytes, kv::BlockContents::Zeroed);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other[bytes - 1], 0);
+    std::memset(other, 0xEE, bytes);  // the whole block is there
+    kv::freePixelBlock(other);
+  }
+  uint8_t *again = kv::allocatePixelBlock(3 * kMiB, kv::BlockContents::Unset);
+  kv::freePixelBlock(again);
+  EXPECT_EQ(kv::allocatePixelBlock(3 * kMiB, kv::BlockContents::Unset), again) << "reused";
+  kv::freePixelBlock(again);
+  kv::releaseKeptPixelBlocks();
+}
+
 TEST(PixelBlock, BlocksLiveAtOnceNeverShareMemory) {
   constexpr size_t kBytes = size_t(5) << 20;
   kv::PixelBlock a(kv::allocatePixelBlock(kBytes, kv::BlockContents::Unset));
