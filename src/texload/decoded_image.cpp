@@ -50,6 +50,8 @@ uint32_t decodedLevelCount(const DecodedImage &image) {
 
 uint8_t *allocateImageBuffer(size_t bytes) { return allocatePixelBlock(bytes, BlockContents::Zeroed); }
 
+uint8_t *allocateImageBufferToFill(size_t bytes) { return allocatePixelBlock(bytes, BlockContents::Unset); }
+
 void freeImageBuffer(uint8_t *buffer) { freePixelBlock(buffer); }
 
 DecodedImage *newLinkedImage() { return new (std::nothrow) DecodedImage(); }

@@ -56,6 +56,8 @@ uint32_t decodedLevelCount(const DecodedImage &image);
 // They start zero-filled, so bytes a reader leaves unwritten (row padding, pixels a
 // run-length stream skips) never show old heap contents. Returns null when memory runs out.
 uint8_t *allocateImageBuffer(size_t bytes);
+// The same, not zero-filled: only for a reader that writes every byte before any is read.
+uint8_t *allocateImageBufferToFill(size_t bytes);
 void freeImageBuffer(uint8_t *buffer);
 
 // A new, cleared record for a nextMip or nextFace link; null when memory runs out.

@@ -361,7 +361,11 @@ HRESULT fillPixels(DecodedImage &image, const uint8_t *data, uint32_t size,
     image.ownsPixels = 0;
     return S_OK;
   }
-  uint8_t *buffer = allocateImageBuffer(size_t(layout.rowPitch) * layout.height);
+  // Stored rows copied whole and without padding write every byte: nothing to zero first.
+  const bool everyByteWritten =
+      stored && header.bitCount >= 8 && !isUnpackedByMasks(layout) && layout.rowBytes == layout.rowPitch;
+  const size_t bytes = size_t(layout.rowPitch) * layout.height;
+  uint8_t *buffer = everyByteWritten ? allocateImageBufferToFill(bytes) : allocateImageBuffer(bytes);
   if (!buffer) return E_OUTOFMEMORY;
   image.pixels = buffer;
   image.ownsPixels = 1;

@@ -97,6 +97,31 @@ TEST(ReadBmp, BigLibraryTextureKeepsEveryPixelInPlace) {
   }
 }
 
+// A decoded image's row padding is never written by the reader: it must be zero even where
+// the buffer reuses the memory of an image decoded and released before.
+TEST(ReadBmp, RowPaddingIsZeroInMemoryAnEarlierImageUsed) {
+  constexpr int32_t kWidth = 1001, kHeight = 700;  // 24-bit rows: 3003 bytes, padded to 3004
+  BitmapLayout full;
+  full.width = kWidth;
+  full.height = kHeight * 3004 / (kWidth * 4);  // same decoded size, every byte written
+  full.pixels = std::vector<uint8_t>(size_t(kWidth) * 4 * full.height, 0xFF);
+  {
+    DecodedRecord first;
+    ASSERT_EQ(readBmpBytes(first, makeBmp(full)), S_OK);
+    ASSERT_EQ(first.image.ownsPixels, 1u);
+  }
+  BitmapLayout padded;
+  padded.bitCount = 24;
+  padded.width = kWidth;
+  padded.height = kHeight;
+  padded.pixels = std::vector<uint8_t>(size_t(3004) * kHeight, 0x11);
+  DecodedRecord second;
+  ASSERT_EQ(readBmpBytes(second, makeBmp(padded)), S_OK);
+  ASSERT_EQ(second.image.rowPitch, 3004u);
+  for (uint32_t y = 0; y < uint32_t(kHeight); ++y)
+    ASSERT_EQ(second.image.pixels[size_t(y) * 3004 + 3003], 0) << "row " << y;
+}
+
 TEST(ReadBmp, TopRowFirstFileIsUsedInPlaceAndAHeaderOnlyReadStillSeesAlpha) {
   BitmapLayout layout;
   layout.width = 2;

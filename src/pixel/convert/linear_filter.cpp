@@ -1,4 +1,5 @@
 // The linear filters: two taps per axis, bilinear for surfaces and trilinear for volumes.
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -183,10 +184,6 @@ KV_TARGET_AVX2 inline __m256 unpackWordPair(const uint8_t *first, const uint8_t 
   return unpackLow8(_mm_set_epi32(0, 0, w1, w0), scale);
 }
 
-KV_TARGET_AVX2 inline __m256 pairOf(float low, float high) {
-  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_set1_ps(low)), _mm_set1_ps(high), 1);
-}
-
 // Two destination pixels at a time, one in each half of the register: per pixel the very
 // operations of blendArgbRows (no fused multiply-add), so the bits are the same. Returns
 // how many pixels it did; blendArgbRows does the rest.
@@ -198,7 +195,13 @@ KV_TARGET_AVX2 size_t blendArgbRowsAvx2(const std::vector<LinearTap> &xTaps, con
   size_t x = 0;
   for (; x + 2 <= width; x += 2) {
     const LinearTap &t = xTaps[x], &u = xTaps[x + 1];
-    const __m256 wx0 = pairOf(t.firstWeight, u.firstWeight), wx1 = pairOf(t.secondWeight, u.secondWeight);
+    // The two taps side by side, one in each half: each weight spread over its half.
+    static_assert(sizeof(LinearTap) == 16 && offsetof(LinearTap, firstWeight) == 4 &&
+                      offsetof(LinearTap, secondWeight) == 12,
+                  "a tap fills a quarter of a register, weights at 1 and 3");
+    const __m256 taps = _mm256_loadu_ps(reinterpret_cast<const float *>(&t));
+    const __m256 wx0 = _mm256_permute_ps(taps, _MM_SHUFFLE(1, 1, 1, 1));
+    const __m256 wx1 = _mm256_permute_ps(taps, _MM_SHUFFLE(3, 3, 3, 3));
     const size_t t0 = size_t(t.first) * 4, t1 = size_t(t.second) * 4, u0 = size_t(u.first) * 4,
                  u1 = size_t(u.second) * 4;
     __m256 aFirst, aSecond, bFirst, bSecond;
