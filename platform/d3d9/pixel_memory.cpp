@@ -12,33 +12,37 @@ namespace kvd3d {
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 
-// Released mappings kept for reuse; place 1 holds the most recent.
+// Released mappings kept for reuse: the older first, the most recent second.
 struct KeptMappings {
+  struct Place {
+    BYTE *bits = nullptr;
+    size_t bytes = 0;
+  };
   std::mutex mutex;
-  BYTE *bits[2] = {};
-  size_t bytes[2] = {};
+  Place older, recent;
 
   BYTE *take(size_t length) {
     std::lock_guard<std::mutex> lock(mutex);
-    for (int i = 1; i >= 0; --i)
-      if (bits[i] && bytes[i] == length) return std::exchange(bits[i], nullptr);
+    for (Place *p : {&recent, &older})
+      if (p->bits && p->bytes == length) return std::exchange(p->bits, nullptr);
     return nullptr;
   }
   // When both places are taken the older mapping is unmapped.
   void keep(BYTE *m, size_t length) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (bits[1]) {
-      if (bits[0]) munmap(bits[0], bytes[0]);
-      bits[0] = bits[1];
-      bytes[0] = bytes[1];
+    if (recent.bits) {
+      unmap(older);
+      older = recent;
     }
-    bits[1] = m;
-    bytes[1] = length;
+    recent = Place{m, length};
   }
   void release() {
     std::lock_guard<std::mutex> lock(mutex);
-    for (int i = 0; i < 2; ++i)
-      if (BYTE *m = std::exchange(bits[i], nullptr)) munmap(m, bytes[i]);
+    unmap(older);
+    unmap(recent);
+  }
+  static void unmap(Place &p) {
+    if (p.bits) munmap(std::exchange(p.bits, nullptr), p.bytes);
   }
 };
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -29,40 +30,38 @@ uint8_t *placeBlock(uint8_t *start, void *mapping, size_t mappedBytes) {
 #if defined(__linux__)
 constexpr size_t kHugePage = size_t(2) << 20;
 
-// Freed mappings kept for reuse, the most recent last.
+// Freed mappings kept for reuse: the older first, the most recent second.
 struct KeptMappings {
+  struct Place {
+    void *mapping = nullptr;
+    size_t bytes = 0;
+  };
   std::mutex mutex;
-  void *mapping[2] = {};
-  size_t bytes[2] = {};
+  Place older, recent;
 
   // A kept mapping of exactly `length` bytes, or null.
   void *take(size_t length) {
     std::lock_guard<std::mutex> lock(mutex);
-    for (int i = 1; i >= 0; --i)
-      if (mapping[i] && bytes[i] == length) {
-        void *m = mapping[i];
-        mapping[i] = nullptr;
-        return m;
-      }
+    for (Place *p : {&recent, &older})
+      if (p->mapping && p->bytes == length) return std::exchange(p->mapping, nullptr);
     return nullptr;
   }
   // Keeps `m`; when both places are taken the older mapping is unmapped.
   void keep(void *m, size_t length) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (mapping[1]) {
-      if (mapping[0]) munmap(mapping[0], bytes[0]);
-      mapping[0] = mapping[1];
-      bytes[0] = bytes[1];
+    if (recent.mapping) {
+      unmap(older);
+      older = recent;
     }
-    mapping[1] = m;
-    bytes[1] = length;
+    recent = Place{m, length};
   }
   void release() {
     std::lock_guard<std::mutex> lock(mutex);
-    for (int i = 0; i < 2; ++i) {
-      if (mapping[i]) munmap(mapping[i], bytes[i]);
-      mapping[i] = nullptr;
-    }
+    unmap(older);
+    unmap(recent);
+  }
+  static void unmap(Place &p) {
+    if (p.mapping) munmap(std::exchange(p.mapping, nullptr), p.bytes);
   }
 };
 

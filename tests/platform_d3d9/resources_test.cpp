@@ -1,6 +1,8 @@
 // Textures, cube and volume textures and stand-alone surfaces: pools, usages, level sizes,
 // pitches and the lock rules.
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "d3d9_test_support.h"
 
@@ -66,6 +68,31 @@ TEST_F(ResourcesTest, ABigLevelMadeWhereAReleasedOneWasStartsZeroed) {
   ASSERT_EQ(bigger->LockRect(0, &locked, nullptr, 0), D3D_OK);
   std::memset(locked.pBits, 0xCD, size_t(kSide) * kSide * 8);
   bigger->UnlockRect(0);
+}
+
+// A released big level's memory serves the next level of its size; levels pushed out of
+// the two kept places are unmapped, so textures of many sizes gather no mappings.
+TEST_F(ResourcesTest, ReleasedBigLevelsAreReusedAndNoMoreThanTwoKept) {
+  auto levelBits = [&](UINT width, UINT height) {
+    Ref<IDirect3DTexture9> texture;
+    EXPECT_EQ(createTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    texture->UnlockRect(0);
+    return locked.pBits;
+  };
+  void *first = levelBits(1024, 1024);
+  EXPECT_EQ(levelBits(1024, 1024), first) << "the released level's memory is reused";
+  auto mappings = [] {
+    std::ifstream maps("/proc/self/maps");
+    size_t lines = 0;
+    for (std::string line; std::getline(maps, line);) ++lines;
+    return lines;
+  };
+  const size_t before = mappings();
+  for (int round = 0; round < 20; ++round)
+    for (const UINT height : {768u, 1280u, 1792u}) levelBits(1024, height);  // 3, 5 and 7 MiB
+  EXPECT_LE(mappings(), before + 4);
 }
 
 TEST_F(ResourcesTest, DxtLevelsPitchWholeBlocksDownToOneByOne) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "gfx/pixel_block.h"
 
@@ -43,6 +45,24 @@ TEST(PixelBlock, FreedBigBlocksServeTheNextOfTheirSizeOnly) {
   EXPECT_EQ(kv::allocatePixelBlock(3 * kMiB, kv::BlockContents::Unset), again) << "reused";
   kv::freePixelBlock(again);
   kv::releaseKeptPixelBlocks();
+}
+
+size_t mappingCount() {
+  std::ifstream maps("/proc/self/maps");
+  size_t lines = 0;
+  for (std::string line; std::getline(maps, line);) ++lines;
+  return lines;
+}
+
+// Blocks pushed out of the two kept places, and those kept when the scene goes, are
+// unmapped: a host loading images of many sizes does not gather mappings.
+TEST(PixelBlock, BlocksNoLongerKeptAreUnmapped) {
+  const size_t before = mappingCount();
+  for (int round = 0; round < 20; ++round)
+    for (const size_t mib : {3, 5, 7}) kv::freePixelBlock(kv::allocatePixelBlock(mib << 20, kv::BlockContents::Unset));
+  EXPECT_LE(mappingCount(), before + 4) << "at most the two kept blocks (and their neighbours split)";
+  kv::releaseKeptPixelBlocks();
+  EXPECT_LE(mappingCount(), before);
 }
 
 TEST(PixelBlock, BlocksLiveAtOnceNeverShareMemory) {
