@@ -92,7 +92,9 @@ TEST_F(ResourcesTest, ReleasedBigLevelsAreReusedAndNoMoreThanTwoKept) {
   const size_t before = mappings();
   for (int round = 0; round < 20; ++round)
     for (const UINT height : {768u, 1280u, 1792u}) levelBits(1024, height);  // 3, 5 and 7 MiB
-  EXPECT_LE(mappings(), before + 4);
+  // Sixty levels went through; two are kept. The slack is for the heap's own mappings
+  // (AddressSanitizer's allocator maps its regions as it goes).
+  EXPECT_LE(mappings(), before + 10);
 }
 
 TEST_F(ResourcesTest, DxtLevelsPitchWholeBlocksDownToOneByOne) {
