@@ -92,6 +92,18 @@ TEST(RasterBlend, FactorsOperationsAndWriteMask) {
   const uint32_t src = 0x60C04020, dst = 0xA0306090;
   const uint32_t sa = 0x60, da = 0xA0;
   auto channel = [](uint32_t c, int i) { return (c >> (8 * i)) & 0xFF; };
+  // Pixel (x, y) of a 2 x 2 target filled with dst, after a quad of src drawn with the
+  // render states `set` gives.
+  auto drawnOver = [&](int x, int y, auto set) {
+    Canvas canvas(2, 2);
+    canvas.fill(dst);
+    Rasterizer r;
+    DrawState s = plainState(2, 2);
+    useDiffuseOnly(s);
+    set(s);
+    drawList(r, s, canvas, tlRect(-0.5f, -0.5f, 1.5f, 1.5f, 0, src));
+    return canvas.at(x, y);
+  };
   struct Case {
     DWORD srcBlend, destBlend, op, colorWrite;
     uint32_t (*expect)(uint32_t s, uint32_t d, uint32_t sa, uint32_t da);
@@ -120,50 +132,38 @@ TEST(RasterBlend, FactorsOperationsAndWriteMask) {
       {D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLENDOP_ADD, 0x0, [](uint32_t, uint32_t d, uint32_t, uint32_t) { return d; }},
   };
   for (const Case &c : cases) {
-    Canvas canvas(2, 2);
-    canvas.fill(dst);
-    Rasterizer r;
-    DrawState s = plainState(2, 2);
-    useDiffuseOnly(s);
-    s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
-    s.renderState[D3DRS_SRCBLEND] = c.srcBlend;
-    s.renderState[D3DRS_DESTBLEND] = c.destBlend;
-    s.renderState[D3DRS_BLENDOP] = c.op;
-    s.renderState[D3DRS_COLORWRITEENABLE] = c.colorWrite;
-    drawList(r, s, canvas, tlRect(-0.5f, -0.5f, 1.5f, 1.5f, 0, src));
+    const uint32_t drawn = drawnOver(0, 0, [&](DrawState &s) {
+      s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
+      s.renderState[D3DRS_SRCBLEND] = c.srcBlend;
+      s.renderState[D3DRS_DESTBLEND] = c.destBlend;
+      s.renderState[D3DRS_BLENDOP] = c.op;
+      s.renderState[D3DRS_COLORWRITEENABLE] = c.colorWrite;
+    });
     for (int i = 0; i < 4; ++i)
-      EXPECT_NEAR(static_cast<int>(channel(canvas.at(0, 0), i)),
+      EXPECT_NEAR(static_cast<int>(channel(drawn, i)),
                   static_cast<int>(c.expect(channel(src, i), channel(dst, i), sa, da)), 1)
           << "blend " << c.srcBlend << "/" << c.destBlend << " op " << c.op << " channel " << i;
   }
 
   // The same pair as the separate alpha blend sets the alpha factors only:
   // alpha = 0x60 * (1 - 0x60/255) + 0xA0 * 0x60/255 = 120.09.
-  {
-    Canvas canvas(2, 2);
-    canvas.fill(dst);
-    Rasterizer r;
-    DrawState s = plainState(2, 2);
-    useDiffuseOnly(s);
-    s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
-    s.renderState[D3DRS_SEPARATEALPHABLENDENABLE] = TRUE;
-    s.renderState[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    s.renderState[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    s.renderState[D3DRS_SRCBLENDALPHA] = D3DBLEND_BOTHINVSRCALPHA;
-    s.renderState[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-    drawList(r, s, canvas, tlRect(-0.5f, -0.5f, 1.5f, 1.5f, 0, src));
-    EXPECT_EQ(canvas.at(0, 0), 0x78C04020u);
-  }
+  EXPECT_EQ(drawnOver(0, 0,
+                      [](DrawState &s) {
+                        s.renderState[D3DRS_ALPHABLENDENABLE] = TRUE;
+                        s.renderState[D3DRS_SEPARATEALPHABLENDENABLE] = TRUE;
+                        s.renderState[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+                        s.renderState[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+                        s.renderState[D3DRS_SRCBLENDALPHA] = D3DBLEND_BOTHINVSRCALPHA;
+                        s.renderState[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+                      }),
+            0x78C04020u);
 
   // Only green and alpha written.
-  Canvas canvas(2, 2);
-  canvas.fill(dst);
-  Rasterizer r;
-  DrawState s = plainState(2, 2);
-  useDiffuseOnly(s);
-  s.renderState[D3DRS_COLORWRITEENABLE] = D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_ALPHA;
-  drawList(r, s, canvas, tlRect(-0.5f, -0.5f, 1.5f, 1.5f, 0, src));
-  EXPECT_EQ(canvas.at(1, 1), 0x60304090u);
+  EXPECT_EQ(drawnOver(1, 1,
+                      [](DrawState &s) {
+                        s.renderState[D3DRS_COLORWRITEENABLE] = D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_ALPHA;
+                      }),
+            0x60304090u);
 }
 
 TEST(RasterBlend, TargetWithoutAlphaReadsOneAndStoresOpaque) {

@@ -184,6 +184,9 @@ KV_TARGET_AVX2 inline __m256 unpackWordPair(const uint8_t *first, const uint8_t 
   return unpackLow8(_mm_set_epi32(0, 0, w1, w0), scale);
 }
 
+static_assert(sizeof(LinearTap) == 16 && offsetof(LinearTap, firstWeight) == 4 && offsetof(LinearTap, secondWeight) == 12,
+              "two taps fill a register, each weight at float 1 and 3 of its half");
+
 // Two destination pixels at a time, one in each half of the register: per pixel the very
 // operations of blendArgbRows (no fused multiply-add), so the bits are the same. Returns
 // how many pixels it did; blendArgbRows does the rest.
@@ -196,9 +199,6 @@ KV_TARGET_AVX2 size_t blendArgbRowsAvx2(const std::vector<LinearTap> &xTaps, con
   for (; x + 2 <= width; x += 2) {
     const LinearTap &t = xTaps[x], &u = xTaps[x + 1];
     // The two taps side by side, one in each half: each weight spread over its half.
-    static_assert(sizeof(LinearTap) == 16 && offsetof(LinearTap, firstWeight) == 4 &&
-                      offsetof(LinearTap, secondWeight) == 12,
-                  "a tap fills a quarter of a register, weights at 1 and 3");
     const __m256 taps = _mm256_loadu_ps(reinterpret_cast<const float *>(&t));
     const __m256 wx0 = _mm256_permute_ps(taps, _MM_SHUFFLE(1, 1, 1, 1));
     const __m256 wx1 = _mm256_permute_ps(taps, _MM_SHUFFLE(3, 3, 3, 3));

@@ -11,8 +11,8 @@ constexpr uint64_t kPixelsWorthAThread = uint64_t(1) << 18;
 }  // namespace
 
 bool runRowHalves(uint32_t count, uint64_t pixels, bool apart, const std::function<bool(uint32_t, uint32_t)> &rows) {
-  if (!apart || count < 2 || pixels < kPixelsWorthAThread || std::thread::hardware_concurrency() < 2)
-    return rows(0, count);
+  static const bool oneCore = std::thread::hardware_concurrency() < 2;
+  if (!apart || count < 2 || pixels < kPixelsWorthAThread || oneCore) return rows(0, count);
   const uint32_t middle = count / 2;
   bool secondDone = false;
   std::thread helper;
